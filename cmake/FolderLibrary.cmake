@@ -1,0 +1,32 @@
+# Collects the sources of a folder for the platform being built: files ending
+# in _win.cpp only on Windows, files ending in _posix.cpp everywhere else.
+function(vz_glob_sources out)
+  set(all)
+  foreach(dir IN LISTS ARGN)
+    file(GLOB found CONFIGURE_DEPENDS "${dir}/*.cpp")
+    list(APPEND all ${found})
+  endforeach()
+  if(WIN32)
+    list(FILTER all EXCLUDE REGEX "_posix\\.cpp$")
+  else()
+    list(FILTER all EXCLUDE REGEX "_win\\.cpp$")
+  endif()
+  set(${out} ${all} PARENT_SCOPE)
+endfunction()
+
+# One static library per folder; the folder's parent is the include root, so
+# code includes "metastock/MsNumbers.h", "platform/File.h" and so on.
+function(vz_folder_library name dir)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  vz_glob_sources(srcs ${dir})
+  if(srcs)
+    add_library(${name} STATIC ${srcs})
+    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+    vz_warnings(${name})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+  endif()
+endfunction()

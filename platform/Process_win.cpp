@@ -1,0 +1,77 @@
+#include "platform/Process.h"
+
+#include <windows.h>
+
+namespace vz::platform {
+
+namespace {
+// Quotes one argument by the rules CommandLineToArgvW and the C runtime use.
+std::string QuoteArgument(const std::string& arg) {
+  if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
+  std::string out = "\"";
+  size_t backslashes = 0;
+  for (char c : arg) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    if (c == '"') out.append(backslashes * 2 + 1, '\\');
+    else out.append(backslashes, '\\');
+    backslashes = 0;
+    out.push_back(c);
+  }
+  out.append(backslashes * 2, '\\');
+  out.push_back('"');
+  return out;
+}
+}  // namespace
+
+std::string SelfExecutablePath() {
+  char buffer[MAX_PATH * 2];
+  const DWORD n = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+  if (n == 0 || n >= sizeof buffer) return {};
+  return std::string(buffer, n);
+}
+
+struct TProcess::Impl {
+  HANDLE process = nullptr;
+};
+
+TProcess::TProcess() : impl_(std::make_unique<Impl>()) {}
+TProcess::~TProcess() { Wait(); }
+
+bool TProcess::Start(const std::vector<std::string>& argv) {
+  if (argv.empty() || impl_->process) return false;
+  std::string commandLine;
+  for (const auto& a : argv) {
+    if (!commandLine.empty()) commandLine.push_back(' ');
+    commandLine += QuoteArgument(a);
+  }
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessA(argv[0].c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &si, &pi))
+    return false;
+  CloseHandle(pi.hThread);
+  impl_->process = pi.hProcess;
+  return true;
+}
+
+int TProcess::Wait() {
+  if (!impl_->process) return -1;
+  WaitForSingleObject(impl_->process, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(impl_->process, &code);
+  CloseHandle(impl_->process);
+  impl_->process = nullptr;
+  return static_cast<int>(code);
+}
+
+int RunProcess(const std::vector<std::string>& argv) {
+  TProcess p;
+  if (!p.Start(argv)) return -1;
+  return p.Wait();
+}
+
+}  // namespace vz::platform
