@@ -1,0 +1,39 @@
+#pragma once
+// The three conversion stages of a run and the state they share: the
+// securities tables, the daily bars, the tick buffer and the open MetaStock
+// directory. One object per run, used from the worker thread only.
+//
+// Each stage returns false for a failure that ends the run, true when done,
+// also when it noticed a stop request (the run checks the request after each
+// stage).
+#include <memory>
+#include <string>
+
+#include "app/RunSettings.h"
+#include "app/RunStatus.h"
+
+namespace vz::app {
+
+class TConversion {
+public:
+  TConversion(const TRunSettings& settings, IRunStatus& status);
+  ~TConversion();  // closes the MetaStock directory if it is still open
+  TConversion(const TConversion&) = delete;
+  TConversion& operator=(const TConversion&) = delete;
+
+  bool AnalyseSecurities();
+  bool CollectPriceData();
+  bool ExportArchives();
+  // Closes the MetaStock directory if a stage left it open (stop or failure).
+  void CloseMsDirectory();
+
+private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// The From date that follows the archives already in an output directory:
+// the day of the newest day archive found there, or `fallback` when none.
+double FindNextStartDate(const std::string& outputDir, double fallback);
+
+}  // namespace vz::app

@@ -1,0 +1,22 @@
+#pragma once
+// What a run's stages see of the window: the two status panels, the plain
+// message box, and the stop request. Implementations carry the calls to the
+// view's own thread; the stages call them from the worker thread.
+#include <string>
+
+namespace vz::app {
+
+class IRunStatus {
+public:
+  virtual ~IRunStatus() = default;
+  // Panel 0 := text, panel 1 := empty.
+  virtual void SetStatus(const std::string& text) = 0;
+  // Panel 1 := text.
+  virtual void SetStatusDetail(const std::string& text) = 0;
+  // A plain message box with an OK button; returns when it is dismissed.
+  virtual void ShowMessage(const std::string& text) = 0;
+  // The worker thread's terminate flag.
+  virtual bool StopRequested() const = 0;
+};
+
+}  // namespace vz::app
