@@ -33,7 +33,8 @@ private:
 };
 
 // The From date that follows the archives already in an output directory:
-// the day of the newest day archive found there, or `fallback` when none.
-double FindNextStartDate(const std::string& outputDir, double fallback);
+// the day of the newest day archive found in its month folders, or `today`
+// (a date-time) moved back three calendar months when there is none.
+double FindNextStartDate(const std::string& outputDir, double today);
 
 }  // namespace vz::app
