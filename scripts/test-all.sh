@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Runs every test: the native suite, the same suite built with
+# AddressSanitizer and UndefinedBehaviorSanitizer, the fuzz targets for a
+# short fixed time, and the Windows build's suite under Wine.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$root/build"
+jobs="${VZ_JOBS:-$(nproc)}"
+fuzz_seconds="${VZ_FUZZ_SECONDS:-20}"
+"$root/scripts/install-deps.sh"
+
+step() { echo; echo "==== $* ===="; }
+
+step "native build and tests"
+cmake -S "$root" -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+ninja -C "$build/native" -j "$jobs"
+(cd "$build/native" && ctest --output-on-failure)
+
+step "sanitizer build and tests"
+cmake -S "$root" -B "$build/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVZ_SANITIZE=ON \
+  -DVZ_BUILD_BENCH=OFF >/dev/null
+ninja -C "$build/asan" -j "$jobs" unit_tests
+(cd "$build/asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure)
+
+step "fuzz targets, ${fuzz_seconds}s each"
+CC=clang CXX=clang++ cmake -S "$root" -B "$build/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DVZ_FUZZ=ON -DVZ_BUILD_BENCH=OFF \
+  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined" \
+  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+targets=$(cd "$root/fuzz" && ls *.cpp 2>/dev/null | sed 's/\.cpp$//')
+for t in $targets; do ninja -C "$build/fuzz" -j "$jobs" "fuzz_$t" >/dev/null; done
+for t in $targets; do
+  work="$build/fuzz/corpus-$t"
+  rm -rf "$work" && mkdir -p "$work"
+  [ -d "$root/fuzz/corpus/$t" ] && cp -r "$root/fuzz/corpus/$t/." "$work/"
+  echo "-- fuzz_$t"
+  "$build/fuzz/fuzz/fuzz_$t" -max_total_time="$fuzz_seconds" -print_final_stats=0 \
+    -artifact_prefix="$build/fuzz/crash-$t-" "$work" 2>&1 | tail -n 2
+done
+
+step "Windows build and tests under Wine"
+cmake -S "$root" -B "$build/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DCMAKE_BUILD_TYPE=Release >/dev/null
+ninja -C "$build/win" -j "$jobs" unit_tests vuzuz-archive-creator
+prefix="$(mktemp -d /tmp/vz-wineprefix.XXXXXX)"
+trap 'rm -rf "$prefix"' EXIT
+# One Wine process runs the whole suite.
+# No Mono or Gecko installer prompts in a fresh prefix.
+WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" xvfb-run -a /usr/lib/wine/wine64 "$build/win/tests/unit_tests.exe"
+echo; echo "All tests passed."
