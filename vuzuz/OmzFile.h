@@ -1,0 +1,31 @@
+#pragma once
+// Whole-file input and output for the GlobalServer files and archives. A file
+// is written under a temporary name in its own folder and renamed over the
+// final name only when every byte was written, so a failure never leaves a
+// half-written file where a complete one stood.
+#include <cstddef>
+#include <filesystem>
+#include <string>
+
+#include "vuzuz/OmzBytes.h"
+
+namespace vz::omz {
+
+// dir / name, or name alone when dir is empty (the current directory).
+std::filesystem::path PathIn(const std::filesystem::path& dir, const std::string& name);
+
+// A fresh name for a temporary file next to `path`.
+std::filesystem::path TemporaryPathFor(const std::filesystem::path& path);
+
+bool WriteFileAtomically(const std::filesystem::path& path, ByteView bytes, std::string& error);
+
+// Reads a whole file of at most maxSize bytes.
+bool ReadWholeFile(const std::filesystem::path& path, Bytes& bytes, std::string& error,
+                   size_t maxSize = size_t{1} << 30);
+
+// A base name of a file set: 1 to 8 letters, digits, '_' or '-', so that the
+// set's file names (base + ".IDX" at most) fit the archive's 12-character
+// entry names and stay inside the folder.
+bool IsValidBaseName(const std::string& base);
+
+}  // namespace vz::omz

@@ -1,0 +1,67 @@
+#pragma once
+// The intraday data file (base + ".DAT") of 512-byte tick blocks and its
+// index (base + ".IDX").
+//
+// Prices: a tick stores its price as a 16-bit difference in ticks from the
+// block's base price. When every price of a symbol run lies within 16 bits
+// of the run's first price, all blocks hold 60 ticks and share that base
+// price (the plain layout). Otherwise each block takes its own first price as
+// its base and is closed early where the next difference would not fit, so
+// every price stays exact to the tick size. Where a price does not fit 32
+// bits in ticks the run uses a coarser power of ten, shown by the scale code.
+// Minutes outside 0..65535 from the run's day, days outside 0..65535 and a
+// run of more than 65535 ticks are errors, never stored cut.
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "vuzuz/OmzBytes.h"
+#include "vuzuz/OmzTypes.h"
+
+namespace vz::omz {
+
+constexpr size_t kDataHeaderSize = 3072;
+constexpr size_t kTickBlockSize = 512;
+constexpr size_t kTicksPerBlock = 60;
+constexpr size_t kFileUnit = 4096;
+
+struct IntradayImage {
+  Bytes dat;
+  Bytes idx;
+};
+
+// Both files' bytes. `unixTime` is the creation and finishing time stamped in
+// the headers. False with a message when a tick cannot be stored right.
+bool BuildIntradayFiles(const std::string& base, std::span<const Tick> ticks, uint32_t unixTime,
+                        IntradayImage& out, std::string& error);
+
+// Writes dir/(base + ".DAT") and dir/(base + ".IDX"), stamped with the current
+// time. No ticks: no files, true.
+bool WriteIntradayFiles(const std::filesystem::path& dir, const std::string& base,
+                        std::span<const Tick> ticks, std::string& error);
+
+// Reading back.
+struct TickBlockInfo {
+  uint32_t offset = 0;
+  std::string symbol;  // text of the 12-byte field
+  uint16_t day = 0;
+  uint16_t block = 0;
+  uint8_t count = 0;
+  uint8_t scaleCode = 0;
+  uint16_t cumulative = 0;
+  int32_t basePrice = 0;
+  int16_t lastDifference = 0;
+};
+
+struct IntradayContents {
+  std::vector<TickBlockInfo> blocks;  // in index order
+  std::vector<Tick> ticks;            // symbol = field text, size = block tick size
+};
+
+// Finds every tick block through the index tree and decodes it; false with a
+// message for malformed files or an index entry that does not match its block.
+bool ReadIntradayFiles(ByteView dat, ByteView idx, IntradayContents& out, std::string& error);
+
+}  // namespace vz::omz

@@ -1,0 +1,70 @@
+#pragma once
+// TOMZCompressor packs a GlobalServer file set into an .omz archive and
+// extracts archives again.
+//
+// Files live in the compressor's folder (empty: the current directory). A new
+// archive is built under a temporary name in that folder and renamed over
+// base + ".omz" only when every entry was read and written in full, so an
+// existing archive is never replaced by a broken one. LastError() tells why
+// an operation gave false.
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "vuzuz/pkcmp/Pkcmp.h"
+
+namespace vz::omz {
+
+class TOMZCompressor {
+public:
+  explicit TOMZCompressor(std::filesystem::path folder = {});
+  ~TOMZCompressor();  // an archive still open is discarded
+  TOMZCompressor(const TOMZCompressor&) = delete;
+  TOMZCompressor& operator=(const TOMZCompressor&) = delete;
+
+  // Packs the set named base (descriptor, then .DLY, .DAT, .IDX if present)
+  // into base + ".omz" and deletes the set's files. The flag is unused.
+  bool OMZCreate(const std::string& base, bool flag);
+  // Starts a new archive base + ".omz" (under a temporary name until closed).
+  bool OMZCreateEmpty(const std::string& base);
+  // Appends one entry for the file at path (relative to the folder); the
+  // entry is named by the file name less one trailing ".". An empty file
+  // adds nothing and gives true.
+  bool OMZAdd(const std::string& path);
+  // Finishes the archive: puts it in place when every OMZAdd succeeded,
+  // otherwise discards it and gives false.
+  bool OMZClose();
+  // Extracts every entry of the archive at path into the folder.
+  bool OMZUnzip(const std::string& path);
+
+  const std::string& LastError() const { return error_; }
+
+  // The callbacks handed to the codec; param points to a TOMZCompressor*.
+  static unsigned int ReadSourceCallback(char* buffer, unsigned int* size, void* param);
+  static void WriteArchiveCallback(char* buffer, unsigned int* size, void* param);
+
+private:
+  bool Fail(const std::string& text);
+  bool ExtractEntry(const std::string& name, uint64_t length);
+  void DeleteSet(const std::string& base);
+  void DiscardArchive();
+
+  char implodeWork_[pkcmp::kImplodeWorkSize];
+  char explodeWork_[pkcmp::kExplodeWorkSize];
+  std::ifstream source_;
+  std::ofstream archive_;
+
+  std::filesystem::path folder_;
+  std::filesystem::path archivePath_;  // final name of the archive being built
+  std::filesystem::path archiveTemp_;  // where it is written meanwhile
+  bool archiveOpen_ = false;
+  bool archiveGood_ = false;      // every entry so far complete
+  uint64_t sourceRemaining_ = 0;  // bytes the codec may still read
+  uint64_t outputLimit_ = 0;      // bytes an extracted entry may still take
+  bool readFailed_ = false;
+  bool writeFailed_ = false;
+  std::string error_;
+};
+
+}  // namespace vz::omz
