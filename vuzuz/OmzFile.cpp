@@ -1,0 +1,87 @@
+#include "vuzuz/OmzFile.h"
+
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <fstream>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace vz::omz {
+
+fs::path PathIn(const fs::path& dir, const std::string& name) {
+  return dir.empty() ? fs::path(name) : dir / name;
+}
+
+fs::path TemporaryPathFor(const fs::path& path) {
+  static std::atomic<unsigned> counter{0};
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count() % 1000000;
+  fs::path tmp = path;
+  tmp += "." + std::to_string(stamp) + "-" + std::to_string(counter++) + ".tmp";
+  return tmp;
+}
+
+bool WriteFileAtomically(const fs::path& path, ByteView bytes, std::string& error) {
+  const fs::path tmp = TemporaryPathFor(path);
+  {
+    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+    if (!out) {
+      error = "cannot create " + tmp.string();
+      return false;
+    }
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    out.close();
+    if (out.fail()) {
+      std::error_code ec;
+      fs::remove(tmp, ec);
+      error = "cannot write " + tmp.string();
+      return false;
+    }
+  }
+  std::error_code ec;
+  fs::rename(tmp, path, ec);
+  if (ec) {
+    std::error_code ignored;
+    fs::remove(tmp, ignored);
+    error = "cannot rename " + tmp.string() + " to " + path.string() + ": " + ec.message();
+    return false;
+  }
+  return true;
+}
+
+bool ReadWholeFile(const fs::path& path, Bytes& bytes, std::string& error, size_t maxSize) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = "cannot open " + path.string();
+    return false;
+  }
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (size < 0) {
+    error = "cannot read " + path.string();
+    return false;
+  }
+  if (static_cast<uint64_t>(size) > maxSize) {
+    error = path.string() + " is too large";
+    return false;
+  }
+  in.seekg(0);
+  bytes.resize(static_cast<size_t>(size));
+  if (size > 0) in.read(reinterpret_cast<char*>(bytes.data()), size);
+  if (!in || in.gcount() != size) {
+    error = "cannot read " + path.string();
+    return false;
+  }
+  return true;
+}
+
+bool IsValidBaseName(const std::string& base) {
+  if (base.empty() || base.size() > 8) return false;
+  for (unsigned char c : base)
+    if (!(std::isalnum(c) || c == '_' || c == '-')) return false;
+  return true;
+}
+
+}  // namespace vz::omz

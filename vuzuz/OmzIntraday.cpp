@@ -1,0 +1,312 @@
+#include "vuzuz/OmzIntraday.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+#include "vuzuz/OmzFile.h"
+#include "vuzuz/OmzHeaderFields.h"
+#include "vuzuz/OmzIndex.h"
+#include "vuzuz/OmzNumbers.h"
+#include "vuzuz/OmzSymbol.h"
+
+namespace vz::omz {
+
+namespace {
+
+// Data header fields filled in when the file is finished.
+constexpr size_t kDatFileLast = 0x000;
+constexpr size_t kDatBlocksLast = 0x008;
+constexpr size_t kDatBlockSizeField = 0x00C;
+constexpr size_t kDatBlockCount = 0x014;
+constexpr size_t kDatBlockCount2 = 0x018;
+constexpr size_t kDatTime = 0x070;
+constexpr size_t kDatPathLength = 0x426;
+constexpr size_t kDatCreated = 0x42A;
+constexpr size_t kDatPath = 0x58A;
+constexpr size_t kDatDataExt = 0x68B;  // + path length
+constexpr size_t kDatIndexExt = 0x693;  // + path length
+constexpr char kPathPrefix[] = "c:\\refresh\\";
+
+// Tick block layout.
+constexpr size_t kBlockSymbol = 0;
+constexpr size_t kBlockOne = 12;
+constexpr size_t kBlockMark = 13;
+constexpr size_t kBlockDay = 14;
+constexpr size_t kBlockNumber = 16;
+constexpr size_t kBlockCount = 18;
+constexpr size_t kBlockScale = 19;
+constexpr size_t kBlockCumulative = 20;
+constexpr size_t kBlockBase = 22;
+constexpr size_t kBlockLastDiff = 30;
+constexpr size_t kBlockTicks = 32;
+constexpr size_t kTickSize = 8;
+constexpr uint8_t kMark = 0xDE;
+
+constexpr double kMinutesPerDay = 24 * 60;
+
+void PutDataHeader(uint8_t* h, const std::string& base, uint32_t unixTime) {
+  PutHeaderFields(
+      h,
+      {{0x00C, 4, 512},      {0x028, 4, 0x81},   {0x02C, 4, 0x10000200}, {0x030, 4, 2},      {0x038, 4, 0x10000},
+       {0x03C, 4, 0x04020200}, {0x060, 4, 0xFF}, {0x064, 4, 15},         {0x06C, 4, 4},      {0x200, 2, 0xFEFE},
+       {0x202, 4, 512},      {0x206, 1, 9},      {0x20F, 1, 4},          {0x213, 1, 4},      {0x21F, 1, 0xFF},
+       {0x400, 1, 0xFE},     {0x401, 1, 0xFE},   {0x403, 1, 8},          {0x406, 1, 0xEA},   {0x407, 1, 7},
+       {0x40F, 1, 2},        {0x413, 1, 2},      {0x41A, 1, 1},          {0x42E, 4, 280},    {0x432, 2, 256},
+       {0x434, 2, 256},      {0x52E, 1, 0x86},   {0x52F, 1, 0x8E},       {0x530, 2, 0x808F}, {0x532, 2, 0xFFFF},
+       {0x534, 2, 512},      {0x536, 2, 4096},   {0x538, 2, 2},          {0x53A, 2, 1},      {0x53C, 2, 4096},
+       {0x53E, 2, 2},        {0x540, 2, 1006},   {0x542, 2, 0x808F},     {0x54C, 2, 2},      {0x552, 2, 17},
+       {0x55C, 2, 4},        {0x55E, 2, 982},    {0x560, 2, 0x808F},     {0x574, 4, 12},     {0x578, 4, 0x1000D},
+       {0x57C, 4, 0xE0000},  {0x580, 4, 0x10002}, {0x584, 4, 0x20010},   {0x588, 2, 1}},
+      {{0x080, 384}, {0x220, 480}});
+  std::memcpy(h + 0x41E, "FC!DEF", 6);
+  const std::string path = kPathPrefix + base;
+  const size_t len = path.size();
+  PutU32(h + kDatPathLength, static_cast<uint32_t>(len + 517));
+  PutU32(h + kDatCreated, unixTime);
+  std::memcpy(h + kDatPath, path.c_str(), len + 1);
+  std::memcpy(h + kDatDataExt + len, ".dat", 4);
+  std::memcpy(h + kDatIndexExt + len, ".idx", 4);
+}
+
+struct BlockPlan {
+  size_t s = 0;
+  size_t e = 0;
+  double basePrice = 0;
+  int32_t base = 0;
+};
+
+class TRunWriter {
+public:
+  TRunWriter(std::span<const Tick> ticks, size_t first, size_t last, std::string& error)
+      : ticks_(ticks), first_(first), last_(last), error_(error) {}
+
+  // Checks every tick of the run and chooses the blocks.
+  bool Plan() {
+    const Tick& head = ticks_[first_];
+    if (last_ - first_ + 1 > 65535) return Fail("more than 65535 ticks for one symbol in one file");
+    const std::optional<uint16_t> day = DayNumber(head.dateTime);
+    if (!day) return Fail("the date of the first tick is outside the days that can be stored");
+    day_ = *day;
+    for (size_t k = first_; k <= last_; ++k) {
+      const double minutes = RoundHalfAway((ticks_[k].dateTime - day_) * kMinutesPerDay);
+      if (!(minutes >= 0 && minutes <= 65535))
+        return Fail("tick " + std::to_string(k - first_) + " is more than 45 days after the first or before it");
+    }
+    if (!ChooseTick()) return false;
+    if (!PlanCommonBase()) PlanFreshBases();
+    return true;
+  }
+
+  // Appends the run's blocks to the data file, last block first, and its
+  // index entries in block order.
+  void Write(const SymbolField& field, Bytes& dat, std::vector<IndexEntry>& entries) const {
+    const size_t firstEntry = entries.size();
+    for (size_t b = blocks_.size(); b-- > 0;) {
+      const BlockPlan& plan = blocks_[b];
+      const size_t offset = dat.size();
+      dat.resize(offset + kTickBlockSize, 0);
+      uint8_t* block = dat.data() + offset;
+      std::copy(field.begin(), field.end(), block + kBlockSymbol);
+      PutU8(block + kBlockOne, 1);
+      PutU8(block + kBlockMark, kMark);
+      PutU16(block + kBlockDay, day_);
+      PutU16(block + kBlockNumber, static_cast<uint32_t>(b));
+      PutU8(block + kBlockCount, static_cast<uint32_t>(plan.e - plan.s + 1));
+      PutU8(block + kBlockScale, PriceScaleCode(tick_));
+      PutU16(block + kBlockCumulative, static_cast<uint32_t>(plan.e - first_ + 1));
+      PutI32(block + kBlockBase, plan.base);
+      PutU16(block + kBlockLastDiff, static_cast<uint16_t>(Difference(plan.e, plan)));
+      for (size_t k = plan.s; k <= plan.e; ++k) {
+        uint8_t* t = block + kBlockTicks + kTickSize * (k - plan.s);
+        PutU16(t, static_cast<uint16_t>(Difference(k, plan)));
+        PutI32(t + 2, ticks_[k].volume);
+        PutU16(t + 6, static_cast<uint32_t>(RoundHalfAway((ticks_[k].dateTime - day_) * kMinutesPerDay)));
+      }
+      IndexEntry entry;
+      entry.pointer = static_cast<uint32_t>(offset);
+      entry.key = MakeIndexKey(field.data(), day_, static_cast<uint16_t>(b));
+      entries.push_back(entry);
+    }
+    std::reverse(entries.begin() + static_cast<std::ptrdiff_t>(firstEntry), entries.end());
+  }
+
+private:
+  bool Fail(const std::string& text) {
+    error_ = "\"" + TickSymbol(ticks_[first_]) + "\": " + text;
+    return false;
+  }
+
+  // The finest tick size, from the first tick's down to 1, at which every
+  // price of the run fits 32 bits.
+  bool ChooseTick() {
+    const std::optional<int> start = TickExponentOf(ticks_[first_].size);
+    if (!start) return Fail("the tick size is not usable");
+    for (int k = *start; k >= kCoarsestTickExponent; --k) {
+      const double tick = TickSizeOfExponent(k);
+      bool fits = true;
+      for (size_t i = first_; i <= last_ && fits; ++i) fits = RoundToInt32(ticks_[i].price / tick).has_value();
+      if (fits) {
+        tick_ = tick;
+        return true;
+      }
+    }
+    return Fail("a price cannot be stored at any tick size");
+  }
+
+  // Blocks of 60 that all use the run's first price: possible when every
+  // difference from it fits 16 bits.
+  bool PlanCommonBase() {
+    const double p0 = ticks_[first_].price;
+    for (size_t k = first_; k <= last_; ++k)
+      if (!RoundToInt16((ticks_[k].price - p0) / tick_)) return false;
+    const int32_t base = *RoundToInt32(p0 / tick_);
+    for (size_t s = first_; s <= last_; s += kTicksPerBlock)
+      blocks_.push_back({s, std::min(s + kTicksPerBlock - 1, last_), p0, base});
+    return true;
+  }
+
+  // Each block starts at its own first price and ends where the next
+  // difference would not fit (or at 60 ticks).
+  void PlanFreshBases() {
+    blocks_.clear();
+    for (size_t s = first_; s <= last_;) {
+      const double ps = ticks_[s].price;
+      size_t e = s;
+      while (e < last_ && e + 1 - s < kTicksPerBlock && RoundToInt16((ticks_[e + 1].price - ps) / tick_)) ++e;
+      blocks_.push_back({s, e, ps, *RoundToInt32(ps / tick_)});
+      s = e + 1;
+    }
+  }
+
+  int16_t Difference(size_t k, const BlockPlan& plan) const {
+    return *RoundToInt16((ticks_[k].price - plan.basePrice) / tick_);
+  }
+
+  std::span<const Tick> ticks_;
+  size_t first_;
+  size_t last_;
+  std::string& error_;
+  uint16_t day_ = 0;
+  double tick_ = 0;
+  std::vector<BlockPlan> blocks_;
+};
+
+bool DecodeBlock(ByteView dat, const IndexEntry& entry, IntradayContents& out, std::string& error) {
+  const uint32_t offset = entry.pointer;
+  if (offset < kDataHeaderSize || (offset - kDataHeaderSize) % kTickBlockSize != 0 ||
+      static_cast<uint64_t>(offset) + kTickBlockSize > dat.size()) {
+    error = "index points at " + std::to_string(offset) + ", not at a tick block";
+    return false;
+  }
+  const uint8_t* block = dat.data() + offset;
+  TickBlockInfo info;
+  info.offset = offset;
+  info.symbol = SymbolFieldText(block + kBlockSymbol);
+  info.day = GetU16(block + kBlockDay);
+  info.block = GetU16(block + kBlockNumber);
+  info.count = block[kBlockCount];
+  info.scaleCode = block[kBlockScale];
+  info.cumulative = GetU16(block + kBlockCumulative);
+  info.basePrice = GetI32(block + kBlockBase);
+  info.lastDifference = GetI16(block + kBlockLastDiff);
+  const std::string where = " in the tick block at " + std::to_string(offset);
+  if (block[kBlockOne] != 1 || block[kBlockMark] != kMark) {
+    error = "no tick block header" + where;
+    return false;
+  }
+  if (MakeIndexKey(block + kBlockSymbol, info.day, info.block) != entry.key) {
+    error = "index key does not match" + where;
+    return false;
+  }
+  if (info.count < 1 || info.count > kTicksPerBlock) {
+    error = "tick count " + std::to_string(info.count) + where;
+    return false;
+  }
+  const std::optional<double> tick = TickSizeOfScaleCode(info.scaleCode);
+  if (!tick) {
+    error = "unknown price scale code " + std::to_string(info.scaleCode) + where;
+    return false;
+  }
+  for (size_t i = 0; i < info.count; ++i) {
+    const uint8_t* t = block + kBlockTicks + kTickSize * i;
+    Tick decoded;
+    SetTickSymbol(decoded, info.symbol);
+    decoded.price = (static_cast<double>(info.basePrice) + GetI16(t)) * *tick;
+    decoded.volume = GetI32(t + 2);
+    decoded.dateTime = info.day + GetU16(t + 6) / kMinutesPerDay;
+    decoded.size = *tick;
+    out.ticks.push_back(decoded);
+  }
+  out.blocks.push_back(info);
+  return true;
+}
+
+}  // namespace
+
+bool BuildIntradayFiles(const std::string& base, std::span<const Tick> ticks, uint32_t unixTime, IntradayImage& out,
+                        std::string& error) {
+  out = {};
+  if (!IsValidBaseName(base)) {
+    error = "invalid base name \"" + base + "\"";
+    return false;
+  }
+  if (ticks.empty()) return true;
+  out.dat.assign(kDataHeaderSize, 0);
+  PutDataHeader(out.dat.data(), base, unixTime);
+  std::vector<IndexEntry> entries;
+  TSymbolFieldRegistry names;
+  for (size_t first = 0; first < ticks.size();) {
+    const std::string symbol = TickSymbol(ticks[first]);
+    size_t last = first;
+    while (last + 1 < ticks.size() && TickSymbol(ticks[last + 1]) == symbol) ++last;
+    const SymbolField field = MakeSymbolField(symbol);
+    TRunWriter run(ticks, first, last, error);
+    if (!names.Add(symbol, field, error) || !run.Plan()) {
+      out = {};
+      return false;
+    }
+    run.Write(field, out.dat, entries);
+    first = last + 1;
+  }
+  const uint32_t blocksLast = static_cast<uint32_t>(out.dat.size() - 1);
+  PadToMultiple(out.dat, kFileUnit);
+  uint8_t* h = out.dat.data();
+  PutU32(h + kDatFileLast, static_cast<uint32_t>(out.dat.size() - 1));
+  PutU32(h + kDatBlocksLast, blocksLast);
+  PutU32(h + kDatBlockCount, static_cast<uint32_t>(entries.size()));
+  PutU32(h + kDatBlockCount2, static_cast<uint32_t>(entries.size()));
+  PutU32(h + kDatTime, unixTime);
+  out.idx = BuildIndexFile(entries, unixTime);
+  return true;
+}
+
+bool WriteIntradayFiles(const std::filesystem::path& dir, const std::string& base, std::span<const Tick> ticks,
+                        std::string& error) {
+  if (ticks.empty()) return true;
+  const auto now = std::chrono::duration_cast<std::chrono::seconds>(
+      std::chrono::system_clock::now().time_since_epoch());
+  IntradayImage image;
+  if (!BuildIntradayFiles(base, ticks, static_cast<uint32_t>(now.count()), image, error)) return false;
+  // The index goes in place first: a data file is never left without it.
+  return WriteFileAtomically(PathIn(dir, base + ".IDX"), image.idx, error) &&
+         WriteFileAtomically(PathIn(dir, base + ".DAT"), image.dat, error);
+}
+
+bool ReadIntradayFiles(ByteView dat, ByteView idx, IntradayContents& out, std::string& error) {
+  out = {};
+  if (dat.size() < kDataHeaderSize || GetU32(dat.data() + kDatBlockSizeField) != kTickBlockSize) {
+    error = "not an intraday data file";
+    return false;
+  }
+  std::vector<IndexEntry> leaves;
+  if (!ReadIndexLeaves(idx, leaves, error)) return false;
+  for (const IndexEntry& leaf : leaves)
+    if (!DecodeBlock(dat, leaf, out, error)) return false;
+  return true;
+}
+
+}  // namespace vz::omz
