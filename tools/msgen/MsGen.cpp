@@ -40,7 +40,13 @@ std::string CheckSecurity(const MsGenSecurity& s) {
   return {};
 }
 
-bool WriteWholeFile(const fs::path& path, const std::vector<uint8_t>& bytes, std::string& error) {
+}  // namespace
+
+bool WriteMsGenFile(const fs::path& dir, const MsGenFile& file, std::string* errorOut) {
+  std::string unused;
+  std::string& error = errorOut ? *errorOut : unused;
+  const fs::path path = dir / file.name;
+  const std::vector<uint8_t>& bytes = file.bytes;
   fs::path temp = path;
   temp += ".tmp";
   {
@@ -67,8 +73,6 @@ bool WriteWholeFile(const fs::path& path, const std::vector<uint8_t>& bytes, std
   return true;
 }
 
-}  // namespace
-
 std::string CheckDirectory(const MsGenDirectory& directory) {
   std::set<int> fileNumbers;
   for (const MsGenSecurity& s : directory.securities) {
@@ -88,7 +92,7 @@ bool WriteMetastockDirectory(const MsGenDirectory& directory, const fs::path& di
   }
   if (reason.empty()) {
     for (const MsGenFile& file : BuildMetastockFiles(directory))
-      if (!WriteWholeFile(dir / file.name, file.bytes, reason)) break;
+      if (!WriteMsGenFile(dir, file, &reason)) break;
   }
   if (!reason.empty() && error) *error = reason;
   return reason.empty();

@@ -116,11 +116,19 @@ int FieldCountOfMask(uint8_t mask);
 // (file numbers out of range or repeated, texts too long, too many bars...).
 std::string CheckDirectory(const MsGenDirectory& directory);
 
+// The description must pass CheckDirectory before any of these is called.
+// MASTER, EMASTER (unless omitted) and XMASTER (when a file number is above
+// 255). Masters take their first and last dates from the first and last bar.
+std::vector<MsGenFile> BuildMasterFiles(const MsGenDirectory& directory);
+// The data file of one security, spelled and faulted as the directory says.
+MsGenFile BuildDataFile(const MsGenDirectory& directory, const MsGenSecurity& security);
 // Every file of the directory, in a fixed order (masters first, then data
-// files in description order). Files listed in faults.missingFiles and an
-// omitted EMASTER are not part of the result. The description must pass
-// CheckDirectory.
+// files in description order), less those the faults leave out.
 std::vector<MsGenFile> BuildMetastockFiles(const MsGenDirectory& directory);
+
+// Writes one file into dir, complete under a temporary name and then renamed
+// into place. Returns false with *error set when a step fails.
+bool WriteMsGenFile(const std::filesystem::path& dir, const MsGenFile& file, std::string* error = nullptr);
 
 // Checks the description, creates dir if needed and writes every file,
 // each one complete under a temporary name and then renamed into place.

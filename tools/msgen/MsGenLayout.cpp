@@ -178,7 +178,7 @@ std::vector<uint8_t> BuildXmaster(const std::vector<const MsGenSecurity*>& liste
   return out;
 }
 
-std::vector<uint8_t> BuildDataFile(const MsGenSecurity& s, bool sloppyZero, bool truncated) {
+std::vector<uint8_t> BuildDataBytes(const MsGenSecurity& s, bool sloppyZero, bool truncated) {
   const uint8_t mask = s.fieldMask;
   const size_t recordSize = static_cast<size_t>(FieldCountOfMask(mask)) * 4;
   std::vector<uint8_t> out;
@@ -223,7 +223,7 @@ int FieldCountOfMask(uint8_t mask) {
   return count;
 }
 
-std::vector<MsGenFile> BuildMetastockFiles(const MsGenDirectory& directory) {
+std::vector<MsGenFile> BuildMasterFiles(const MsGenDirectory& directory) {
   const MsGenFaults& faults = directory.faults;
   std::vector<const MsGenSecurity*> listed;  // MASTER and EMASTER
   std::vector<const MsGenSecurity*> extra;   // XMASTER only
@@ -255,12 +255,19 @@ std::vector<MsGenFile> BuildMetastockFiles(const MsGenDirectory& directory) {
   }
   if (!extra.empty())
     files.push_back({FileName(directory.nameCase, "XMASTER"), BuildXmaster(extra, lastAny + 1, directory.stamp)});
+  return files;
+}
 
-  for (const MsGenSecurity& s : directory.securities) {
-    if (Contains(faults.missingFiles, s.fileNumber)) continue;
-    files.push_back({DataFileName(directory.nameCase, s.fileNumber),
-                     BuildDataFile(s, faults.sloppyZero, Contains(faults.truncatedFiles, s.fileNumber))});
-  }
+MsGenFile BuildDataFile(const MsGenDirectory& directory, const MsGenSecurity& security) {
+  const MsGenFaults& faults = directory.faults;
+  return {DataFileName(directory.nameCase, security.fileNumber),
+          BuildDataBytes(security, faults.sloppyZero, Contains(faults.truncatedFiles, security.fileNumber))};
+}
+
+std::vector<MsGenFile> BuildMetastockFiles(const MsGenDirectory& directory) {
+  std::vector<MsGenFile> files = BuildMasterFiles(directory);
+  for (const MsGenSecurity& s : directory.securities)
+    if (!Contains(directory.faults.missingFiles, s.fileNumber)) files.push_back(BuildDataFile(directory, s));
   return files;
 }
 
