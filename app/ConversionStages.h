@@ -1,0 +1,35 @@
+#pragma once
+// The three stages of a run behind an interface, so the run's sequence can be
+// driven by stand-ins; the production stages are TConversion's.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/RunSettings.h"
+#include "app/RunStatus.h"
+
+namespace vz::app {
+
+class IConversionStages {
+public:
+  virtual ~IConversionStages() = default;
+  virtual bool AnalyseSecurities() = 0;
+  virtual bool CollectPriceData() = 0;
+  virtual bool ExportArchives() = 0;
+  virtual void CloseMsDirectory() = 0;
+};
+
+using StagesFactory = std::function<std::unique_ptr<IConversionStages>(const TRunSettings&, IRunStatus&)>;
+
+// The stages of the conversion library for one run.
+std::unique_ptr<IConversionStages> MakeConversionStages(const TRunSettings& settings, IRunStatus& status);
+
+// The From date that follows the archives in an output directory; `today`
+// when the search is not available in this build.
+double NextStartDate(const std::string& outputDir, double today);
+
+// The delete wizard's clock: GlobalServer's local time of a date-time on the
+// data's UTC+1 clock. Unchanged when this build has no clock conversions.
+double DeleteWizardClock(double dateTime);
+
+}  // namespace vz::app

@@ -1,0 +1,49 @@
+#include "app/main/ProgramOptions.h"
+
+#ifdef VZ_HAVE_SAMPLE
+#include <algorithm>
+#include <limits>
+
+#include "app/DateValue.h"
+#include "tools/msgen/MsSample.h"
+#endif
+
+namespace vz::app {
+
+namespace {
+
+#ifdef VZ_HAVE_SAMPLE
+double DayOfDecimalDate(int32_t date) {
+  double value = 0;
+  TryEncodeDate(date / 10000, date / 100 % 100, date % 100, value);
+  return value;
+}
+#endif
+
+}  // namespace
+
+ConsoleProgramOptions ProgramOptions() {
+  ConsoleProgramOptions options = DefaultConsoleOptions();
+#ifdef VZ_HAVE_SAMPLE
+  options.writeSample = [](const std::string& dir) {
+    std::string error;
+    if (msgen::WriteSampleDirectory(dir, &error)) return std::string();
+    return error.empty() ? std::string("write failed") : error;
+  };
+  int32_t first = std::numeric_limits<int32_t>::max();
+  int32_t last = 0;
+  for (const auto& security : msgen::SampleDirectory().securities) {
+    for (const auto& bar : security.bars) {
+      first = std::min(first, bar.date);
+      last = std::max(last, bar.date);
+    }
+  }
+  if (last > 0) {
+    options.sampleFirstDay = DayOfDecimalDate(first);
+    options.sampleLastDay = DayOfDecimalDate(last);
+  }
+#endif
+  return options;
+}
+
+}  // namespace vz::app

@@ -1,0 +1,9 @@
+#pragma once
+// The program's options: the console defaults plus the bundled sample.
+#include "app/ConsoleProgram.h"
+
+namespace vz::app {
+
+ConsoleProgramOptions ProgramOptions();
+
+}  // namespace vz::app

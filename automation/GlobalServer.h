@@ -1,0 +1,37 @@
+#pragma once
+// What the conversion run needs of a running GlobalServer: whether its main
+// window exists, its "Delete Data" wizard over a date-time range and its
+// "Import Data" wizard over a list of archive paths; and the dialog that asks
+// the user for the import range. The run uses them from its worker thread
+// and blocks while they work.
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vz::automation {
+
+class IGlobalServer {
+public:
+  virtual ~IGlobalServer() = default;
+  // True when a top-level window of class "VuzuzResearchGlobalServer" exists.
+  virtual bool FindMainWindow() = 0;
+  // GlobalServerDelete: true on success, also when no GlobalServer runs.
+  virtual bool Delete(double from, double to) = 0;
+  // GlobalServerImport: true on success, for an empty list, and when no
+  // GlobalServer runs.
+  virtual bool Import(const std::vector<std::string>& files) = 0;
+};
+
+// The import range dialog: shown modally with the two dates filled in; true
+// when it closed with OK, the dates then holding what the user chose.
+class IImportRangeDialog {
+public:
+  virtual ~IImportRangeDialog() = default;
+  virtual bool Ask(double& from, double& to) = 0;
+};
+
+// A GlobalServer that is never running: no main window is ever found, and
+// the wizards succeed without doing anything, as they do in that case.
+std::unique_ptr<IGlobalServer> MakeAbsentGlobalServer();
+
+}  // namespace vz::automation

@@ -1,0 +1,18 @@
+#include "automation/GlobalServer.h"
+
+namespace vz::automation {
+
+namespace {
+
+class TAbsentGlobalServer final : public IGlobalServer {
+public:
+  bool FindMainWindow() override { return false; }
+  bool Delete(double, double) override { return true; }
+  bool Import(const std::vector<std::string>&) override { return true; }
+};
+
+}  // namespace
+
+std::unique_ptr<IGlobalServer> MakeAbsentGlobalServer() { return std::make_unique<TAbsentGlobalServer>(); }
+
+}  // namespace vz::automation
