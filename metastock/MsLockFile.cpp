@@ -1,0 +1,89 @@
+#include "metastock/MsLockFile.h"
+
+#include "metastock/MsMasters.h"
+#include "metastock/MsNumbers.h"
+#include "metastock/MsUserFile.h"
+
+namespace vz {
+
+void MsDecodeLockFile(MsDirectory& dir, std::span<const uint8_t> bytes) {
+  const TByteView v(bytes);
+  if (v.Size() < kMsLockRecordSize) return;
+  // The header holds only the low 8 bits of the count: when they agree with
+  // the list, the list's count is meant (directories above 255 securities).
+  const size_t countByte = v.U8(10);
+  const size_t listCount = dir.securities.size();
+  size_t count = (listCount & 0xFF) == countByte ? listCount : std::min(listCount, countByte);
+  count = std::min(count, v.Size() / kMsLockRecordSize - 1);
+  for (size_t i = 0; i < count; ++i) {
+    dir.securities[i].lockFlags = v.U8(kMsLockRecordSize * (i + 1));
+    dir.securities[i].userMask = v.U8(kMsLockRecordSize * (i + 1) + 1);
+  }
+}
+
+TBytes MsBuildLockFile(const MsDirectory& dir) {
+  TBytes out(kMsLockRecordSize * (dir.securities.size() + 1), 0);
+  TRecordWriter h(out.data(), kMsLockRecordSize);
+  h.U32(0, kMsLockMagic);
+  h.U16(4, static_cast<uint16_t>(dir.version));
+  h.U32(6, dir.stamp);
+  h.U8(10, static_cast<uint8_t>(dir.securities.size()));
+  for (size_t i = 0; i < dir.securities.size(); ++i) {
+    out[kMsLockRecordSize * (i + 1)] = static_cast<uint8_t>(dir.securities[i].lockFlags);
+    out[kMsLockRecordSize * (i + 1) + 1] = static_cast<uint8_t>(dir.securities[i].userMask);
+  }
+  return out;
+}
+
+int MsReadLockFile(MsDirectory& dir) {
+  TBytes bytes;
+  if (!dir.lockFile.ReadAll(bytes)) return 0;
+  MsDecodeLockFile(dir, bytes);
+  return 1;
+}
+
+int MsWriteLockFile(MsDirectory& dir) { return MsWriteWholeFile(dir.lockFile, MsBuildLockFile(dir)); }
+
+int MsSetLock(MsDirectory& dir, MsSecurity& security, int32_t bits, bool on) {
+  if (!dir.lockFile.IsOpen()) {
+    platform::FileOpenMode mode;
+    if (!dir.lockFile.Open(MsFindFile(dir.directory, kMsLockFileName), mode)) return 0;
+  }
+  MsReadLockFile(dir);
+  const int32_t userBit = MsUserBit(dir);
+  if (on) {
+    security.lockFlags |= bits;
+    security.userMask |= userBit;
+  } else {
+    security.lockFlags &= ~bits;
+    security.userMask &= ~userBit;
+  }
+  MsWriteLockFile(dir);
+  return 1;
+}
+
+void MsClearStaleLocks(MsDirectory& dir) {
+  for (MsSecurity& s : dir.securities) {
+    if (!s.inUse || (s.lockFlags == 0 && s.userMask == 0)) continue;
+    const int lockBits = CountBits(static_cast<uint32_t>(s.lockFlags & 0xFF));
+    for (int slot = 0; slot < kMsSlotCount; ++slot)
+      if (dir.slots[slot].id == 0) s.userMask &= ~(0x80 >> slot);
+    if (lockBits != CountBits(static_cast<uint32_t>(s.userMask & 0xFF))) {
+      s.lockFlags = 0;
+      s.userMask = 0;
+    }
+  }
+}
+
+void MsReleaseOwnLocks(MsDirectory& dir) {
+  const int32_t userBit = MsUserBit(dir);
+  if (userBit == 0) return;
+  for (MsSecurity& s : dir.securities) {
+    if (s.inUse && (s.userMask & userBit)) {
+      s.lockFlags = 0;
+      s.userMask = 0;
+    }
+  }
+}
+
+}  // namespace vz

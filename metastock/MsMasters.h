@@ -1,0 +1,86 @@
+#pragma once
+// The security list and the files that describe it: MASTER (53-byte
+// records), EMASTER (192-byte records), XMASTER (150-byte records, file
+// numbers above 255) and the working copies ~MSFL.SEC and ~MSFL.INX.
+//
+// Loading at the first opening trusts MASTER about which securities exist
+// and takes each one's details from EMASTER when EMASTER holds a valid record
+// for the same file number and symbol; otherwise MASTER's record fills the
+// slot. XMASTER's securities follow. Writing keeps every byte of the old
+// files unless the list holds a different value for its field (see
+// MsMasterWrite.cpp).
+#include <cstdint>
+#include <span>
+
+#include "metastock/MsBytes.h"
+#include "metastock/MsDirectory.h"
+
+namespace vz {
+
+constexpr size_t kMsMasterRecordSize = 53;
+constexpr size_t kMsEmasterRecordSize = 192;
+constexpr size_t kMsXmasterRecordSize = 150;
+constexpr size_t kMsSecurityRecordSize = 178;
+constexpr size_t kMsIndexRecordSize = 38;
+constexpr uint32_t kMsSecurityMagic = 0x4D15FE5D;
+constexpr uint32_t kMsIndexMagic = 0x4D1DFE5D;
+constexpr uint32_t kMsXmasterMagic = 0x4D58FE5D;
+// Notice text of the EMASTER, XMASTER and ~MSFL.SEC headers: 41 characters.
+inline constexpr char kMsNoticeText[] = "MetaStock-format data, Vuzuz archive tool";
+static_assert(sizeof kMsNoticeText == 42);
+
+using TByteSpan = std::span<const uint8_t>;
+
+// Field mask for a MASTER field count (5..8) and period; 0 when no layout
+// has that many fields.
+int32_t MsMaskForFieldCount(int32_t fieldCount, int32_t period);
+// Number of 4-byte fields a mask selects.
+int32_t MsFieldsOfMask(int32_t fieldMask);
+
+// Record decoders: fill `out` from one record; false when the record is not
+// a valid one (file number 0, a field count no layout has, no period letter).
+bool MsDecodeMasterRecord(TByteView record, MsSecurity& out);
+bool MsDecodeEmasterRecord(TByteView record, MsSecurity& out);
+bool MsDecodeXmasterRecord(TByteView record, MsSecurity& out);
+
+// Builds the list at the first opening from whole MASTER, EMASTER and
+// (optional, may be empty) XMASTER contents; draws a new stamp. Every count
+// is bounded by the bytes present. Returns 1.
+int MsLoadFromMasters(MsDirectory& dir, TByteSpan master, TByteSpan emaster, TByteSpan xmaster = {});
+
+// Later openers: the list from ~MSFL.SEC (dir.securityFile). Returns 1.
+int MsLoadFromSecurityFile(MsDirectory& dir);
+// The same from bytes already read.
+void MsDecodeSecurityFile(MsDirectory& dir, TByteSpan bytes);
+// True when the bytes start with a whole ~MSFL.SEC header with its magic.
+bool MsSecurityFileLooksValid(TByteSpan bytes);
+
+TBytes MsBuildSecurityFile(const MsDirectory& dir);
+TBytes MsBuildIndexFile(const MsDirectory& dir);
+int MsWriteSecurityFile(MsDirectory& dir);
+int MsWriteIndexFile(MsDirectory& dir);
+
+// Master files rebuilt from the list over their previous contents (which
+// may be empty). MASTER and EMASTER take the in-use securities with file
+// numbers up to 255, XMASTER those above.
+TBytes MsBuildMaster(const MsDirectory& dir, TByteSpan previous);
+TBytes MsBuildEmaster(const MsDirectory& dir, TByteSpan previous);
+TBytes MsBuildXmaster(const MsDirectory& dir, TByteSpan previous);
+// True when XMASTER has to be written: the list holds a security above 255.
+bool MsNeedsXmaster(const MsDirectory& dir);
+
+// Rewrite the master file held open in dir.masterFile / dir.emasterFile:
+// the current contents are read again, the new file is written completely
+// under a temporary name and then put in place, so a crash leaves either the
+// old or the new file. The handle then refers to the new file. 1 / 0.
+int MsWriteMaster(MsDirectory& dir);
+int MsWriteEmaster(MsDirectory& dir);
+// Opens XMASTER exclusively and rewrites it the same way when the list
+// needs it; 1 when written or not needed, 0 on failure.
+int MsWriteXmaster(MsDirectory& dir);
+
+// Writes bytes over a shared working file from offset 0 and cuts it to their
+// size; 1 / 0.
+int MsWriteWholeFile(platform::TSharedFile& file, const TBytes& bytes);
+
+}  // namespace vz

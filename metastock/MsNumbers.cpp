@@ -1,0 +1,164 @@
+#include "metastock/MsNumbers.h"
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace vz {
+
+float MbfToFloat(uint32_t mbf) {
+  if (mbf == 0) return 0.0f;
+  const uint32_t exponent = mbf >> 24;
+  const uint32_t sign = (mbf >> 23) & 1u;
+  // Exponent bytes 0 and 1 lie below the IEEE range; treat them as zero like
+  // the original conversion routines ("exponent of zero = zero").
+  if (exponent < 2) return sign ? -0.0f : 0.0f;
+  const uint32_t ieee = (sign << 31) | ((exponent - 2) << 23) | (mbf & 0x7FFFFFu);
+  return std::bit_cast<float>(ieee);
+}
+
+uint32_t FloatToMbf(float value) {
+  const uint32_t ieee = std::bit_cast<uint32_t>(value);
+  if (ieee == 0) return 0;
+  const uint32_t sign = ieee >> 31;
+  const uint32_t exponent = (ieee >> 23) & 0xFFu;
+  const uint32_t mantissa = ieee & 0x7FFFFFu;
+  if (exponent == 0xFF && mantissa != 0) return 0;  // NaN has no MBF form
+  if (exponent >= 254) return (0xFFu << 24) | (sign << 23) | 0x7FFFFFu;
+  return ((exponent + 2) << 24) | (sign << 23) | mantissa;
+}
+
+int CountBits(uint32_t value) { return std::popcount(value); }
+
+char* TrimSpaces(char* text) {
+  char* start = text;
+  while (*start == ' ') ++start;
+  if (start != text) std::memmove(text, start, std::strlen(start) + 1);
+  size_t length = std::strlen(text);
+  while (length > 0 && text[length - 1] == ' ') text[--length] = '\0';
+  return text;
+}
+
+int32_t TruncToInt32(double value) {
+  if (std::isnan(value)) return 0;
+  if (value >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+  if (value <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(value);
+}
+
+namespace {
+
+// Date fields of a (year - 1900) * 10000 + month * 100 + day number.
+void SetDateFields(int64_t d, std::tm& out) {
+  out.tm_mday = static_cast<int>(d % 100);
+  out.tm_mon = static_cast<int>((d / 100) % 100 - 1);
+  out.tm_year = static_cast<int>(d / 10000 + 1900);
+}
+
+int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+}  // namespace
+
+void MbfDateTimeToTm(uint32_t mbfDate, uint32_t mbfTime, std::tm& out) {
+  SetDateFields(TruncToInt32(MbfToFloat(mbfDate)), out);
+  // HHMMSS -> HHMM; the seconds are dropped.
+  const int64_t hhmm = TruncToInt32(MbfToFloat(mbfTime)) / 100;
+  out.tm_sec = 0;
+  out.tm_min = static_cast<int>(hhmm % 100);
+  out.tm_hour = static_cast<int>(hhmm / 100);
+}
+
+void FloatDateTimeToTm(float date, float time, std::tm& out) {
+  SetDateFields(TruncToInt32(date), out);
+  const int64_t t = TruncToInt32(time);
+  out.tm_sec = static_cast<int>(((t % 100) + (t / 1000000) * 100) * 1000 / 60);
+  const int64_t hhmm = (t / 100) % 10000;
+  out.tm_min = static_cast<int>(hhmm % 100);
+  out.tm_hour = static_cast<int>(hhmm / 100);
+}
+
+void PackedDateTimeToTm(int32_t date, int32_t time, std::tm& out) {
+  out.tm_mday = date % 100;
+  out.tm_mon = (date / 100) % 100 - 1;
+  out.tm_year = date / 10000;
+  out.tm_sec = static_cast<int>(int64_t{time % 1000} * 1000 / 60);
+  out.tm_min = (time / 1000) % 100;
+  out.tm_hour = time / 100000;
+}
+
+// Encoders work in 64 bits and wrap to 32 like the stored fields would, so
+// garbage records cannot cause signed overflow.
+int32_t TmToPackedDate(const std::tm& t) {
+  return static_cast<int32_t>((int64_t{t.tm_year} * 100 + t.tm_mon) * 100 + t.tm_mday + 100);
+}
+
+float TmToFloatDate(const std::tm& t) {
+  return static_cast<float>((int64_t{t.tm_year} * 100 + t.tm_mon) * 100 + t.tm_mday - 18999900);
+}
+
+uint32_t TmToMbfDate(const std::tm& t) { return FloatToMbf(TmToFloatDate(t)); }
+
+int32_t TmToPackedTime(const std::tm& t) {
+  return static_cast<int32_t>((int64_t{t.tm_hour} * 100 + t.tm_min) * 1000 + int64_t{t.tm_sec} * 60 / 1000);
+}
+
+float TmToFloatTime(const std::tm& t) {
+  const int64_t a = int64_t{t.tm_sec} * 60 / 1000;
+  const double value =
+      ((static_cast<double>(a / 100) * 100 + t.tm_hour) * 100 + t.tm_min) * 100 + static_cast<double>(a % 100);
+  return static_cast<float>(value);
+}
+
+int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day) {
+  // Count from 0000-03-01 so that the leap day ends a year; eras of 400
+  // years have 146097 days.
+  year -= month <= 2 ? 1 : 0;
+  const int64_t era = FloorDiv(year, 400);
+  const int64_t yearOfEra = year - era * 400;
+  const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 719468;
+}
+
+int64_t TmToUtcSeconds(const std::tm& t) {
+  int64_t year = t.tm_year > 1900 ? t.tm_year : int64_t{t.tm_year} + 1900;
+  int64_t month = t.tm_mon;
+  year += FloorDiv(month, 12);
+  month -= FloorDiv(month, 12) * 12;
+  const int64_t days = DaysFromCivil(year, month + 1, 1) + (int64_t{t.tm_mday} - 1);
+  return days * 86400 + int64_t{t.tm_hour} * 3600 + int64_t{t.tm_min} * 60 + t.tm_sec;
+}
+
+int64_t MbfDateTimeToUtcSeconds(uint32_t mbfDate, uint32_t mbfTime) {
+  std::tm t{};
+  MbfDateTimeToTm(mbfDate, mbfTime, t);
+  return TmToUtcSeconds(t);
+}
+
+bool FitsInt32Seconds(int64_t seconds) {
+  return seconds >= std::numeric_limits<int32_t>::min() && seconds <= std::numeric_limits<int32_t>::max();
+}
+
+int32_t FloatTimeToSeconds(float time) {
+  const int64_t a = TruncToInt32(static_cast<double>(time) * 0.01) % 10000;
+  return static_cast<int32_t>((a / 100) * 3600 + (a % 100) * 60);
+}
+
+int32_t PackedTimeToSeconds(int32_t time) {
+  const int64_t b = time / 1000;
+  return static_cast<int32_t>((b / 100) * 3600 + (b % 100) * 60 + int64_t{time % 1000} * 1000 / 60);
+}
+
+float SecondsToFloatTime(int32_t seconds) {
+  const int64_t s = seconds < 0 ? 0 : seconds;
+  const int64_t minutes = s / 60;
+  return static_cast<float>(((minutes / 60) * 100 + minutes % 60) * 100);
+}
+
+int32_t SecondsToPackedTime(int32_t seconds) {
+  const int64_t s = seconds < 0 ? 0 : seconds;
+  return static_cast<int32_t>(((s / 3600) * 100 + (s % 3600) / 60) * 1000 + (s % 60) * 60 / 1000);
+}
+
+}  // namespace vz

@@ -1,0 +1,68 @@
+#pragma once
+// Numbers, dates and times as MetaStock files store them.
+//
+// Format notes
+// - MBF single: exponent byte E in bits 31..24 (bias 129), sign in bit 23,
+//   23 mantissa bits with an implied leading 1; the all-zero word is 0.
+//   Relative to an IEEE single the exponent is 2 higher and the sign sits
+//   between exponent and mantissa; the mantissa bits are the same.
+// - Dates: MBF/float dates are (year - 1900) * 10000 + month * 100 + day;
+//   packed dates are YYYYMMDD in an int32.
+// - Times: MBF time HHMMSS; float time HHMM * 100 + d; packed time
+//   HHMM * 1000 + d, where d is a sub-minute value and tm_sec = d * 1000 / 60.
+//
+// Broken-down date-times use std::tm with two differences from the C
+// library: tm_year holds the full year and tm_sec the sub-minute value. The
+// decoders set tm_sec..tm_year and leave tm_wday, tm_yday, tm_isdst alone.
+#include <cstdint>
+#include <ctime>
+
+namespace vz {
+
+// MBF word -> IEEE single. Exact for every word with an exponent byte of 2
+// or more; a word with exponent byte 0 or 1 (no IEEE counterpart, at most
+// 2^-127 in size) gives 0.0 with its sign.
+float MbfToFloat(uint32_t mbf);
+// IEEE single -> MBF word. Exact for every finite value below 2^126 in size;
+// larger values and infinities saturate to the largest MBF magnitude, NaN
+// gives 0.
+uint32_t FloatToMbf(float value);
+
+// Number of 1 bits.
+int CountBits(uint32_t value);
+// Removes leading and trailing spaces (code 32 only) in place; the text
+// moves to the start of the buffer. Returns text.
+char* TrimSpaces(char* text);
+
+// Float -> int32 truncating toward zero; values outside the int32 range
+// saturate and NaN gives 0 (a plain cast would be undefined there).
+int32_t TruncToInt32(double value);
+
+void MbfDateTimeToTm(uint32_t mbfDate, uint32_t mbfTime, std::tm& out);
+void FloatDateTimeToTm(float date, float time, std::tm& out);
+void PackedDateTimeToTm(int32_t date, int32_t time, std::tm& out);
+
+int32_t TmToPackedDate(const std::tm& t);
+float TmToFloatDate(const std::tm& t);
+uint32_t TmToMbfDate(const std::tm& t);
+int32_t TmToPackedTime(const std::tm& t);
+float TmToFloatTime(const std::tm& t);
+
+// Seconds since 1970-01-01 00:00:00 of the record read as UTC. The result is
+// 64 bits wide, so dates after 2038-01-19 and before 1970 come out exact
+// instead of wrapping; tm_year may hold the full year (> 1900) or years since
+// 1900, and out-of-range months, days and times are carried arithmetically.
+int64_t TmToUtcSeconds(const std::tm& t);
+int64_t MbfDateTimeToUtcSeconds(uint32_t mbfDate, uint32_t mbfTime);
+// True when seconds fit the signed 32-bit field of older readers.
+bool FitsInt32Seconds(int64_t seconds);
+// Days since 1970-01-01 of a proleptic Gregorian date (month 1..12 after
+// normalisation; any int32 year).
+int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day);
+
+int32_t FloatTimeToSeconds(float time);
+int32_t PackedTimeToSeconds(int32_t time);
+float SecondsToFloatTime(int32_t seconds);
+int32_t SecondsToPackedTime(int32_t seconds);
+
+}  // namespace vz

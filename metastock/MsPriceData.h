@@ -1,0 +1,48 @@
+#pragma once
+// Price data files F<n>.DAT (n < 256) and F<n>.MWD: fixed records of
+// fieldCount 4-byte MBF fields; record 0 is a header whose uint16 at offset 2
+// is the number of price records + 1.
+//
+// The field mask says which fields each record holds, in this order:
+//   date (any of 0x0F; also brings close and volume), time (0x80),
+//   open (0x20), high (0x08), low (0x10), close, volume, open interest (0x40).
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "metastock/MsDirectory.h"
+
+namespace vz {
+
+struct MsBar {
+  int64_t time = 0;  // UTC seconds of date and time (seconds dropped)
+  double open = 0.0;
+  double high = 0.0;
+  double low = 0.0;
+  double close = 0.0;
+  double volume = 0.0;
+  double openInterest = 0.0;
+};
+
+// Path of the data file of a file number, matched without regard to case;
+// "F<n>.DAT" / "F<n>.MWD" when no such entry exists yet.
+std::string MsDataFileName(const MsDirectory& dir, int32_t fileNumber);
+
+// Every price record of the security, in file order, decoded into bars (the
+// vector is resized to exactly the count returned); -1 when the security is
+// not in use or its data file can be neither opened nor created (bars then
+// stay as they were). Sets the read lock bit around the read.
+int32_t MsReadBars(MsDirectory& dir, MsSecurity& security, std::vector<MsBar>& bars);
+// Opens the data file (creating an empty one only when none exists) and
+// sets recordCount; 1 / 0.
+int MsOpenDataFile(MsDirectory& dir, MsSecurity& security);
+// Writes an empty data file (one header record) when none exists; 1 / 0.
+int MsCreateDataFile(MsDirectory& dir, MsSecurity& security);
+
+// Decodes a whole data file. The count is bounded by the whole records
+// present; fields the mask selects beyond the record's width read as 0, and
+// a record without a date field has time 0. Returns the number of bars.
+int32_t MsDecodeBars(std::span<const uint8_t> file, int32_t fieldCount, int32_t fieldMask, std::vector<MsBar>& bars);
+
+}  // namespace vz

@@ -1,0 +1,140 @@
+#include "platform/SharedFile.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+
+namespace vz::platform {
+
+namespace {
+std::wstring Wide(const std::string& text) {
+  if (text.empty()) return {};
+  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+  return out;
+}
+
+std::string ErrorMessage(DWORD code) {
+  if (code == ERROR_SHARING_VIOLATION) return "in use by another program (sharing violation)";
+  if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return "not found";
+  if (code == ERROR_ACCESS_DENIED) return "access denied";
+  return "Windows error " + std::to_string(code);
+}
+}  // namespace
+
+struct TSharedFile::Impl {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+};
+
+TSharedFile::TSharedFile() : impl_(std::make_unique<Impl>()) {}
+TSharedFile::~TSharedFile() { Close(); }
+TSharedFile::TSharedFile(TSharedFile&& other) noexcept : impl_(std::make_unique<Impl>()) {
+  std::swap(impl_, other.impl_);
+  std::swap(error_, other.error_);
+}
+TSharedFile& TSharedFile::operator=(TSharedFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    std::swap(impl_, other.impl_);
+    std::swap(error_, other.error_);
+  }
+  return *this;
+}
+
+bool TSharedFile::Open(const std::string& path, const FileOpenMode& mode) {
+  Close();
+  error_.clear();
+  DWORD access = 0;
+  if (mode.access != FileAccess::Write) access |= GENERIC_READ;
+  if (mode.access != FileAccess::Read) access |= GENERIC_WRITE;
+  if (mode.allowRename) access |= DELETE;
+  DWORD share = 0;
+  if (mode.share != FileShare::None) share |= FILE_SHARE_READ;
+  if (mode.share == FileShare::ReadWrite) share |= FILE_SHARE_WRITE;
+  if (mode.allowRename) share |= FILE_SHARE_DELETE;
+  const DWORD disposition = mode.disposition == FileDisposition::CreateAlways ? CREATE_ALWAYS : OPEN_EXISTING;
+  const DWORD attributes = mode.archive ? FILE_ATTRIBUTE_ARCHIVE : FILE_ATTRIBUTE_NORMAL;
+  HANDLE handle = CreateFileW(Wide(path).c_str(), access, share, nullptr, disposition, attributes, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    error_ = ErrorMessage(GetLastError());
+    return false;
+  }
+  impl_->handle = handle;
+  return true;
+}
+
+void TSharedFile::Close() {
+  if (impl_ && impl_->handle != INVALID_HANDLE_VALUE) {
+    CloseHandle(impl_->handle);
+    impl_->handle = INVALID_HANDLE_VALUE;
+  }
+}
+
+bool TSharedFile::IsOpen() const { return impl_ && impl_->handle != INVALID_HANDLE_VALUE; }
+
+int64_t TSharedFile::Size() const {
+  LARGE_INTEGER size{};
+  if (!IsOpen() || !GetFileSizeEx(impl_->handle, &size)) return -1;
+  return size.QuadPart;
+}
+
+bool TSharedFile::ReadAt(uint64_t offset, void* buffer, size_t size, size_t& got) const {
+  got = 0;
+  if (!IsOpen()) return false;
+  auto* out = static_cast<char*>(buffer);
+  while (got < size) {
+    OVERLAPPED at{};
+    const uint64_t position = offset + got;
+    at.Offset = static_cast<DWORD>(position);
+    at.OffsetHigh = static_cast<DWORD>(position >> 32);
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - got, 1u << 30));
+    DWORD n = 0;
+    if (!ReadFile(impl_->handle, out + got, chunk, &n, &at)) return GetLastError() == ERROR_HANDLE_EOF;
+    if (n == 0) break;
+    got += n;
+  }
+  return true;
+}
+
+bool TSharedFile::ReadAll(std::vector<uint8_t>& out) const {
+  out.clear();
+  const int64_t size = Size();
+  if (size < 0) return false;
+  out.resize(static_cast<size_t>(size));
+  size_t got = 0;
+  const bool ok = ReadAt(0, out.data(), out.size(), got);
+  out.resize(got);
+  return ok;
+}
+
+bool TSharedFile::WriteAt(uint64_t offset, const void* data, size_t size) {
+  if (!IsOpen()) return false;
+  const auto* in = static_cast<const char*>(data);
+  size_t done = 0;
+  while (done < size) {
+    OVERLAPPED at{};
+    const uint64_t position = offset + done;
+    at.Offset = static_cast<DWORD>(position);
+    at.OffsetHigh = static_cast<DWORD>(position >> 32);
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - done, 1u << 30));
+    DWORD n = 0;
+    if (!WriteFile(impl_->handle, in + done, chunk, &n, &at) || n == 0) return false;
+    done += n;
+  }
+  return true;
+}
+
+bool TSharedFile::Truncate(uint64_t size) {
+  if (!IsOpen()) return false;
+  LARGE_INTEGER position{};
+  position.QuadPart = static_cast<LONGLONG>(size);
+  return SetFilePointerEx(impl_->handle, position, nullptr, FILE_BEGIN) && SetEndOfFile(impl_->handle);
+}
+
+bool TSharedFile::Flush() { return IsOpen(); }
+
+bool TSharedFile::Sync() { return IsOpen() && FlushFileBuffers(impl_->handle); }
+
+}  // namespace vz::platform
