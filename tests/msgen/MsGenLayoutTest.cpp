@@ -1,4 +1,5 @@
 // The generated files decoded by hand, at the offsets of the layouts.
+#include "msgen/ByteFields.h"
 #include "support/ScratchDir.h"
 #include "tools/msgen/MsGen.h"
 #include "tools/msgen/MsGenMbf.h"
@@ -15,17 +16,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-uint32_t U16(const std::string& b, size_t at) {
-  return static_cast<uint8_t>(b.at(at)) | static_cast<uint32_t>(static_cast<uint8_t>(b.at(at + 1))) << 8;
-}
-uint32_t U32(const std::string& b, size_t at) { return U16(b, at) | U16(b, at + 2) << 16; }
-float F32(const std::string& b, size_t at) { return std::bit_cast<float>(U32(b, at)); }
-// MBF decoded arithmetically: 1.m * 2^(E - 129), sign in bit 23.
-double MbfValue(uint32_t w) {
-  if ((w >> 24) == 0) return 0.0;
-  const double m = 1.0 + static_cast<double>(w & 0x7FFFFF) / 8388608.0;
-  return ((w >> 23) & 1 ? -m : m) * std::ldexp(1.0, static_cast<int>(w >> 24) - 129);
-}
+using test::F32;
+using test::MbfValue;
+using test::U16;
+using test::U32;
 
 TEST(FloatToMbfWord, KnownWords) {
   const struct {
@@ -103,9 +97,9 @@ protected:
   }
   std::string Read(const std::string& name) {
     EXPECT_TRUE(fs::exists(scratch.Path() / name)) << name;
-    return test::ReadFileBytes(scratch.Path() / name);
+    return vz::test::ReadFileBytes(scratch.Path() / name);
   }
-  test::TScratchDir scratch;
+  vz::test::TScratchDir scratch;
 };
 
 TEST_F(MsGenLayout, MasterHeaderAndRecord) {
@@ -270,7 +264,7 @@ TEST(CheckDirectory, RefusesWhatTheFilesCannotHold) {
     MsGenDirectory d = ThreeSecurities();
     c.change(d);
     EXPECT_NE(CheckDirectory(d), "") << c.what;
-    test::TScratchDir scratch;
+    vz::test::TScratchDir scratch;
     std::string error;
     EXPECT_FALSE(WriteMetastockDirectory(d, scratch.Path(), &error)) << c.what;
     EXPECT_FALSE(fs::exists(scratch.Path() / "MASTER")) << c.what;

@@ -1,4 +1,5 @@
 // The bundled sample and the large benchmark directory.
+#include "msgen/ByteFields.h"
 #include "support/ScratchDir.h"
 #include "tools/msgen/MsGenMbf.h"
 #include "tools/msgen/MsSample.h"
@@ -14,10 +15,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-uint32_t U16(const std::string& b, size_t at) {
-  return static_cast<uint8_t>(b.at(at)) | static_cast<uint32_t>(static_cast<uint8_t>(b.at(at + 1))) << 8;
-}
-uint32_t U32(const std::string& b, size_t at) { return U16(b, at) | U16(b, at + 2) << 16; }
+using test::U16;
+using test::U32;
 
 TEST(SampleDirectory, HasTheShapeOfARealDirectory) {
   const MsGenDirectory d = SampleDirectory();
@@ -53,7 +52,7 @@ TEST(SampleDirectory, HasTheShapeOfARealDirectory) {
 }
 
 TEST(WriteSampleDirectory, WritesTheSameBytesEveryTime) {
-  test::TScratchDir scratch;
+  vz::test::TScratchDir scratch;
   std::string error;
   ASSERT_TRUE(WriteSampleDirectory(scratch.Path() / "a", &error)) << error;
   ASSERT_TRUE(WriteSampleDirectory(scratch.Path() / "b", &error)) << error;
@@ -61,7 +60,7 @@ TEST(WriteSampleDirectory, WritesTheSameBytesEveryTime) {
   for (const auto& entry : fs::directory_iterator(scratch.Path() / "a")) {
     const fs::path other = scratch.Path() / "b" / entry.path().filename();
     ASSERT_TRUE(fs::exists(other)) << other;
-    EXPECT_TRUE(test::ReadFileBytes(entry.path()) == test::ReadFileBytes(other)) << other;
+    EXPECT_TRUE(vz::test::ReadFileBytes(entry.path()) == vz::test::ReadFileBytes(other)) << other;
     ++files;
   }
   EXPECT_EQ(files, 3u + 52u);  // MASTER, EMASTER, XMASTER and one data file each
@@ -69,17 +68,17 @@ TEST(WriteSampleDirectory, WritesTheSameBytesEveryTime) {
 }
 
 TEST(WriteLargeDirectory, MastersAgreeWithTheDataFiles) {
-  test::TScratchDir scratch;
+  vz::test::TScratchDir scratch;
   std::string error;
   ASSERT_TRUE(WriteLargeDirectory(scratch.Path(), 0.005, &error)) << error;
-  const std::string master = test::ReadFileBytes(scratch.Path() / "MASTER");
+  const std::string master = vz::test::ReadFileBytes(scratch.Path() / "MASTER");
   const uint32_t count = U16(master, 0);
   EXPECT_EQ(count, 1u + 10u);  // 1 intraday, 10 daily
   ASSERT_EQ(master.size(), 53u * (count + 1));
   for (uint32_t i = 1; i <= count; ++i) {
     const std::string r = master.substr(53 * i, 53);
     const std::string data =
-        test::ReadFileBytes(scratch.Path() / ("F" + std::to_string(static_cast<uint8_t>(r[0])) + ".DAT"));
+        vz::test::ReadFileBytes(scratch.Path() / ("F" + std::to_string(static_cast<uint8_t>(r[0])) + ".DAT"));
     const size_t recordSize = static_cast<uint8_t>(r[3]);
     const size_t records = U16(data, 2);
     ASSERT_EQ(data.size(), records * recordSize) << i;

@@ -81,8 +81,9 @@ std::string FileName(MsGenNameCase nameCase, std::string_view upper) {
 }
 
 std::string DataFileName(MsGenNameCase nameCase, int fileNumber) {
-  const std::string upper =
-      "F" + std::to_string(fileNumber) + (fileNumber <= kMaxMasterFileNumber ? ".DAT" : ".MWD");
+  std::string upper = "F";
+  upper += std::to_string(fileNumber);
+  upper += fileNumber <= kMaxMasterFileNumber ? ".DAT" : ".MWD";
   return FileName(nameCase, upper);
 }
 

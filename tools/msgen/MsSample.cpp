@@ -66,14 +66,21 @@ MsGenWalk WalkFor(double price) {
   return walk;
 }
 
-MsGenSecurity Daily(int fileNumber, const std::string& symbol, const std::string& name, uint8_t mask,
-                    uint64_t seed, double price, int32_t firstDate) {
+MsGenSecurity Listing(int fileNumber, const std::string& symbol, const std::string& name, char period,
+                      int interval, uint8_t mask) {
   MsGenSecurity s;
   s.fileNumber = fileNumber;
   s.symbol = symbol;
   s.name = name;
-  s.period = 'D';
+  s.period = period;
+  s.interval = interval;
   s.fieldMask = mask;
+  return s;
+}
+
+MsGenSecurity Daily(int fileNumber, const std::string& symbol, const std::string& name, uint8_t mask,
+                    uint64_t seed, double price, int32_t firstDate) {
+  MsGenSecurity s = Listing(fileNumber, symbol, name, 'D', 0, mask);
   MsGenDailyParams params;
   params.firstDate = firstDate;
   params.lastDate = kSampleLastDate;
@@ -86,13 +93,7 @@ MsGenSecurity Daily(int fileNumber, const std::string& symbol, const std::string
 
 MsGenSecurity Intraday(int fileNumber, const std::string& symbol, const std::string& name, int interval,
                        uint64_t seed, double price, int32_t firstDate) {
-  MsGenSecurity s;
-  s.fileNumber = fileNumber;
-  s.symbol = symbol;
-  s.name = name;
-  s.period = 'I';
-  s.interval = interval;
-  s.fieldMask = kMaskDtohlcvi;
+  MsGenSecurity s = Listing(fileNumber, symbol, name, 'I', interval, kMaskDtohlcvi);
   MsGenIntradayParams params;
   params.firstDate = firstDate;
   params.lastDate = kSampleLastDate;
