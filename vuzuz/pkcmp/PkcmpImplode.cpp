@@ -1,0 +1,378 @@
+// implode: compresses a byte stream into the implode format.
+//
+// The input is read into a window of dictionary + block bytes. Each block is
+// parsed by dynamic programming over its positions: since the format's codes
+// are fixed, the exact bit cost of every literal and copy is known, and the
+// parse that reaches the end of the block with the fewest bits is taken.
+// Matches come from hash chains over 3-byte prefixes plus a table of the
+// latest position of each 2-byte prefix (copies of length 2 only reach 256
+// bytes back). All state, window and chains included, lives in the caller's
+// work buffer; the output is a pure function of the input bytes, whatever
+// sizes the read callback hands them in.
+#include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <cstring>
+
+#include "vuzuz/pkcmp/Pkcmp.h"
+#include "vuzuz/pkcmp/PkcmpTables.h"
+#include "vuzuz/pkcmp/PkcmpWork.h"
+
+namespace vz::pkcmp {
+namespace {
+
+using namespace detail;
+
+constexpr unsigned kHash3Bits = 12;
+constexpr unsigned kHash2Bits = 11;
+constexpr unsigned kOutCapacity = 1024;
+// Bytes after the window's data that word-wide loads may touch.
+constexpr unsigned kWindowSlack = 16;
+// Chain candidates tried per position, and the match length at which the
+// parse stops weighing alternatives and takes the match.
+constexpr unsigned kMaxChain = 32;
+constexpr unsigned kNiceLength = 64;
+constexpr uint16_t kUnreached = 0xFFFF;
+
+struct Match {
+  unsigned length;
+  unsigned distance;
+};
+
+// Everything but the window, chains and parse arrays, which share the arena.
+struct ImplodeFields {
+  PkReadFn read;
+  PkWriteFn write;
+  void* param;
+  uint64_t bitBuf;
+  unsigned bitCount;
+  unsigned outLen;
+  unsigned dictBits;
+  unsigned dictSize;
+  unsigned blockSize;
+  unsigned windowSize;  // dictionary + block
+  unsigned fill;        // bytes of input in the window
+  unsigned pos;         // first byte not yet encoded
+  bool eof;
+  bool ascii;
+  uint8_t* window;
+  uint16_t* prev;   // chain link per window position (position + 1; 0 ends)
+  uint16_t* head3;  // latest position + 1 per 3-byte hash
+  uint16_t* head2;  // latest position + 1 per 2-byte hash
+  uint16_t* cost;   // parse: bits to reach each offset of the block
+  uint16_t* stepLength;
+  uint16_t* stepDistance;
+  uint16_t literalBits[256];
+  uint8_t literalCost[256];
+  uint8_t out[kOutCapacity + 8];
+};
+
+constexpr size_t kArenaBytes =
+    (kImplodeWorkSize - sizeof(ImplodeFields) - 2 * alignof(ImplodeFields)) & ~size_t{7};
+
+class TImploder : private ImplodeFields {
+public:
+  TImploder(PkReadFn readFn, PkWriteFn writeFn, void* context, unsigned type, unsigned bits) {
+    read = readFn;
+    write = writeFn;
+    param = context;
+    bitBuf = 0;
+    bitCount = 0;
+    outLen = 0;
+    dictBits = bits;
+    dictSize = 64u << bits;
+    ascii = type == kPkAscii;
+    fill = 0;
+    pos = 0;
+    eof = false;
+    for (unsigned b = 0; b < 256; ++b) {
+      literalBits[b] = static_cast<uint16_t>(ascii ? kLiteralCode.bits[b] << 1 : b << 1);
+      literalCost[b] = static_cast<uint8_t>(ascii ? 1 + kLiteralCode.length[b] : 9);
+    }
+    LayOutArena();
+  }
+
+  unsigned Run(unsigned type) {
+    Put(type, 8);
+    Put(dictBits, 8);
+    for (;;) {
+      Refill();
+      if (pos >= fill) break;
+      // Without the end of the input in sight, stop two bytes short so that
+      // every encoded position has the three bytes its hash needs.
+      unsigned end = eof ? fill : fill - 2;
+      end = std::min(end, pos + blockSize);
+      for (unsigned start = pos; start < end;) start = ParseSegment(start, end);
+      pos = end;
+      if (pos > dictSize) Slide(pos - dictSize);
+    }
+    const LengthToken& endMark = kLengthTokens[kEndLength];
+    Put(endMark.bits, endMark.count);
+    while (bitCount > 0) {
+      out[outLen++] = static_cast<uint8_t>(bitBuf);
+      bitBuf >>= 8;
+      bitCount = bitCount > 8 ? bitCount - 8 : 0;
+    }
+    FlushOut();
+    return kPkOk;
+  }
+
+private:
+  void LayOutArena() {
+    // Per block byte: window byte, chain link, cost and step (9 bytes);
+    // per dictionary byte: window byte and chain link (3 bytes).
+    constexpr size_t kFixed = (sizeof(uint16_t) << kHash3Bits) + (sizeof(uint16_t) << kHash2Bits) +
+                              3 * sizeof(uint16_t) + kWindowSlack + 16;
+    blockSize = static_cast<unsigned>((kArenaBytes - kFixed - 3 * size_t{dictSize}) / 9);
+    windowSize = dictSize + blockSize;
+    uint8_t* p = arena_;
+    auto take16 = [&p](size_t count) {
+      auto* array = reinterpret_cast<uint16_t*>(p);
+      p += count * sizeof(uint16_t);
+      return array;
+    };
+    prev = take16(windowSize);
+    head3 = take16(size_t{1} << kHash3Bits);
+    head2 = take16(size_t{1} << kHash2Bits);
+    cost = take16(blockSize + 1);
+    stepLength = take16(blockSize + 1);
+    stepDistance = take16(blockSize + 1);
+    window = p;
+    std::memset(head3, 0, sizeof(uint16_t) << kHash3Bits);
+    std::memset(head2, 0, sizeof(uint16_t) << kHash2Bits);
+  }
+
+  // Reads until the window is full or the input ends.
+  void Refill() {
+    while (!eof && fill < windowSize) {
+      unsigned size = windowSize - fill;
+      const unsigned got = read(reinterpret_cast<char*>(window + fill), &size, param);
+      if (got == 0) {
+        eof = true;
+      } else {
+        fill += std::min(got, windowSize - fill);
+      }
+    }
+    std::memset(window + fill, 0, kWindowSlack);
+  }
+
+  // Drops the first `shift` window bytes; positions move down with them and
+  // links to dropped positions end their chains.
+  void Slide(unsigned shift) {
+    std::memmove(window, window + shift, fill - shift);
+    std::memmove(prev, prev + shift, (pos - shift) * sizeof(uint16_t));
+    fill -= shift;
+    pos -= shift;
+    auto rebase = [shift](uint16_t* links, size_t count) {
+      for (size_t k = 0; k < count; ++k) links[k] = static_cast<uint16_t>(links[k] > shift ? links[k] - shift : 0);
+    };
+    rebase(prev, pos);
+    rebase(head3, size_t{1} << kHash3Bits);
+    rebase(head2, size_t{1} << kHash2Bits);
+  }
+
+  static unsigned Hash3(const uint8_t* p) { return ((Load32(p) & 0xFFFFFF) * 2654435761u) >> (32 - kHash3Bits); }
+  static unsigned Hash2(const uint8_t* p) {
+    return ((unsigned{p[0]} | unsigned{p[1]} << 8) * 2654435761u) >> (32 - kHash2Bits);
+  }
+
+  static unsigned MatchLength(const uint8_t* a, const uint8_t* b, unsigned maxLen) {
+    for (unsigned len = 0; len < maxLen; len += 8) {
+      const uint64_t diff = Load64(a + len) ^ Load64(b + len);
+      if (diff != 0) return std::min(len + (static_cast<unsigned>(std::countr_zero(diff)) >> 3), maxLen);
+    }
+    return maxLen;
+  }
+
+  // Links position i into both hash tables; returns the previous heads.
+  void Insert(unsigned i, unsigned& old2, unsigned& old3) {
+    old2 = old3 = 0;
+    const uint8_t* cur = window + i;
+    if (i + 1 < fill) {
+      const unsigned h2 = Hash2(cur);
+      old2 = head2[h2];
+      head2[h2] = static_cast<uint16_t>(i + 1);
+    }
+    if (i + 2 < fill) {
+      const unsigned h3 = Hash3(cur);
+      old3 = head3[h3];
+      prev[i] = static_cast<uint16_t>(old3);
+      head3[h3] = static_cast<uint16_t>(i + 1);
+    }
+  }
+
+  // Collects matches at position i with strictly growing lengths (and so
+  // growing distances), each the nearest of its length; links i in.
+  unsigned FindMatches(unsigned i, unsigned maxLen, Match* found) {
+    unsigned old2, old3;
+    Insert(i, old2, old3);
+    unsigned count = 0;
+    unsigned best = 1;
+    const uint8_t* cur = window + i;
+    if (maxLen < 2) return 0;
+    if (old2 != 0) {
+      const unsigned cand = old2 - 1;
+      const unsigned distance = i - cand;
+      if (distance <= kMaxDistLen2 && window[cand] == cur[0] && window[cand + 1] == cur[1]) {
+        found[count++] = {2, distance};
+        best = 2;
+      }
+    }
+    if (maxLen < 3) return count;
+    unsigned link = old3;
+    for (unsigned tries = kMaxChain; link != 0 && tries > 0; --tries) {
+      const unsigned cand = link - 1;
+      const unsigned distance = i - cand;
+      if (distance > dictSize) break;
+      const uint8_t* cp = window + cand;
+      if (cp[best] == cur[best]) {
+        const unsigned len = MatchLength(cp, cur, maxLen);
+        if (len > best) {
+          if (len >= 3 || distance <= kMaxDistLen2) found[count++] = {len, distance};
+          best = len;
+          if (len >= maxLen || len >= kNiceLength) break;
+        }
+      }
+      link = prev[cand];
+    }
+    return count;
+  }
+
+  unsigned DistanceBits(unsigned distance, unsigned lowBits) const {
+    return kDistanceCode.length[(distance - 1) >> lowBits] + lowBits;
+  }
+
+  void Reach(unsigned at, unsigned bits, unsigned length, unsigned distance) {
+    if (bits < cost[at]) {
+      cost[at] = static_cast<uint16_t>(bits);
+      stepLength[at] = static_cast<uint16_t>(length);
+      stepDistance[at] = static_cast<uint16_t>(distance);
+    }
+  }
+
+  // Offers every copy the matches allow from offset k of the segment: each
+  // length with the nearest (cheapest) distance that reaches it.
+  void Relax(unsigned k, unsigned base, const Match* found, unsigned count) {
+    const unsigned next0 = found[0].length == 2 ? 1 : 0;
+    unsigned shortest = found[0].distance;  // nearest match of any length
+    if (next0 < count) shortest = std::min(shortest, found[next0].distance);
+    unsigned next = next0;
+    if (shortest <= kMaxDistLen2)
+      Reach(k + 2, base + kLengthTokens[2].count + DistanceBits(shortest, 2), 2, shortest);
+    unsigned from = 3;
+    for (; next < count; ++next) {
+      const unsigned distance = found[next].distance;
+      const unsigned copyBase = base + DistanceBits(distance, dictBits);
+      for (unsigned len = from; len <= found[next].length; ++len)
+        Reach(k + len, copyBase + kLengthTokens[len].count, len, distance);
+      from = found[next].length + 1;
+    }
+  }
+
+  // Parses window[start, end) until the end or a match long enough to take
+  // outright; emits the parse and returns where the next segment starts.
+  unsigned ParseSegment(unsigned start, unsigned end) {
+    const unsigned n = end - start;
+    cost[0] = 0;
+    stepLength[0] = 0;
+    std::fill(cost + 1, cost + n + 1, kUnreached);
+    Match found[kMaxChain + 2];
+    for (unsigned k = 0; k < n; ++k) {
+      const unsigned i = start + k;
+      const unsigned base = cost[k];
+      Reach(k + 1, base + literalCost[window[i]], 1, 0);
+      const unsigned count = FindMatches(i, std::min(kMaxMatch, end - i), found);
+      if (count == 0) continue;
+      const Match& longest = found[count - 1];
+      if (longest.length >= kNiceLength) {
+        EmitParse(start, k);
+        EmitCopy(longest.length, longest.distance);
+        for (unsigned j = i + 1; j < i + longest.length; ++j) {
+          unsigned old2, old3;
+          Insert(j, old2, old3);
+        }
+        return i + longest.length;
+      }
+      Relax(k, base, found, count);
+    }
+    EmitParse(start, n);
+    return end;
+  }
+
+  // Follows the cheapest path back from offset n, turning the arrival steps
+  // into forward steps in place, then emits it.
+  void EmitParse(unsigned start, unsigned n) {
+    unsigned j = n;
+    unsigned length = stepLength[j];
+    unsigned distance = stepDistance[j];
+    while (j > 0) {
+      const unsigned from = j - length;
+      const unsigned nextLength = stepLength[from];
+      const unsigned nextDistance = stepDistance[from];
+      stepLength[from] = static_cast<uint16_t>(length);
+      stepDistance[from] = static_cast<uint16_t>(distance);
+      j = from;
+      length = nextLength;
+      distance = nextDistance;
+    }
+    for (unsigned k = 0; k < n; k += stepLength[k]) {
+      if (stepLength[k] == 1) {
+        const uint8_t literal = window[start + k];
+        Put(literalBits[literal], literalCost[literal]);
+      } else {
+        EmitCopy(stepLength[k], stepDistance[k]);
+      }
+    }
+  }
+
+  void EmitCopy(unsigned length, unsigned distance) {
+    const LengthToken& token = kLengthTokens[length];
+    const unsigned lowBits = length == 2 ? 2 : dictBits;
+    const unsigned code = (distance - 1) >> lowBits;
+    const uint32_t distanceBits =
+        kDistanceCode.bits[code] | (((distance - 1) & ((1u << lowBits) - 1)) << kDistanceCode.length[code]);
+    Put(token.bits | (distanceBits << token.count), token.count + kDistanceCode.length[code] + lowBits);
+  }
+
+  void Put(uint32_t bits, unsigned count) {
+    bitBuf |= uint64_t{bits} << bitCount;
+    bitCount += count;
+    if (bitCount >= 32) {
+      const auto word = static_cast<uint32_t>(bitBuf);
+      std::memcpy(out + outLen, &word, 4);
+      outLen += 4;
+      bitBuf >>= 32;
+      bitCount -= 32;
+      if (outLen >= kOutCapacity) FlushOut();
+    }
+  }
+
+  void FlushOut() {
+    if (outLen == 0) return;
+    unsigned size = outLen;
+    write(reinterpret_cast<char*>(out), &size, param);
+    outLen = 0;
+  }
+
+  alignas(8) uint8_t arena_[kArenaBytes];
+};
+
+static_assert(WorkBytesFor<TImploder>() <= kImplodeWorkSize, "implode state must fit the work buffer");
+
+}  // namespace
+
+unsigned int implode(PkReadFn read_buf, PkWriteFn write_buf, char* work_buf, void* param, unsigned int* type,
+                     unsigned int* dict_size) {
+  unsigned bits = 0;
+  switch (*dict_size) {
+    case 1024: bits = 4; break;
+    case 2048: bits = 5; break;
+    case 4096: bits = 6; break;
+    default: return kPkInvalidDictSize;
+  }
+  if (*type != kPkBinary && *type != kPkAscii) return kPkInvalidMode;
+  TImploder* imploder = PlaceState<TImploder>(work_buf, read_buf, write_buf, param, *type, bits);
+  return imploder->Run(*type);
+}
+
+}  // namespace vz::pkcmp
