@@ -14,6 +14,8 @@
 
 namespace vz::app {
 
+struct ExportOptions;
+
 class TConversion {
 public:
   TConversion(const TRunSettings& settings, IRunStatus& status);
@@ -26,6 +28,15 @@ public:
   bool ExportArchives();
   // Closes the MetaStock directory if a stage left it open (stop or failure).
   void CloseMsDirectory();
+
+  // How the export writes (pack threads, free-space source); before the run.
+  void SetExportOptions(const ExportOptions& options);
+  // What the run could not take as it was (securities with unreadable
+  // period texts or dates, without symbol; sets left out), one line per
+  // kind naming them; empty when there is nothing to say. Shown with
+  // ShowMessage at the end of the export unless the run closes the window
+  // by itself.
+  std::string Notes() const;
 
 private:
   struct State;

@@ -1,0 +1,179 @@
+#include "app/Analysis.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "vuzuz/Dates.h"
+#include "app/Selection.h"
+#include "app/Sort.h"
+
+namespace vz::app {
+
+namespace {
+
+constexpr int32_t kOneDay = 86400;
+constexpr int kPeriodIntraday = 'I';
+constexpr int kPeriodDaily = 'D';
+
+bool ParseInt64(std::string_view text, int64_t& value) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return false;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
+std::string JoinNames(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) {
+    if (!text.empty()) text += ", ";
+    text += name.empty() ? "(no name)" : name;
+  }
+  return text;
+}
+
+// The label of a security in a note: symbol, else name, else its index.
+std::string Label(const SecurityEntry& r, int q) {
+  if (!r.symbol.empty()) return r.symbol;
+  if (!r.name.empty()) return r.name;
+  return "#" + std::to_string(q);
+}
+
+}  // namespace
+
+std::string RunNotes::Text() const {
+  std::string text;
+  auto add = [&](const std::vector<std::string>& names, const char* what) {
+    if (names.empty()) return;
+    if (!text.empty()) text += "\n";
+    text += what;
+    text += JoinNames(names);
+  };
+  add(invalidPeriod, "Invalid period text, names kept whole: ");
+  add(badFirstLast, "Unreadable first or last date, all bars read: ");
+  add(emptySymbol, "No symbol, converted under their names: ");
+  add(skippedNoName, "Neither symbol nor name, skipped: ");
+  for (const std::string& set : skippedSets) {
+    if (!text.empty()) text += "\n";
+    text += "Not written: " + set;
+  }
+  return text;
+}
+
+bool TryParsePeriodText(const std::string& text, int32_t& seconds) {
+  if (text.empty()) {
+    seconds = 0;
+    return true;
+  }
+  int64_t unit = 0;
+  switch (text.front()) {
+    case 'D': case 'd': unit = kOneDay; break;
+    case 'H': case 'h': unit = 3600; break;
+    case 'M': case 'm': unit = 60; break;
+    case 'N': case 'n': unit = -60; break;
+    case 'Y': case 'y': unit = -120; break;
+    default: break;
+  }
+  int64_t n = 0;
+  if (unit == 0) {
+    if (!ParseInt64(text, n) || n < std::numeric_limits<int32_t>::min() || n > std::numeric_limits<int32_t>::max())
+      return false;
+    seconds = static_cast<int32_t>(n);
+    return true;
+  }
+  if (!ParseInt64(std::string_view(text).substr(1), n)) return false;
+  if (unit < 0) {  // months and years: the number is not kept
+    seconds = static_cast<int32_t>(unit);
+    return true;
+  }
+  if (n > std::numeric_limits<int32_t>::max() / unit || n < std::numeric_limits<int32_t>::min() / unit) return false;
+  seconds = static_cast<int32_t>(n * unit);
+  return true;
+}
+
+bool SecurityDateTime(const std::tm& tm, double& value) {
+  double day = 0;
+  if (!vz::TryEncodeDate(tm.tm_year, tm.tm_mon + 1, tm.tm_mday, day)) return false;
+  if (tm.tm_hour < 0 || tm.tm_hour > 23 || tm.tm_min < 0 || tm.tm_min > 59 || tm.tm_sec < 0) return false;
+  const int sec = tm.tm_sec > 59 ? 0 : tm.tm_sec;
+  value = day + (tm.tm_hour * 3600.0 + tm.tm_min * 60.0 + sec) / 86400.0;
+  return true;
+}
+
+bool FillSecurityTables(const IMsSource& source, const TRunSettings& settings, const IRunStatus& status,
+                        SecurityTables& tables, RunNotes& notes) {
+  tables.descr.clear();
+  tables.descrD.clear();
+  auto selected = [&](const SecurityEntry& r) {
+    return !settings.selected || SelectionPasses(tables.options, r.symbol);
+  };
+  const int count = source.SecurityCount();
+  for (int q = 0; q < count; ++q) {
+    if (status.StopRequested()) return true;
+    const SecurityEntry r = source.Security(q);
+    if (!r.inUse || r.hidden) continue;
+
+    if (r.period == kPeriodIntraday) {
+      if (!selected(r)) continue;
+      DescrRow row;
+      row.No = q;
+      row.Name = CutText(r.name, kDescrNameWidth);
+      row.Interval = r.interval;
+      if (const size_t p = row.Name.find('_'); p != std::string::npos) {
+        int32_t s = 0;
+        if (TryParsePeriodText(row.Name.substr(0, p), s)) {
+          row.Interval = s / 60;
+          row.Name = row.Name.substr(p + 1);
+        } else {
+          notes.invalidPeriod.push_back(Label(r, q));
+        }
+      }
+      row.Symbol = CutText(r.symbol, kDescrSymbolWidth);
+      if (!SecurityDateTime(r.first, row.DateFrom) || !SecurityDateTime(r.last, row.DateTo)) {
+        // Unknown bounds: read the bars and let the range decide.
+        notes.badFirstLast.push_back(Label(r, q));
+        row.DateFrom = 0;
+        row.DateTo = 0;
+      }
+      if (row.Symbol.empty()) {
+        if (row.Name.empty()) {
+          notes.skippedNoName.push_back(Label(r, q));
+          continue;
+        }
+        row.Symbol = row.Name;
+        notes.emptySymbol.push_back(row.Name);
+      }
+      tables.descr.push_back(std::move(row));
+    } else if (r.period == kPeriodDaily) {
+      std::string n = r.name;
+      if (const size_t p = n.find('_'); p != std::string::npos) {
+        int32_t s = 0;
+        if (TryParsePeriodText(n.substr(0, p), s)) {
+          if (s != kOneDay) continue;
+          n = n.substr(p + 1);
+        } else {
+          notes.invalidPeriod.push_back(Label(r, q));
+        }
+      }
+      if (!selected(r)) continue;
+      DescrDRow row;
+      row.No = q;
+      row.Name = CutText(n, kDescrNameWidth);
+      row.Symbol = CutText(r.symbol, kDescrSymbolWidth);
+      if (row.Symbol.empty()) {
+        if (row.Name.empty()) {
+          notes.skippedNoName.push_back(Label(r, q));
+          continue;
+        }
+        row.Symbol = row.Name;
+        notes.emptySymbol.push_back(row.Name);
+      }
+      tables.descrD.push_back(std::move(row));
+    }
+  }
+  SortDataSet(tables.descr, "Symbol", 0, 1);
+  SortDataSet(tables.descrD, "Symbol", 0, 1);
+  return true;
+}
+
+}  // namespace vz::app

@@ -1,0 +1,52 @@
+#pragma once
+// What the stages read of an open MetaStock directory: its security list and
+// each security's bars. The real source wraps the MetaStock library; tests
+// may give their own.
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vz::app {
+
+// The fields of one security of the list that the run looks at.
+struct SecurityEntry {
+  bool inUse = false;
+  bool hidden = false;
+  int period = 0;  // period letter: 'I' intraday, 'D' daily
+  int interval = 0;
+  std::tm first{};  // full year in tm_year, month from 0
+  std::tm last{};
+  std::string symbol;
+  std::string name;
+};
+
+// One price bar; time in seconds since 1970-01-01 00:00 on the data's clock.
+struct BarEntry {
+  int64_t time = 0;
+  double open = 0;
+  double high = 0;
+  double low = 0;
+  double close = 0;
+  double volume = 0;
+};
+
+class IMsSource {
+public:
+  virtual ~IMsSource() = default;
+  virtual int SecurityCount() const = 0;
+  // Security q of the list, 0 <= q < SecurityCount().
+  virtual SecurityEntry Security(int q) const = 0;
+  // All bars of security q in file order; none when they cannot be read.
+  virtual void ReadBars(int q, std::vector<BarEntry>& bars) = 0;
+  // Closes the directory (unregisters this program); idempotent.
+  virtual void Close() = 0;
+};
+
+// Opens the MetaStock directory `dir` as the program's registered user.
+// None when it cannot be opened; `raised` tells that opening failed with an
+// error rather than a plain refusal.
+std::unique_ptr<IMsSource> OpenMsSource(const std::string& dir, bool& raised);
+
+}  // namespace vz::app

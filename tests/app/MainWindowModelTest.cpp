@@ -1,0 +1,366 @@
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <filesystem>
+#include <map>
+
+#include "RunFakes.h"
+#include "TestTaskQueue.h"
+#include "app/MainWindowModel.h"
+#include "app/PathText.h"
+#include "support/ScratchDir.h"
+
+namespace vz::app {
+namespace {
+
+constexpr double kNow = 45000.75;       // 18:00 on some day
+constexpr double kNextStart = 44900;    // what the next-start-date search answers
+constexpr double kOneMinute = 1.0 / 1440;
+
+class TFakeView final : public IMainView {
+public:
+  test::TTaskQueue queue;
+  std::vector<std::string> messages;
+  std::vector<Control> focus;
+  std::string step, detail, caption;
+  bool enabled = true, deleteEnabled = true;
+  int closeRequests = 0;
+  std::vector<RunResult> ends;
+
+  void Post(std::function<void()> task) override { queue.Post(std::move(task)); }
+  void ShowSettings(const WindowSettings&) override {}
+  void ShowStatus(const std::string& s, const std::string& d) override {
+    step = s;
+    detail = d;
+  }
+  void ShowButtonCaption(const std::string& c) override { caption = c; }
+  void ShowControlsEnabled(bool e, bool d) override {
+    enabled = e;
+    deleteEnabled = d;
+  }
+  void FocusControl(Control c) override { focus.push_back(c); }
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  bool AskImportRange(double&, double&) override { return true; }
+  void RequestClose() override { ++closeRequests; }
+  void RunEnded(const RunResult& result) override { ends.push_back(result); }
+};
+
+// Lets a test hold a run inside a stage until it opens the gate.
+class TGate {
+public:
+  void Open() {
+    {
+      std::lock_guard lock(mutex_);
+      open_ = true;
+    }
+    changed_.notify_all();
+  }
+  void Wait() {
+    std::unique_lock lock(mutex_);
+    reached_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return open_; });
+  }
+  void WaitReached() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return reached_; });
+  }
+
+private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool open_ = false;
+  bool reached_ = false;
+};
+
+class MainWindowModelTest : public testing::Test {
+protected:
+  MainWindowModelTest() {
+    msDir_ = scratch_.Path() / "ms";
+    std::filesystem::create_directories(msDir_);
+    test::WriteFileBytes(msDir_ / "Master", "");
+    test::WriteFileBytes(msDir_ / "EMASTER", "");
+    services_.makeStages = [this](const TRunSettings& settings, IRunStatus& status) {
+      runSettings_ = settings;
+      auto stages = std::make_unique<test::TFakeStages>(log_);
+      stages->failAt = failAt_;
+      stages->onStage = [this, &status](const std::string& stage) {
+        status.SetStatus("working in " + stage);
+        status.SetStatusDetail("1/2");
+        if (stage == holdIn_) gate_.Wait();
+      };
+      return stages;
+    };
+    services_.makeGlobalServer = automation::MakeAbsentGlobalServer;
+    services_.sleep = [this](int ms) { log_.Add("sleep " + std::to_string(ms)); };
+    services_.deleteClock = [](double d) { return d; };
+    services_.nextStartDate = [this](const std::string& dir, double today) {
+      log_.Add("next-start " + dir);
+      EXPECT_EQ(today, kNow);
+      return kNextStart;
+    };
+    services_.now = [] { return kNow; };
+    services_.defaultMsDir = [] { return std::string("registry-dir"); };
+    services_.readStored = [this](platform::StoredValues& values) {
+      values = stored_;
+      return !stored_.empty();
+    };
+    services_.writeStored = [this](const platform::StoredValues& values) {
+      written_.push_back(values);
+      return true;
+    };
+  }
+
+  TMainWindowModel& Model() {
+    if (!model_) model_ = std::make_unique<TMainWindowModel>(view_, services_);
+    return *model_;
+  }
+  // Settings that pass validation.
+  void UseValidSettings() {
+    auto& s = Model().MutableSettings().run;
+    s.msDir = msDir_.string();
+    s.output = (scratch_.Path() / "out").string();
+    s.from = 44000;
+    s.to = 44100;
+  }
+  bool WaitForEnd(size_t ends = 1) {
+    return view_.queue.DrainUntil([&] { return view_.ends.size() >= ends; });
+  }
+  void TearDown() override {
+    gate_.Open();
+    if (model_) {
+      if (const auto thread = model_->Trd1().LastThread()) thread->WaitFor();
+    }
+  }
+
+  test::TScratchDir scratch_;
+  std::filesystem::path msDir_;
+  test::TCallLog log_;
+  TFakeView view_;
+  MainWindowServices services_;
+  platform::StoredValues stored_;
+  std::vector<platform::StoredValues> written_;
+  std::string failAt_;
+  std::string holdIn_;
+  TGate gate_;
+  TRunSettings runSettings_;
+  std::unique_ptr<TMainWindowModel> model_;
+};
+
+struct ValidationCase {
+  const char* name;
+  std::function<void(TRunSettings&, const std::filesystem::path& scratch)> change;
+  std::string message;  // empty: passes
+  Control focus;
+};
+
+TEST_F(MainWindowModelTest, ValidationReportsTheFirstFailingCheck) {
+  const ValidationCase cases[] = {
+      {"valid", [](TRunSettings&, const std::filesystem::path&) {}, "", Control::Format},
+      {"format", [](TRunSettings& s, const std::filesystem::path&) { s.format = 1; }, "Invalid option.",
+       Control::Format},
+      {"no EMASTER",
+       [](TRunSettings& s, const std::filesystem::path& p) {
+         std::filesystem::remove(p / "ms" / "EMASTER");
+         s.to = 0;  // later checks are not reached
+       },
+       "Invalid MetaStock directory.", Control::MsDir},
+      {"masters are directories",
+       [](TRunSettings& s, const std::filesystem::path& p) {
+         s.msDir = (p / "fake").string();
+         std::filesystem::create_directories(p / "fake" / "MASTER");
+         std::filesystem::create_directories(p / "fake" / "EMASTER");
+       },
+       "Invalid MetaStock directory.", Control::MsDir},
+      {"output blocked by a file",
+       [](TRunSettings& s, const std::filesystem::path& p) {
+         test::WriteFileBytes(p / "file", "x");
+         s.output = (p / "file" / "sub").string();
+       },
+       "Can't create output directory.", Control::Output},
+      {"from after to", [](TRunSettings& s, const std::filesystem::path&) { s.from = s.to + kOneMinute; },
+       "'From' date must be less then 'to' date.", Control::From},
+      {"from equals to", [](TRunSettings& s, const std::filesystem::path&) { s.from = s.to; }, "", Control::Format},
+      {"empty output", [](TRunSettings& s, const std::filesystem::path&) { s.output.clear(); }, "", Control::Format},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::WriteFileBytes(msDir_ / "EMASTER", "");
+    view_.messages.clear();
+    view_.focus.clear();
+    UseValidSettings();
+    c.change(Model().MutableSettings().run, scratch_.Path());
+    const bool valid = Model().ValidateSettings();
+    EXPECT_EQ(valid, c.message.empty());
+    if (valid) {
+      EXPECT_TRUE(view_.messages.empty());
+      const auto& s = Model().Settings().run;
+      EXPECT_EQ(s.msDir.back(), kDirSeparator);
+      EXPECT_TRUE(s.output.empty() || std::filesystem::is_directory(s.output));
+    } else {
+      EXPECT_EQ(view_.messages, std::vector<std::string>{c.message});
+      EXPECT_EQ(view_.focus, std::vector<Control>{c.focus});
+    }
+  }
+}
+
+TEST_F(MainWindowModelTest, RestoresStoredSettingsInOrderAndSavesThemOnce) {
+  stored_ = {{"EdtMsDir_Text", "  \t"},  // trims to empty: the registry default applies
+             {"EdtOutput_Text", " /data/out \r\n"},
+             {"EdtSelected_Checked", "True"},
+             {"EdtCreate_Checked", "maybe"},  // cannot be applied: stays
+             {"EdtImport_Checked", "False"},
+             {"EdtDelete_Checked", "false"}};
+  Model().RestoreSettings();
+  const auto& s = Model().Settings();
+  EXPECT_EQ(s.run.msDir, "registry-dir");
+  EXPECT_EQ(s.run.output, "/data/out");
+  EXPECT_EQ(s.run.from, kNextStart);  // the restored output moved the From date
+  EXPECT_TRUE(s.run.selected);
+  EXPECT_TRUE(s.run.create);
+  EXPECT_FALSE(s.run.import);
+  EXPECT_FALSE(s.deleteEnabled);  // follows "Smart import"
+  EXPECT_FALSE(s.run.deleteData);
+
+  Model().FormCloseQuery();
+  Model().FormCloseQuery();
+  ASSERT_EQ(written_.size(), 1u);
+  EXPECT_EQ(written_[0], (platform::StoredValues{{"FormVersion", "0"},
+                                                 {"EdtMsDir_Text", "registry-dir"},
+                                                 {"EdtOutput_Text", "/data/out"},
+                                                 {"EdtSelected_Checked", "True"},
+                                                 {"EdtCreate_Checked", "True"},
+                                                 {"EdtImport_Checked", "False"},
+                                                 {"EdtDelete_Checked", "False"},
+                                                 {"EdtDelete_Enabled", "False"}}));
+}
+
+TEST_F(MainWindowModelTest, StoredDeleteEnabledHasTheLastWord) {
+  stored_ = {{"EdtImport_Checked", "False"}, {"EdtDelete_Enabled", "True"}};
+  Model().RestoreSettings();
+  EXPECT_FALSE(Model().Settings().run.import);
+  EXPECT_TRUE(Model().Settings().deleteEnabled);
+}
+
+TEST_F(MainWindowModelTest, NothingIsSavedUnlessRestoredFirst) {
+  Model().FormCloseQuery();
+  EXPECT_TRUE(written_.empty());
+}
+
+TEST_F(MainWindowModelTest, FirstActivationSetsToAndReadsTheCommandLineOnce) {
+  Model().RestoreSettings();
+  EXPECT_EQ(Model().Settings().run.from, kNow);  // no stored output: the moment of start
+  Model().FormActivate({"/s", "/t:20230101"});
+  EXPECT_TRUE(Model().Settings().run.selected);
+  EXPECT_EQ(Model().Settings().run.to, 44927);  // 2023-01-01 from the command line
+  Model().MutableSettings().run.selected = false;
+  Model().FormActivate({"/s"});
+  EXPECT_FALSE(Model().Settings().run.selected);
+  EXPECT_EQ(Model().Settings().run.to, 44927);
+
+  TMainWindowModel second(view_, services_);
+  second.FormActivate({});
+  EXPECT_DOUBLE_EQ(second.Settings().run.to, 45000 + 1 - kOneMinute);  // today 23:59
+  EXPECT_FALSE(second.Trd1().Active());
+}
+
+TEST_F(MainWindowModelTest, ImportClickDrivesDeleteEnabled) {
+  Model().SetImportChecked(false);
+  EXPECT_FALSE(Model().Settings().deleteEnabled);
+  EXPECT_FALSE(view_.deleteEnabled);
+  Model().MutableSettings().deleteEnabled = false;
+  Model().SetImportChecked(true);
+  EXPECT_TRUE(Model().Settings().deleteEnabled);
+}
+
+TEST_F(MainWindowModelTest, NormalRunWithAutoCloseEndsAndAsksToClose) {
+  UseValidSettings();
+  Model().FormActivate({"/g", "/x", "/i:n"});
+  EXPECT_TRUE(Model().Trd1().Active());
+  EXPECT_EQ(view_.caption, "Stop");
+  EXPECT_FALSE(view_.enabled);
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_EQ(view_.ends[0].end, RunEnd::Normal);
+  EXPECT_EQ(view_.caption, "&Start");
+  EXPECT_TRUE(view_.enabled);
+  EXPECT_TRUE(view_.deleteEnabled);  // enabled after a run whatever "Smart import" says
+  EXPECT_EQ(view_.step, "Export complete.");
+  EXPECT_EQ(view_.detail, "");
+  EXPECT_EQ(view_.closeRequests, 1);
+  EXPECT_EQ(log_.Entries(), (std::vector<std::string>{"analyse", "collect", "export", "close-ms"}));
+  // The run worked on the settings as validated.
+  EXPECT_EQ(runSettings_.msDir, WithDirSeparator(msDir_.string()));
+  EXPECT_TRUE(runSettings_.autoStart);
+}
+
+TEST_F(MainWindowModelTest, FailedStageKeepsItsStatusAndDoesNotClose) {
+  UseValidSettings();
+  failAt_ = "collect";
+  Model().FormActivate({"/g", "/x"});
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_EQ(view_.ends[0].end, RunEnd::Failed);
+  EXPECT_EQ(view_.step, "working in collect");
+  EXPECT_EQ(view_.detail, "1/2");
+  EXPECT_EQ(view_.caption, "&Start");
+  EXPECT_TRUE(view_.enabled);
+  EXPECT_EQ(view_.closeRequests, 0);
+  ASSERT_TRUE(view_.queue.DrainUntil([&] { return !Model().Trd1().Active(); }));
+}
+
+TEST_F(MainWindowModelTest, StopEnablesAtOnceAndTheRunEndsTerminated) {
+  UseValidSettings();
+  holdIn_ = "collect";
+  Model().FormActivate({"/g", "/x"});
+  gate_.WaitReached();
+  Model().BtnStartClick();  // the button reads "Stop"
+  EXPECT_TRUE(view_.enabled);
+  EXPECT_FALSE(Model().Trd1().Active());
+  EXPECT_EQ(view_.caption, "Stop");
+  gate_.Open();
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_EQ(view_.ends[0].end, RunEnd::Stopped);
+  EXPECT_EQ(view_.step, "Terminated.");
+  EXPECT_EQ(view_.caption, "&Start");
+  EXPECT_EQ(view_.closeRequests, 0);
+  EXPECT_EQ(log_.Entries(), (std::vector<std::string>{"analyse", "collect", "close-ms"}));
+}
+
+TEST_F(MainWindowModelTest, StoppedRunThatEndsLateDoesNotTouchTheNewerRun) {
+  UseValidSettings();
+  holdIn_ = "analyse";
+  Model().BtnStartClick();
+  gate_.WaitReached();
+  Model().BtnStartClick();  // stop
+  holdIn_.clear();
+  Model().MutableSettings().run.import = false;
+  Model().BtnStartClick();  // a new run at once, while the first still waits
+  ASSERT_TRUE(WaitForEnd());  // the new run ends first
+  EXPECT_EQ(view_.step, "Export complete.");
+  gate_.Open();
+  Model().Trd1().LastThread()->WaitFor();
+  view_.queue.DrainUntil([&] { return view_.queue.Pending() == 0; }, std::chrono::milliseconds(300));
+  EXPECT_EQ(view_.ends.size(), 1u);  // the old run's end is not applied
+  EXPECT_EQ(view_.step, "Export complete.");
+  EXPECT_EQ(view_.caption, "&Start");
+}
+
+TEST_F(MainWindowModelTest, CloseDuringARunStopsWaitsAndSaves) {
+  Model().RestoreSettings();
+  UseValidSettings();
+  holdIn_ = "analyse";
+  Model().BtnStartClick();
+  gate_.WaitReached();
+  Model().FormCloseQuery();
+  EXPECT_FALSE(Model().Trd1().Active());
+  EXPECT_EQ(written_.size(), 1u);
+  const auto entries = log_.Entries();
+  EXPECT_NE(std::find(entries.begin(), entries.end(), "sleep 1000"), entries.end());
+  gate_.Open();
+  Model().Trd1().LastThread()->WaitFor();
+  model_.reset();  // posted tasks of the gone window are dropped
+  view_.queue.DrainUntil([&] { return view_.queue.Pending() == 0; }, std::chrono::milliseconds(300));
+  EXPECT_TRUE(view_.ends.empty());
+}
+
+}  // namespace
+}  // namespace vz::app

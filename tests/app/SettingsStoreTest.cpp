@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/SettingsStore.h"
+#include "support/ScratchDir.h"
+
+namespace vz::platform {
+namespace {
+
+// Each test works in its own key (registry) and its own file (elsewhere).
+class SettingsStoreTest : public testing::Test {
+protected:
+  void SetUp() override {
+    SetSettingsFilePath(scratch_.File("config/settings.ini"));
+    DeleteStoredKey(kRoot);
+  }
+  void TearDown() override {
+    DeleteStoredKey(kRoot);
+    SetSettingsFilePath("");
+  }
+  static constexpr char kRoot[] = "Software\\VuzuzArchiveCreatorTests";
+  test::TScratchDir scratch_;
+};
+
+TEST_F(SettingsStoreTest, WritesReadsAndReplacesValuesByName) {
+  const std::string key = std::string(kRoot) + "\\Archive\\TTarvoWnd";
+  StoredValues none;
+  EXPECT_FALSE(ReadStoredValues(key, none));
+  ASSERT_TRUE(WriteStoredValues(key, {{"EdtMsDir_Text", " C:\\Ms\\ "}, {"Multi", "a\nb\\c"}, {"Empty", ""}}));
+  ASSERT_TRUE(WriteStoredValues(key, {{"edtmsdir_text", "D:\\"}}));
+
+  StoredValues values;
+  ASSERT_TRUE(ReadStoredValues(key, values));
+  ASSERT_EQ(values.size(), 3u);
+  // Names and key parts compare without regard to case; a leading "\" is ignored.
+  EXPECT_EQ(ReadRegString(RegRoot::CurrentUser, "\\" + key, "EDTMSDIR_TEXT"), "D:\\");
+  EXPECT_EQ(ReadRegString(RegRoot::CurrentUser, std::string(kRoot) + "\\ARCHIVE\\ttarvownd", "Multi"), "a\nb\\c");
+  EXPECT_EQ(ReadRegString(RegRoot::CurrentUser, key, "Empty"), "");
+  EXPECT_EQ(ReadRegString(RegRoot::CurrentUser, key, "Missing"), "");
+  EXPECT_EQ(ReadRegString(RegRoot::CurrentUser, std::string(kRoot) + "\\Nothing", "Multi"), "");
+  // A parent key holds none of its sub-key's values.
+  EXPECT_EQ(ReadRegString(RegRoot::CurrentUser, kRoot, "Multi"), "");
+
+  ASSERT_TRUE(DeleteStoredKey(kRoot));
+  EXPECT_EQ(ReadRegString(RegRoot::CurrentUser, key, "Multi"), "");
+}
+
+#ifndef _WIN32
+TEST_F(SettingsStoreTest, KeepsTheOldFileWhenTheNewOneCannotBeWritten) {
+  const std::string key = std::string(kRoot) + "\\K";
+  ASSERT_TRUE(WriteStoredValues(key, {{"A", "1"}}));
+  const auto dir = scratch_.Path() / "config";
+  std::filesystem::permissions(dir, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  const bool written = WriteStoredValues(key, {{"A", "2"}});
+  std::filesystem::permissions(dir, std::filesystem::perms::owner_all);
+  if (written) GTEST_SKIP() << "directory permissions are not enforced (running as root)";
+  EXPECT_EQ(ReadRegString(RegRoot::CurrentUser, key, "A"), "1");
+}
+
+TEST_F(SettingsStoreTest, RejectsNamesThatCannotBeStoredOnTheirLine) {
+  EXPECT_FALSE(WriteStoredValues(std::string(kRoot) + "\\K", {{"a=b", "1"}}));
+  EXPECT_FALSE(WriteStoredValues(std::string(kRoot) + "\\K", {{"line\nbreak", "1"}}));
+  EXPECT_FALSE(WriteStoredValues(std::string(kRoot) + "\\[K]", {{"A", "1"}}));
+}
+
+TEST_F(SettingsStoreTest, ReadsAHandWrittenFileAndIgnoresJunkLines) {
+  test::WriteFileBytes(scratch_.Path() / "config" / "settings.ini",
+                       "junk before any section\n[\\software\\velmora\\pendra 3.0]\r\nno equals sign\n=novalue\n"
+                       "MSPath=/data/ms/\r\n[unterminated\nMSPath=elsewhere\n");
+  EXPECT_EQ(ReadRegString(RegRoot::CurrentUser, "\\SOFTWARE\\Velmora\\Pendra 3.0", "MSPath"), "elsewhere");
+}
+
+TEST_F(SettingsStoreTest, RegisteredOwnerIsTheLoginName) {
+  EXPECT_FALSE(ReadRegString(RegRoot::LocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "RegisteredOwner")
+                   .empty());
+}
+#endif
+
+}  // namespace
+}  // namespace vz::platform
