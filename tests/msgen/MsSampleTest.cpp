@@ -37,7 +37,8 @@ TEST(SampleDirectory, HasTheShapeOfARealDirectory) {
       ++intervals[s.interval];
       xmasterIntraday += s.fileNumber > kMaxMasterFileNumber;
       EXPECT_EQ(s.fieldMask, kMaskDtohlcvi);
-      EXPECT_EQ(s.name.substr(0, 3), "M" + std::to_string(s.interval) + "_");
+      EXPECT_EQ(s.name[0], 'M');
+      EXPECT_EQ(s.name.substr(1, 2), std::to_string(s.interval).append("_"));
       EXPECT_LE(s.bars.front().date, 20260905) << s.symbol;  // three months
     }
   }
@@ -77,8 +78,8 @@ TEST(WriteLargeDirectory, MastersAgreeWithTheDataFiles) {
   ASSERT_EQ(master.size(), 53u * (count + 1));
   for (uint32_t i = 1; i <= count; ++i) {
     const std::string r = master.substr(53 * i, 53);
-    const std::string data =
-        vz::test::ReadFileBytes(scratch.Path() / ("F" + std::to_string(static_cast<uint8_t>(r[0])) + ".DAT"));
+    const std::string data = vz::test::ReadFileBytes(
+        scratch.Path() / std::string("F").append(std::to_string(static_cast<uint8_t>(r[0]))).append(".DAT"));
     const size_t recordSize = static_cast<uint8_t>(r[3]);
     const size_t records = U16(data, 2);
     ASSERT_EQ(data.size(), records * recordSize) << i;
