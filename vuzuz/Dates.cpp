@@ -98,6 +98,7 @@ int DayOfWeek(double value) {
 }
 
 int YearOf(double value) {
+  if (!std::isfinite(value)) return 0;
   const int64_t day = DayNumber(value);
   if (day < kFirstDay || day > kLastDay) return 0;
   return static_cast<int>(year_month_day{kEpoch + days{day}}.year());

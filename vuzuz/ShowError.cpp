@@ -36,4 +36,28 @@ void ShowError(const std::string& text) {
   std::fprintf(stderr, "Error: %s\n", text.c_str());
 }
 
+struct TErrorRecorder::Shared {
+  std::mutex mutex;
+  std::vector<std::string> messages;
+};
+
+TErrorRecorder::TErrorRecorder() : shared_(std::make_shared<Shared>()) {
+  previous_ = SetErrorSink([shared = shared_](const std::string& text) {
+    std::lock_guard lock(shared->mutex);
+    shared->messages.push_back(text);
+  });
+}
+
+TErrorRecorder::~TErrorRecorder() { SetErrorSink(std::move(previous_)); }
+
+std::vector<std::string> TErrorRecorder::Messages() const {
+  std::lock_guard lock(shared_->mutex);
+  return shared_->messages;
+}
+
+void TErrorRecorder::Clear() {
+  std::lock_guard lock(shared_->mutex);
+  shared_->messages.clear();
+}
+
 }  // namespace vz

@@ -4,7 +4,9 @@
 // line on stderr, tests a recorder). Safe to call from any thread; the sink
 // decides how to reach its own thread.
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace vz {
 
@@ -15,5 +17,24 @@ using ErrorSink = std::function<void(const std::string& text)>;
 ErrorSink SetErrorSink(ErrorSink sink);
 
 void ShowError(const std::string& text);
+
+// Keeps every message shown while it lives instead of passing it on, then
+// puts the previous sink back (tests, and runs that report errors later).
+class TErrorRecorder {
+public:
+  TErrorRecorder();
+  ~TErrorRecorder();
+  TErrorRecorder(const TErrorRecorder&) = delete;
+  TErrorRecorder& operator=(const TErrorRecorder&) = delete;
+
+  // The messages so far, oldest first.
+  std::vector<std::string> Messages() const;
+  void Clear();
+
+private:
+  struct Shared;
+  std::shared_ptr<Shared> shared_;
+  ErrorSink previous_;
+};
 
 }  // namespace vz
