@@ -10,6 +10,7 @@
 #include "vuzuz/OmzDaily.h"
 #include "vuzuz/OmzIndex.h"
 #include "vuzuz/OmzIntraday.h"
+#include "vuzuz/OmzSymbol.h"
 
 namespace {
 
