@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "metastock/MsPriceData.h"
+
 namespace vz::app {
 
 // The fields of one security of the list that the run looks at.
@@ -22,15 +24,9 @@ struct SecurityEntry {
   std::string name;
 };
 
-// One price bar; time in seconds since 1970-01-01 00:00 on the data's clock.
-struct BarEntry {
-  int64_t time = 0;
-  double open = 0;
-  double high = 0;
-  double low = 0;
-  double close = 0;
-  double volume = 0;
-};
+// One price bar as the MetaStock library decodes it; time in seconds since
+// 1970-01-01 00:00 on the data's clock.
+using BarEntry = MsBar;
 
 class IMsSource {
 public:
@@ -46,7 +42,7 @@ public:
 
 // Opens the MetaStock directory `dir` as the program's registered user.
 // None when it cannot be opened; `raised` tells that opening failed with an
-// error rather than a plain refusal.
-std::unique_ptr<IMsSource> OpenMsSource(const std::string& dir, bool& raised);
+// error rather than a plain refusal, `why` what the library said.
+std::unique_ptr<IMsSource> OpenMsSource(const std::string& dir, bool& raised, std::string& why);
 
 }  // namespace vz::app
