@@ -62,6 +62,15 @@ struct Section {
   StoredValues values;
 };
 
+void SetValue(StoredValues& values, const std::string& name, const std::string& value) {
+  for (auto& stored : values) {
+    if (!SameNoCase(stored.first, name)) continue;
+    stored.second = value;
+    return;
+  }
+  values.emplace_back(name, value);
+}
+
 std::string EscapeValue(const std::string& text) {
   std::string out;
   for (char c : text) {
@@ -101,18 +110,25 @@ bool LoadSections(std::vector<Section>& sections) {
   if (ec || size > kMaxSettingsFileSize) return false;
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
+  // A key or value name given twice (a hand-edited file) reads as one, the
+  // last value winning, as the registry holds each name once.
   std::string line;
+  Section* current = nullptr;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') {
       if (line.back() != ']') continue;
-      sections.push_back({NormaliseKey(line.substr(1, line.size() - 2)), {}});
+      const std::string key = NormaliseKey(line.substr(1, line.size() - 2));
+      current = nullptr;
+      for (auto& section : sections)
+        if (SameNoCase(section.key, key)) current = &section;
+      if (!current) current = &sections.emplace_back(Section{key, {}});
       continue;
     }
     const size_t eq = line.find('=');
-    if (eq == std::string::npos || eq == 0 || sections.empty()) continue;
-    sections.back().values.emplace_back(line.substr(0, eq), UnescapeValue(line.substr(eq + 1)));
+    if (eq == std::string::npos || eq == 0 || !current) continue;
+    SetValue(current->values, line.substr(0, eq), UnescapeValue(line.substr(eq + 1)));
   }
   return true;
 }
@@ -192,13 +208,12 @@ bool ReadStoredValues(const std::string& keyPath, StoredValues& values) {
   std::vector<Section> sections;
   if (!LoadSections(sections)) return false;
   const std::string key = NormaliseKey(keyPath);
-  bool found = false;
   for (const auto& section : sections) {
     if (!SameNoCase(section.key, key)) continue;
-    found = true;
-    values.insert(values.end(), section.values.begin(), section.values.end());
+    values = section.values;
+    return true;
   }
-  return found;
+  return false;
 }
 
 bool WriteStoredValues(const std::string& keyPath, const StoredValues& values) {
@@ -211,17 +226,9 @@ bool WriteStoredValues(const std::string& keyPath, const StoredValues& values) {
   LoadSections(sections);  // a missing file starts empty
   Section* target = nullptr;
   for (auto& section : sections)
-    if (SameNoCase(section.key, key)) target = &section;
+    if (SameNoCase(section.key, key)) target = &section;  // one section per key after loading
   if (!target) target = &sections.emplace_back(Section{key, {}});
-  for (const auto& [name, value] : values) {
-    bool replaced = false;
-    for (auto& stored : target->values) {
-      if (!SameNoCase(stored.first, name)) continue;
-      stored.second = value;
-      replaced = true;
-    }
-    if (!replaced) target->values.emplace_back(name, value);
-  }
+  for (const auto& [name, value] : values) SetValue(target->values, name, value);
   return SaveSections(sections);
 }
 

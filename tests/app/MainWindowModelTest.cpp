@@ -118,6 +118,7 @@ protected:
   // Settings that pass validation.
   void UseValidSettings() {
     auto& s = Model().MutableSettings().run;
+    s.format = 0;
     s.msDir = msDir_.string();
     s.output = (scratch_.Path() / "out").string();
     s.from = 44000;
@@ -325,23 +326,24 @@ TEST_F(MainWindowModelTest, StopEnablesAtOnceAndTheRunEndsTerminated) {
   EXPECT_EQ(log_.Entries(), (std::vector<std::string>{"analyse", "collect", "close-ms"}));
 }
 
-TEST_F(MainWindowModelTest, StoppedRunThatEndsLateDoesNotTouchTheNewerRun) {
+TEST_F(MainWindowModelTest, ButtonStartsAgainOnlyAfterTheStoppedRunHasEnded) {
   UseValidSettings();
+  Model().MutableSettings().run.import = false;
   holdIn_ = "analyse";
   Model().BtnStartClick();
   gate_.WaitReached();
   Model().BtnStartClick();  // stop
-  holdIn_.clear();
-  Model().MutableSettings().run.import = false;
-  Model().BtnStartClick();  // a new run at once, while the first still waits
-  ASSERT_TRUE(WaitForEnd());  // the new run ends first
-  EXPECT_EQ(view_.step, "Export complete.");
+  Model().BtnStartClick();  // still reads "Stop": nothing new starts
+  EXPECT_EQ(Model().Trd1().LastThread()->Generation(), 1u);
+  EXPECT_FALSE(Model().Trd1().Active());
   gate_.Open();
-  Model().Trd1().LastThread()->WaitFor();
-  view_.queue.DrainUntil([&] { return view_.queue.Pending() == 0; }, std::chrono::milliseconds(300));
-  EXPECT_EQ(view_.ends.size(), 1u);  // the old run's end is not applied
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_EQ(view_.step, "Terminated.");
+  Model().BtnStartClick();
+  EXPECT_EQ(Model().Trd1().LastThread()->Generation(), 2u);
+  ASSERT_TRUE(WaitForEnd(2));
+  EXPECT_EQ(view_.ends[1].end, RunEnd::Normal);
   EXPECT_EQ(view_.step, "Export complete.");
-  EXPECT_EQ(view_.caption, "&Start");
 }
 
 TEST_F(MainWindowModelTest, CloseDuringARunStopsWaitsAndSaves) {

@@ -50,11 +50,9 @@ TEST_F(SettingsStoreTest, WritesReadsAndReplacesValuesByName) {
 TEST_F(SettingsStoreTest, KeepsTheOldFileWhenTheNewOneCannotBeWritten) {
   const std::string key = std::string(kRoot) + "\\K";
   ASSERT_TRUE(WriteStoredValues(key, {{"A", "1"}}));
-  const auto dir = scratch_.Path() / "config";
-  std::filesystem::permissions(dir, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-  const bool written = WriteStoredValues(key, {{"A", "2"}});
-  std::filesystem::permissions(dir, std::filesystem::perms::owner_all);
-  if (written) GTEST_SKIP() << "directory permissions are not enforced (running as root)";
+  // The new file is written beside the old one first; make that impossible.
+  std::filesystem::create_directories(scratch_.Path() / "config" / "settings.ini.tmp" / "x");
+  EXPECT_FALSE(WriteStoredValues(key, {{"A", "2"}}));
   EXPECT_EQ(ReadRegString(RegRoot::CurrentUser, key, "A"), "1");
 }
 
@@ -65,6 +63,7 @@ TEST_F(SettingsStoreTest, RejectsNamesThatCannotBeStoredOnTheirLine) {
 }
 
 TEST_F(SettingsStoreTest, ReadsAHandWrittenFileAndIgnoresJunkLines) {
+  std::filesystem::create_directories(scratch_.Path() / "config");
   test::WriteFileBytes(scratch_.Path() / "config" / "settings.ini",
                        "junk before any section\n[\\software\\velmora\\pendra 3.0]\r\nno equals sign\n=novalue\n"
                        "MSPath=/data/ms/\r\n[unterminated\nMSPath=elsewhere\n");
