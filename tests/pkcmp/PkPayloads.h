@@ -244,15 +244,4 @@ struct NamedPayload {
   std::string bytes;
 };
 
-// The payload kinds the benchmark weighs, at the sizes given.
-inline std::vector<NamedPayload> ArchivePayloads(uint32_t scale) {
-  return {
-      {"daily", DailyPayload(11, 8 * scale, 250)},
-      {"intraday", IntradayPayload(12, 4 * scale, 400)},
-      {"index", IndexPayload(13, 40 * scale)},
-      {"text", TextPayload(14, 50000 * scale)},
-      {"binary", BinaryPayload(15, 50000 * scale)},
-  };
-}
-
 }  // namespace vz::test

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "pkcmp/PkPayloads.h"
+#include "pkcmp/PkProjectFiles.h"
 #include "support/ScratchDir.h"
 #include "vuzuz/pkcmp/Pkcmp.h"
 #include "vuzuz/pkcmp/PkcmpBuffer.h"
@@ -46,6 +47,8 @@ std::string Describe(const std::string& name, const Setting& s) {
 std::vector<NamedPayload> RoundTripPayloads() {
   std::string large = test::TextPayload(21, 400000) + test::BinaryPayload(22, 400000) +
                       test::DailyPayload(23, 40, 260) + std::string(20000, '\0') + test::RandomBytes(24, 50000);
+  const test::ProjectFiles project = test::MakeProjectFiles(41, 12, 300, 2000);
+  EXPECT_FALSE(project.daily.empty() || project.intradayData.empty() || project.intradayIndex.empty());
   std::string periods;
   for (unsigned period = 1; period <= 9; ++period)
     for (unsigned k = 0; k < 700; ++k) periods += static_cast<char>('a' + k % period);
@@ -58,9 +61,12 @@ std::vector<NamedPayload> RoundTripPayloads() {
       {"text", test::TextPayload(2, 150000)},
       {"short periods", periods},
       {"more than 1 MB", large},
-      {"daily file", test::DailyPayload(3, 10, 300)},
-      {"intraday file", test::IntradayPayload(4, 6, 500)},
-      {"index file", test::IndexPayload(5, 300)},
+      {"daily-like records", test::DailyPayload(3, 10, 300)},
+      {"intraday-like blocks", test::IntradayPayload(4, 6, 500)},
+      {"index-like nodes", test::IndexPayload(5, 300)},
+      {"project .DLY", project.daily},
+      {"project .DAT", project.intradayData},
+      {"project .IDX", project.intradayIndex},
   };
 }
 

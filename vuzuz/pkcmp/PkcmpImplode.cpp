@@ -28,10 +28,17 @@ constexpr unsigned kHash2Bits = 11;
 constexpr unsigned kOutCapacity = 1024;
 // Bytes after the window's data that word-wide loads may touch.
 constexpr unsigned kWindowSlack = 16;
-// Chain candidates tried per position, and the match length at which the
-// parse stops weighing alternatives and takes the match.
-constexpr unsigned kMaxChain = 32;
+// Chain candidates tried per position (daily records need a deep search:
+// their useful matches are short and far), fewer once a match of kGoodLength
+// is in hand; and the match length at which the parse stops weighing
+// alternatives and takes the match.
+constexpr unsigned kMaxChain = 128;
+constexpr unsigned kGoodLength = 8;
+constexpr unsigned kGoodChain = 6;
 constexpr unsigned kNiceLength = 64;
+// Inside a match at least this long the next position takes the match's
+// continuation instead of searching again.
+constexpr unsigned kCarryLength = 8;
 constexpr uint16_t kUnreached = 0xFFFF;
 
 struct Match {
@@ -69,6 +76,22 @@ struct ImplodeFields {
 
 constexpr size_t kArenaBytes =
     (kImplodeWorkSize - sizeof(ImplodeFields) - 2 * alignof(ImplodeFields)) & ~size_t{7};
+
+// Arena bytes besides the per-byte arrays: hash heads, slack, alignment.
+constexpr size_t kArenaFixed =
+    (sizeof(uint16_t) << kHash3Bits) + (sizeof(uint16_t) << kHash2Bits) + 3 * sizeof(uint16_t) + kWindowSlack + 16;
+
+// Per block byte the arena holds a window byte, a chain link, a cost and a
+// step (9 bytes); per dictionary byte a window byte and a chain link (3).
+constexpr unsigned BlockSizeFor(unsigned dictSize) {
+  return static_cast<unsigned>((kArenaBytes - kArenaFixed - 3 * size_t{dictSize}) / 9);
+}
+
+// Positions are 16-bit (stored + 1), and a block's cheapest parse, at most
+// 14 bits a byte, must stay below the 16-bit "unreached" cost.
+static_assert(1024 + BlockSizeFor(1024) < 0xFFFF);
+static_assert(14 * (BlockSizeFor(1024) + 1) < kUnreached);
+static_assert(BlockSizeFor(4096) >= 512);
 
 class TImploder : private ImplodeFields {
 public:
@@ -119,11 +142,7 @@ public:
 
 private:
   void LayOutArena() {
-    // Per block byte: window byte, chain link, cost and step (9 bytes);
-    // per dictionary byte: window byte and chain link (3 bytes).
-    constexpr size_t kFixed = (sizeof(uint16_t) << kHash3Bits) + (sizeof(uint16_t) << kHash2Bits) +
-                              3 * sizeof(uint16_t) + kWindowSlack + 16;
-    blockSize = static_cast<unsigned>((kArenaBytes - kFixed - 3 * size_t{dictSize}) / 9);
+    blockSize = BlockSizeFor(dictSize);
     windowSize = dictSize + blockSize;
     uint8_t* p = arena_;
     auto take16 = [&p](size_t count) {
@@ -231,6 +250,7 @@ private:
           if (len >= 3 || distance <= kMaxDistLen2) found[count++] = {len, distance};
           best = len;
           if (len >= maxLen || len >= kNiceLength) break;
+          if (len >= kGoodLength && tries > kGoodChain) tries = kGoodChain;
         }
       }
       link = prev[cand];
@@ -277,12 +297,26 @@ private:
     stepLength[0] = 0;
     std::fill(cost + 1, cost + n + 1, kUnreached);
     Match found[kMaxChain + 2];
+    Match carried{0, 0};
     for (unsigned k = 0; k < n; ++k) {
       const unsigned i = start + k;
       const unsigned base = cost[k];
       Reach(k + 1, base + literalCost[window[i]], 1, 0);
-      const unsigned count = FindMatches(i, std::min(kMaxMatch, end - i), found);
-      if (count == 0) continue;
+      unsigned count;
+      if (carried.length > kCarryLength) {
+        --carried.length;
+        found[0] = carried;
+        count = 1;
+        unsigned old2, old3;
+        Insert(i, old2, old3);
+      } else {
+        count = FindMatches(i, std::min(kMaxMatch, end - i), found);
+        if (count == 0) {
+          carried.length = 0;
+          continue;
+        }
+        carried = found[count - 1];
+      }
       const Match& longest = found[count - 1];
       if (longest.length >= kNiceLength) {
         EmitParse(start, k);
