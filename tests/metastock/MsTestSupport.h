@@ -1,0 +1,24 @@
+#pragma once
+// Small builders shared by the MetaStock tests.
+#include <string>
+#include <vector>
+
+#include "metastock/MsDirectory.h"
+#include "metastock/MsMasters.h"
+#include "tools/msgen/MsGen.h"
+
+namespace vz::test {
+
+// A security description with `bars` daily bars from 2002-02-18 on.
+msgen::MsGenSecurity DailySecurity(int fileNumber, const std::string& symbol, int bars = 3,
+                                   uint8_t mask = msgen::kMaskDohlcvi);
+// An intraday security with `bars` 1-minute bars on 2002-02-21 from 09:30.
+msgen::MsGenSecurity IntradaySecurity(int fileNumber, const std::string& symbol, int bars = 3);
+
+// The whole contents of one generated file, by name (upper case).
+TBytes GeneratedFile(const msgen::MsGenDirectory& directory, const std::string& name);
+
+// Opens as a test program; fails the calling test when it returns nullptr.
+MsDirectory* OpenAs(const std::string& dir, const std::string& user);
+
+}  // namespace vz::test
