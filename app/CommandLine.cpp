@@ -1,7 +1,7 @@
 #include "app/CommandLine.h"
 
-#include "app/DateValue.h"
 #include "app/PathText.h"
+#include "vuzuz/Dates.h"
 
 namespace vz::app {
 
@@ -110,7 +110,7 @@ bool ParseSwitchDate(const std::string& text, double& value) {
   } else {
     return false;
   }
-  return TryEncodeDate(year, month, day, value);
+  return vz::TryEncodeDate(year, month, day, value);
 }
 
 void ParseCommandLine(const std::vector<std::string>& args, WindowSettings& settings, const CommandLineHooks& hooks) {

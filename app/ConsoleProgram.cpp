@@ -6,11 +6,11 @@
 #include <iostream>
 
 #include "app/ConsoleView.h"
-#include "app/DateValue.h"
 #include "app/PathText.h"
 #include "platform/ConsoleSignal.h"
 #include "platform/Process.h"
 #include "platform/Terminal.h"
+#include "vuzuz/Dates.h"
 #include "vuzuz/ShowError.h"
 
 #ifdef VZ_HAVE_INSPECT_METASTOCK
@@ -68,7 +68,7 @@ constexpr char kHelp[] =
     "130 stopped (Ctrl+C).\n";
 
 std::string DateSwitchText(double day) {
-  const CalendarDate date = DecodeDate(day);
+  const DateTimeParts date = DecodeDateTime(std::trunc(day));
   char text[16];
   std::snprintf(text, sizeof text, "%04d%02d%02d", date.year, date.month, date.day);
   return text;
@@ -174,8 +174,9 @@ int RunConversion(const std::vector<std::string>& switches, bool sample, Console
   model.FormCloseQuery();
 
   const RunResult result = *view.Result();
+  // The final status is on screen already; a failed stage's is its last step.
   if (result.end == RunEnd::Failed) view.ShowLine("Failed: " + model.StatusStep());
-  else view.ShowLine(model.StatusStep());
+  else view.EndProgress();
   if (result.end == RunEnd::Normal && result.importOk)
     view.ShowLine("Archives are in " + (model.Settings().run.output.empty() ? std::string(".") : model.Settings().run.output));
   return ExitStatus(result);

@@ -73,6 +73,12 @@ void TConsoleView::ShowErrorLine(const std::string& text) {
   err_ << "error: " << text << '\n' << std::flush;
 }
 
+void TConsoleView::EndProgress() {
+  std::lock_guard lock(mutex_);
+  EndProgressLine();
+  err_ << std::flush;
+}
+
 void TConsoleView::ShowLine(const std::string& text) {
   std::lock_guard lock(mutex_);
   EndProgressLine();

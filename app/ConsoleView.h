@@ -37,6 +37,8 @@ public:
   void ShowErrorLine(const std::string& text);
   // A plain line of its own (ends the progress line first).
   void ShowLine(const std::string& text);
+  // Ends the in-place progress line, keeping what it shows.
+  void EndProgress();
   // Runs the posted tasks, waiting up to `timeout` for the first.
   void Drain(std::chrono::milliseconds timeout);
 

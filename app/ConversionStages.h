@@ -24,12 +24,11 @@ using StagesFactory = std::function<std::unique_ptr<IConversionStages>(const TRu
 // The stages of the conversion library for one run.
 std::unique_ptr<IConversionStages> MakeConversionStages(const TRunSettings& settings, IRunStatus& status);
 
-// The From date that follows the archives in an output directory; `today`
-// when the search is not available in this build.
+// The From date that follows the archives in an output directory.
 double NextStartDate(const std::string& outputDir, double today);
 
 // The delete wizard's clock: GlobalServer's local time of a date-time on the
-// data's UTC+1 clock. Unchanged when this build has no clock conversions.
+// data's UTC+1 clock.
 double DeleteWizardClock(double dateTime);
 
 }  // namespace vz::app

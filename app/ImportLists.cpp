@@ -1,10 +1,11 @@
 #include "app/ImportLists.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 
-#include "app/DateValue.h"
 #include "app/PathText.h"
+#include "vuzuz/Dates.h"
 
 namespace vz::app {
 
@@ -91,8 +92,8 @@ void BuildImportList(const std::string& directory, std::vector<std::string>& lis
 
 std::vector<std::string> BuildDailyImportList(const std::string& directory, double from, double to) {
   std::vector<std::string> list;
-  const CalendarDate first = DecodeDate(from);
-  const CalendarDate last = DecodeDate(to);
+  const DateTimeParts first = DecodeDateTime(std::trunc(from));
+  const DateTimeParts last = DecodeDateTime(std::trunc(to));
   if (first.year <= 0 || last.year <= 0) return list;
   int year = first.year;
   int month = first.month;

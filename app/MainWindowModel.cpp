@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "app/CommandLine.h"
-#include "app/DateValue.h"
+#include "app/LocalNow.h"
 #include "app/PathText.h"
 
 namespace vz::app {

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "app/DateValue.h"
+#include "vuzuz/Dates.h"
 #include "tools/msgen/MsSample.h"
 #endif
 
