@@ -40,15 +40,17 @@ bool WriteFileAtomically(const fs::path& path, ByteView bytes, std::string& erro
       return false;
     }
   }
+  return MoveIntoPlace(tmp, path, error);
+}
+
+bool MoveIntoPlace(const fs::path& temp, const fs::path& path, std::string& error) {
   std::error_code ec;
-  fs::rename(tmp, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(tmp, ignored);
-    error = "cannot rename " + tmp.string() + " to " + path.string() + ": " + ec.message();
-    return false;
-  }
-  return true;
+  fs::rename(temp, path, ec);
+  if (!ec) return true;
+  std::error_code ignored;
+  fs::remove(temp, ignored);
+  error = "cannot put " + path.string() + " in place: " + ec.message();
+  return false;
 }
 
 bool ReadWholeFile(const fs::path& path, Bytes& bytes, std::string& error, size_t maxSize) {

@@ -17,6 +17,10 @@ std::filesystem::path PathIn(const std::filesystem::path& dir, const std::string
 // A fresh name for a temporary file next to `path`.
 std::filesystem::path TemporaryPathFor(const std::filesystem::path& path);
 
+// Renames a complete temporary file over its final name; on failure removes
+// the temporary and says why.
+bool MoveIntoPlace(const std::filesystem::path& temp, const std::filesystem::path& path, std::string& error);
+
 bool WriteFileAtomically(const std::filesystem::path& path, ByteView bytes, std::string& error);
 
 // Reads a whole file of at most maxSize bytes.

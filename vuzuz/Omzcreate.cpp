@@ -163,13 +163,8 @@ bool TOMZCompressor::OMZClose() {
     if (archiveGood_) error_ = "writing " + archiveTemp_.string() + " failed";
     return Fail(error_ + "; " + archivePath_.string() + " left as it was");
   }
-  fs::rename(archiveTemp_, archivePath_, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(archiveTemp_, ignored);
-    return Fail("cannot put " + archivePath_.string() + " in place: " + ec.message());
-  }
-  return true;
+  std::string why;
+  return MoveIntoPlace(archiveTemp_, archivePath_, why) || Fail(why);
 }
 
 bool TOMZCompressor::OMZUnzip(const std::string& path) {
@@ -250,13 +245,7 @@ bool TOMZCompressor::ExtractEntry(const std::string& name, uint64_t length) {
     fs::remove(temp, ec);
     return Fail("entry " + name + ": " + why);
   }
-  fs::rename(temp, target, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
-    return Fail("cannot put " + target.string() + " in place: " + ec.message());
-  }
-  return true;
+  return MoveIntoPlace(temp, target, why) || Fail(why);
 }
 
 unsigned int TOMZCompressor::ReadSourceCallback(char* buffer, unsigned int* size, void* param) {
