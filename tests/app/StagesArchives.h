@@ -1,0 +1,64 @@
+#pragma once
+// Reads the archives a run wrote back into rows and ticks, for tests.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "vuzuz/OmzArchive.h"
+#include "vuzuz/OmzDaily.h"
+#include "vuzuz/OmzFile.h"
+#include "vuzuz/OmzIntraday.h"
+
+namespace vz::test {
+
+// Entry names and expanded contents of an archive; fails the test when the
+// archive is not whole.
+inline std::vector<omz::ArchiveEntry> ArchiveEntries(const std::filesystem::path& path) {
+  omz::Bytes bytes;
+  std::string error;
+  std::vector<omz::ArchiveEntry> entries;
+  EXPECT_TRUE(omz::ReadWholeFile(path, bytes, error)) << path << ": " << error;
+  EXPECT_TRUE(omz::ReadArchive(bytes, entries, error)) << path << ": " << error;
+  for (const omz::ArchiveEntry& e : entries) EXPECT_TRUE(e.expanded) << path << " " << e.name;
+  return entries;
+}
+
+inline std::vector<std::string> EntryNames(const std::vector<omz::ArchiveEntry>& entries) {
+  std::vector<std::string> names;
+  for (const omz::ArchiveEntry& e : entries) names.push_back(e.name);
+  return names;
+}
+
+inline std::vector<omz::DailyRow> DailyArchiveRows(const std::filesystem::path& path) {
+  const auto entries = ArchiveEntries(path);
+  std::vector<omz::DailyBlock> blocks;
+  std::string error;
+  for (const omz::ArchiveEntry& e : entries) {
+    if (e.name.ends_with(".DLY")) {
+      EXPECT_TRUE(omz::ReadDailyFile(e.data, blocks, error)) << error;
+    }
+  }
+  return omz::DailyRowsOf(blocks);
+}
+
+inline std::vector<omz::Tick> IntradayArchiveTicks(const std::filesystem::path& path) {
+  const auto entries = ArchiveEntries(path);
+  const omz::ArchiveEntry* dat = nullptr;
+  const omz::ArchiveEntry* idx = nullptr;
+  for (const omz::ArchiveEntry& e : entries) {
+    if (e.name.ends_with(".DAT")) dat = &e;
+    if (e.name.ends_with(".IDX")) idx = &e;
+  }
+  omz::IntradayContents contents;
+  std::string error;
+  if (!dat || !idx) {
+    ADD_FAILURE() << path << ": no intraday files";
+    return {};
+  }
+  EXPECT_TRUE(omz::ReadIntradayFiles(dat->data, idx->data, contents, error)) << path << ": " << error;
+  return contents.ticks;
+}
+
+}  // namespace vz::test

@@ -1,0 +1,195 @@
+// The archive export: names and folders, contents, free space, write
+// failures and stops.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/Export.h"
+#include "StagesArchives.h"
+#include "StagesFakes.h"
+#include "support/ScratchDir.h"
+#include "vuzuz/ShowError.h"
+
+namespace vz::app {
+namespace {
+
+namespace fs = std::filesystem;
+using test::DateValue;
+
+// Captures ShowError texts for the life of the object.
+class TErrorRecorder {
+public:
+  TErrorRecorder() {
+    previous_ = SetErrorSink([this](const std::string& text) { errors.push_back(text); });
+  }
+  ~TErrorRecorder() { SetErrorSink(previous_); }
+  std::vector<std::string> errors;
+
+private:
+  ErrorSink previous_;
+};
+
+omz::DailyRow Daily(const std::string& name, double date, double close, int32_t volume = 10) {
+  return omz::DailyRow{name, date, close, close + 1, close - 1, close, volume, 0.0001};
+}
+
+// A kept bar at a time on the data clock (the UTC-5 time is six hours less).
+KeptBar Kept(double dataTime, double close, int32_t volume = 100) {
+  return KeptBar{dataTime - 0.25, close - 0.5, close + 1, close - 1, close, volume};
+}
+
+struct ExportFixture : testing::Test {
+  test::TFixedZone zone;
+  test::TScratchDir dir;
+  test::TRecordingStatus status;
+  TErrorRecorder recorder;
+  RunNotes notes;
+  TRunSettings settings;
+  CollectedData data;
+
+  ExportFixture() { settings.output = dir.Path().generic_string() + "/"; }
+
+  void Range(double from, double to) {
+    settings.from = from;
+    settings.to = to;
+    data.firstTickTime = to;
+    data.lastTickTime = from;
+  }
+  void AddRow(const std::string& symbol, std::vector<KeptBar> bars) {
+    for (const KeptBar& b : bars) {
+      data.firstTickTime = std::min(data.firstTickTime, b.time + 0.25);
+      data.lastTickTime = std::max(data.lastTickTime, b.time + 0.25);
+    }
+    data.tickTotal += 4 * static_cast<int64_t>(bars.size());
+    data.rows.push_back(TickRow{symbol, std::move(bars)});
+  }
+  bool Export(int packThreads = 1, uint64_t freeBytes = uint64_t{1} << 40) {
+    ExportOptions options;
+    options.packThreads = packThreads;
+    options.freeSpace = [freeBytes](const std::string&) { return freeBytes; };
+    return WriteArchives(settings, status, data, notes, options);
+  }
+  fs::path Out(const std::string& name) const { return dir.Path() / name; }
+};
+
+TEST_F(ExportFixture, WritesOneDailyArchivePerMonthWithBars) {
+  Range(DateValue(2001, 3, 15), DateValue(2001, 6, 2));
+  // Two securities, months March, April and June; none in May.
+  data.daily = {Daily("AAA", DateValue(2001, 3, 1), 1), Daily("AAA", DateValue(2001, 4, 30), 2),
+                Daily("AAA", DateValue(2001, 6, 1), 3), Daily("BB", DateValue(2001, 3, 31), 4),
+                Daily("BB", DateValue(2001, 4, 2), 5)};
+  ASSERT_TRUE(Export());
+  EXPECT_TRUE(fs::exists(Out("d0103.omz")));
+  EXPECT_FALSE(fs::exists(Out("d0105.omz")));
+  EXPECT_EQ(test::EntryNames(test::ArchiveEntries(Out("d0104.omz"))), (std::vector<std::string>{"d0104", "d0104.DLY"}));
+  const auto april = test::DailyArchiveRows(Out("d0104.omz"));
+  ASSERT_EQ(april.size(), 2u);
+  EXPECT_EQ(april[0].name, "AAA");
+  EXPECT_EQ(april[0].date, DateValue(2001, 4, 30));
+  EXPECT_NEAR(april[0].close, 2, 1e-9);
+  EXPECT_EQ(april[1].name, "BB");
+  EXPECT_EQ(test::DailyArchiveRows(Out("d0106.omz")).size(), 1u);
+  // Nothing but the archives is left behind.
+  size_t files = 0;
+  for (const auto& entry : fs::directory_iterator(dir.Path())) files += entry.path().extension() == ".omz" ? 0 : 1;
+  EXPECT_EQ(files, 0u);
+  EXPECT_EQ(status.details, (std::vector<std::string>{"03.01", "04.01", "05.01", "06.01"}));
+}
+
+TEST_F(ExportFixture, WritesDayArchivesInMonthFoldersGroupedBySecurity) {
+  Range(DateValue(2001, 4, 25), DateValue(2001, 5, 5));
+  AddRow("AA", {Kept(DateValue(2001, 4, 27, 10, 0), 1, 1000), Kept(DateValue(2001, 4, 30, 0, 5), 2, 0)});
+  AddRow("BB", {Kept(DateValue(2001, 4, 27, 9, 0), 3), Kept(DateValue(2001, 4, 27, 23, 59), 4)});
+  for (int threads : {0, 2}) {
+    SCOPED_TRACE(threads);
+    CollectedData copy = data;
+    ASSERT_TRUE(WriteArchives(settings, status, copy, notes, ExportOptions{[](const std::string&) {
+                                return uint64_t{1} << 40; }, threads}));
+    EXPECT_FALSE(fs::exists(Out("2001_05")));
+    EXPECT_EQ(test::EntryNames(test::ArchiveEntries(Out("2001_04/i010430.omz"))),
+              (std::vector<std::string>{"i010430", "i010430.DAT", "i010430.IDX"}));
+    const auto ticks = test::IntradayArchiveTicks(Out("2001_04/i010427.omz"));
+    // AA's bar then BB's two bars, four ticks each: open, high, low, close.
+    ASSERT_EQ(ticks.size(), 12u);
+    EXPECT_EQ(omz::TickSymbol(ticks[0]), "AA");
+    EXPECT_EQ(omz::TickSymbol(ticks[4]), "BB");
+    const int32_t volumes[4] = {1, 1, 1, 997};
+    const double prices[4] = {0.5, 2, 0, 1};
+    for (int k = 0; k < 4; ++k) {
+      EXPECT_EQ(ticks[k].volume, volumes[k]);
+      EXPECT_NEAR(ticks[k].price, prices[k], 1e-9);
+      EXPECT_NEAR(ticks[k].dateTime, DateValue(2001, 4, 27, 4, 0), 1e-9);
+    }
+    EXPECT_NEAR(ticks[11].dateTime, DateValue(2001, 4, 27, 17, 59), 1e-9);
+    // A bar of volume 0 gives a close tick of -3.
+    const auto day30 = test::IntradayArchiveTicks(Out("2001_04/i010430.omz"));
+    ASSERT_EQ(day30.size(), 4u);
+    EXPECT_EQ(day30[3].volume, -3);
+    fs::remove_all(Out("2001_04"));
+  }
+}
+
+TEST_F(ExportFixture, TooLittleFreeSpaceFailsAtFirstDayAfterDailyArchives) {
+  Range(DateValue(2001, 4, 1), DateValue(2001, 4, 30));
+  data.daily = {Daily("AAA", DateValue(2001, 4, 2), 1)};
+  AddRow("AA", {Kept(DateValue(2001, 4, 3, 10, 0), 1)});
+  fs::create_directories(Out("2001_04"));
+  test::WriteFileBytes(Out("2001_04/i010403.omz"), "old archive");
+  EXPECT_FALSE(Export(1, kMinFreeBytes - 1));
+  EXPECT_EQ(recorder.errors, (std::vector<std::string>{"Insufficient disk space"}));
+  EXPECT_EQ(test::DailyArchiveRows(Out("d0104.omz")).size(), 1u);
+  EXPECT_EQ(test::ReadFileBytes(Out("2001_04/i010403.omz")), "old archive");
+  size_t entries = 0;
+  for (const auto& entry : fs::directory_iterator(Out("2001_04"))) entries += entry.is_regular_file() ? 1 : 0;
+  EXPECT_EQ(entries, 1u);  // no set files left behind
+  EXPECT_TRUE(data.rows.empty());  // released at every end
+}
+
+TEST_F(ExportFixture, UnwritableMonthFolderFailsWithMessageAndKeepsArchives) {
+  Range(DateValue(2001, 4, 1), DateValue(2001, 4, 30));
+  data.daily = {Daily("AAA", DateValue(2001, 4, 2), 7)};
+  AddRow("AA", {Kept(DateValue(2001, 4, 3, 10, 0), 1), Kept(DateValue(2001, 4, 4, 10, 0), 1)});
+  test::WriteFileBytes(Out("d0104.omz"), "previous month archive");
+  test::WriteFileBytes(Out("2001_04"), "a file where the month folder should be");
+  EXPECT_FALSE(Export());
+  ASSERT_EQ(recorder.errors.size(), 1u);
+  EXPECT_NE(recorder.errors[0].find("i010403"), std::string::npos) << recorder.errors[0];
+  // The daily archive was replaced by a whole new one.
+  const auto rows = test::DailyArchiveRows(Out("d0104.omz"));
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_NEAR(rows[0].close, 7, 1e-9);
+}
+
+TEST_F(ExportFixture, MissingOutputDirectoryFailsOnFirstSet) {
+  settings.output = dir.File("missing/");
+  Range(DateValue(2001, 4, 1), DateValue(2001, 4, 30));
+  data.daily = {Daily("AAA", DateValue(2001, 4, 2), 7)};
+  EXPECT_FALSE(Export(0));
+  EXPECT_EQ(recorder.errors.size(), 1u);
+}
+
+TEST_F(ExportFixture, StopEndsAfterTheCurrentDay) {
+  Range(DateValue(2001, 4, 1), DateValue(2001, 4, 30));
+  AddRow("AA", {Kept(DateValue(2001, 4, 3, 10, 0), 1), Kept(DateValue(2001, 4, 4, 10, 0), 1),
+                Kept(DateValue(2001, 4, 5, 10, 0), 1)});
+  status.stopAfter = 3;  // one question per month (April), then per day: 3rd, 4th
+  EXPECT_TRUE(Export());
+  EXPECT_TRUE(fs::exists(Out("2001_04/i010403.omz")));
+  EXPECT_TRUE(fs::exists(Out("2001_04/i010404.omz")));
+  EXPECT_FALSE(fs::exists(Out("2001_04/i010405.omz")));
+  for (const auto& entry : fs::directory_iterator(Out("2001_04"))) EXPECT_EQ(entry.path().extension(), ".omz");
+}
+
+TEST_F(ExportFixture, DataTheFilesCannotHoldSkipsOnlyThatSet) {
+  Range(DateValue(2001, 3, 1), DateValue(2001, 4, 30));
+  data.daily = {Daily("AAA", DateValue(2001, 3, 2), 1e12), Daily("AAA", DateValue(2001, 4, 2), 5)};
+  EXPECT_TRUE(Export());
+  EXPECT_FALSE(fs::exists(Out("d0103.omz")));
+  EXPECT_EQ(test::DailyArchiveRows(Out("d0104.omz")).size(), 1u);
+  ASSERT_EQ(notes.skippedSets.size(), 1u);
+  EXPECT_NE(notes.skippedSets[0].find("d0103"), std::string::npos);
+  EXPECT_TRUE(recorder.errors.empty());
+}
+
+}  // namespace
+}  // namespace vz::app
