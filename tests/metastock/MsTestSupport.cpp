@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/FileSystem.h"
+#include "support/ScratchDir.h"
 
 namespace vz::test {
 
@@ -45,6 +46,11 @@ TBytes GeneratedFile(const msgen::MsGenDirectory& directory, const std::string& 
     if (platform::EqualsNoCase(f.name, name)) return f.bytes;
   ADD_FAILURE() << "no generated file " << name;
   return {};
+}
+
+TBytes ReadBytes(const std::string& path) {
+  const std::string bytes = ReadFileBytes(path);
+  return TBytes(bytes.begin(), bytes.end());
 }
 
 MsDirectory* OpenAs(const std::string& dir, const std::string& user) {

@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "MsTestSupport.h"
+#include "metastock/MsLockFile.h"
+#include "metastock/MsNumbers.h"
+#include "metastock/MsPriceData.h"
+#include "platform/FileSystem.h"
+#include "support/ScratchDir.h"
+
+namespace vz {
+namespace {
+
+using test::DailySecurity;
+using test::IntradaySecurity;
+
+class MsReadBarsTest : public testing::Test {
+protected:
+  MsDirectory* Open(const msgen::MsGenDirectory& d) {
+    std::string error;
+    EXPECT_TRUE(msgen::WriteMetastockDirectory(d, scratch_.Path(), &error)) << error;
+    dir_ = test::OpenAs(Dir(), "reader");
+    return dir_;
+  }
+  std::string Dir() const { return scratch_.Path().string(); }
+  void TearDown() override { MsCloseDirectory(dir_); }
+
+  test::TScratchDir scratch_;
+  MsDirectory* dir_ = nullptr;
+};
+
+TEST_F(MsReadBarsTest, DecodesTheFieldsTheMaskSelects) {
+  msgen::MsGenDirectory d;
+  d.securities.push_back(DailySecurity(1, "FIVE", 3, msgen::kMaskDhlcv));
+  d.securities.push_back(IntradaySecurity(2, "EIGHT", 3));
+  MsDirectory* dir = Open(d);
+  ASSERT_NE(dir, nullptr);
+  std::vector<MsBar> bars(1);
+  ASSERT_EQ(MsReadBars(*dir, dir->securities[0], bars), 3);
+  ASSERT_EQ(bars.size(), 3u);
+  EXPECT_EQ(dir->securities[0].fieldCount, 5);
+  EXPECT_EQ(bars[1].time, MbfDateTimeToUtcSeconds(FloatToMbf(1020219), 0));
+  EXPECT_EQ(bars[1].open, 0.0);
+  EXPECT_EQ(bars[1].openInterest, 0.0);
+  EXPECT_EQ(bars[1].high, 12.5);
+  EXPECT_EQ(bars[1].low, 10.75);
+  EXPECT_EQ(bars[1].close, 11.5);
+  EXPECT_EQ(bars[1].volume, 2000.0);
+
+  ASSERT_EQ(MsReadBars(*dir, dir->securities[1], bars), 3);
+  EXPECT_EQ(bars[0].time, 1014283800);  // 2002-02-21 09:30 UTC
+  EXPECT_EQ(bars[2].time, 1014283800 + 120);
+  EXPECT_EQ(bars[2].open, 12.0);
+  EXPECT_EQ(bars[2].openInterest, 7.0);
+  EXPECT_EQ(dir->securities[1].recordCount, 3);
+}
+
+TEST_F(MsReadBarsTest, NamesFilesByNumberAndFindsThemInAnyCase) {
+  msgen::MsGenDirectory d;
+  d.nameCase = msgen::MsGenNameCase::Lower;
+  d.securities.push_back(DailySecurity(255, "LAST", 2));
+  d.securities.push_back(DailySecurity(256, "FIRSTX", 4));
+  MsDirectory* dir = Open(d);
+  ASSERT_NE(dir, nullptr);
+  ASSERT_EQ(dir->securityCount, 2);
+  EXPECT_TRUE(platform::EqualsNoCase(std::filesystem::path(MsDataFileName(*dir, 255)).filename().string(), "F255.DAT"));
+  EXPECT_TRUE(platform::EqualsNoCase(std::filesystem::path(MsDataFileName(*dir, 256)).filename().string(), "F256.MWD"));
+  std::vector<MsBar> bars;
+  EXPECT_EQ(MsReadBars(*dir, dir->securities[0], bars), 2);
+  EXPECT_EQ(MsReadBars(*dir, dir->securities[1], bars), 4);
+  // The lower-case files were read, no upper-case empty ones were made.
+  int dataFiles = 0;
+  for (const std::string& name : platform::ListFileNames(Dir()))
+    dataFiles += platform::EqualsNoCase(name, "F255.DAT") || platform::EqualsNoCase(name, "F256.MWD");
+  EXPECT_EQ(dataFiles, 2);
+}
+
+TEST_F(MsReadBarsTest, CreatesAMissingFileAndReadsAnEmptyOne) {
+  msgen::MsGenDirectory d;
+  d.securities.push_back(DailySecurity(1, "GONE", 3));
+  d.securities.push_back(DailySecurity(2, "EMPTY", 0));
+  d.faults.missingFiles = {1};
+  MsDirectory* dir = Open(d);
+  ASSERT_NE(dir, nullptr);
+  std::vector<MsBar> bars(5);
+  EXPECT_EQ(MsReadBars(*dir, dir->securities[0], bars), 0);
+  EXPECT_TRUE(bars.empty());
+  const TBytes created = test::ReadBytes(MsDataFileName(*dir, 1));
+  ASSERT_EQ(created.size(), 28u);
+  EXPECT_EQ(LoadU16(created.data() + 2), 1);
+  EXPECT_EQ(MsReadBars(*dir, dir->securities[1], bars), 0);
+}
+
+// A data file another program holds without sharing exists: the read fails
+// and the file keeps its prices instead of being replaced by an empty one.
+TEST_F(MsReadBarsTest, NeverReplacesAFileThatFailsToOpen) {
+  msgen::MsGenDirectory d;
+  d.securities.push_back(DailySecurity(1, "HELD", 3));
+  MsDirectory* dir = Open(d);
+  ASSERT_NE(dir, nullptr);
+  const std::string path = MsDataFileName(*dir, 1);
+  const std::string before = test::ReadFileBytes(path);
+  platform::TSharedFile holder;
+  platform::FileOpenMode exclusive;
+  exclusive.share = platform::FileShare::None;
+  ASSERT_TRUE(holder.Open(path, exclusive));
+  std::vector<MsBar> bars(1);
+  EXPECT_EQ(MsReadBars(*dir, dir->securities[0], bars), -1);
+  EXPECT_EQ(bars.size(), 1u);
+  EXPECT_EQ(MsCreateDataFile(*dir, dir->securities[0]), 0);
+  holder.Close();
+  EXPECT_EQ(test::ReadFileBytes(path), before);
+  EXPECT_EQ(MsReadBars(*dir, dir->securities[0], bars), 3);
+}
+
+TEST_F(MsReadBarsTest, ClearsItsLockBitAndSkipsDeletedSecurities) {
+  msgen::MsGenDirectory d;
+  d.securities.push_back(DailySecurity(1, "ONE", 2));
+  d.securities.push_back(DailySecurity(2, "TWO", 2));
+  MsDirectory* dir = Open(d);
+  ASSERT_NE(dir, nullptr);
+  ASSERT_EQ(MsSetLock(*dir, dir->securities[1], kMsLockReading, true), 1);
+  TBytes lock = test::ReadBytes(MsFindFile(Dir(), kMsLockFileName));
+  ASSERT_EQ(lock.size(), 37u * 3);
+  EXPECT_EQ(lock[37 * 2], 0x10);
+  EXPECT_EQ(lock[37 * 2 + 1], 0x80);  // slot 0
+  std::vector<MsBar> bars;
+  EXPECT_EQ(MsReadBars(*dir, dir->securities[1], bars), 2);
+  lock = test::ReadBytes(MsFindFile(Dir(), kMsLockFileName));
+  EXPECT_EQ(lock[37 * 2], 0);
+  EXPECT_EQ(lock[37 * 2 + 1], 0);
+
+  dir->securities[0].inUse = 0;
+  bars.resize(9);
+  EXPECT_EQ(MsReadBars(*dir, dir->securities[0], bars), -1);
+  EXPECT_EQ(bars.size(), 9u);
+}
+
+TEST(MsDecodeBars, BoundsRecordsByTheBytesPresent) {
+  const struct {
+    size_t size;
+    uint16_t claimed;
+    int32_t fieldCount;
+    int32_t mask;
+    int32_t expected;
+  } cases[] = {
+      {28 * 4, 3, 7, 0x7F, 2},    // header claims 2 bars, 3 records present
+      {28 * 4, 99, 7, 0x7F, 3},   // claims beyond the file: cut to the records present
+      {28 * 4 - 5, 99, 7, 0x7F, 2},  // a partial last record is not read
+      {28 * 4, 0, 7, 0x7F, 0},    // a count of 0 is below the header itself
+      {10, 50, 7, 0x7F, 0},       // not even a header
+      {28 * 4, 9, 0, 0x7F, 0},    // no fields
+      {28 * 4, 99, 2, 0xFF, 13},  // mask wider than the record: fields beyond read as 0
+  };
+  for (const auto& c : cases) {
+    TBytes file(c.size, 0x41);
+    if (file.size() >= 4) StoreU16(file.data() + 2, c.claimed);
+    std::vector<MsBar> bars(1);
+    EXPECT_EQ(MsDecodeBars(file, c.fieldCount, c.mask, bars), c.expected) << c.size << " " << c.claimed;
+    EXPECT_EQ(bars.size(), static_cast<size_t>(c.expected));
+  }
+}
+
+// The fast path (date cache, inline time) gives the same instants as the
+// plain conversion, whatever the words hold.
+TEST(MsDecodeBars, TimesEqualThePlainConversion) {
+  std::mt19937 random(7);
+  TBytes file(8 * 4 * 2001, 0);
+  StoreU16(file.data() + 2, 2001);
+  for (size_t i = 32; i < file.size(); i += 4) {
+    uint32_t word = random();
+    if ((i / 32) % 3 == 0) word = FloatToMbf(static_cast<float>(1000000 + random() % 400000));
+    StoreU32(file.data() + i, word);
+  }
+  std::vector<MsBar> bars;
+  ASSERT_EQ(MsDecodeBars(file, 8, 0xFF, bars), 2000);
+  for (size_t i = 0; i < bars.size(); ++i) {
+    const uint8_t* record = file.data() + 32 * (i + 1);
+    ASSERT_EQ(bars[i].time, MbfDateTimeToUtcSeconds(LoadU32(record), LoadU32(record + 4))) << i;
+    ASSERT_EQ(bars[i].openInterest, static_cast<double>(MbfToFloat(LoadU32(record + 28))));
+  }
+}
+
+}  // namespace
+}  // namespace vz
