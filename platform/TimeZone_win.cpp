@@ -60,9 +60,7 @@ int32_t RuntimeStandardOffsetSeconds() {
   // is what the runtime takes when TZ is unset.
   if (IsRuntimeTzForm(std::getenv("TZ"))) {
     _tzset();
-    long seconds = 0;
-    _get_timezone(&seconds);
-    return static_cast<int32_t>(seconds);
+    return static_cast<int32_t>(_timezone);
   }
   const TimeZoneQuery query = QueryTimeZone();
   return (query.record.Bias + query.record.StandardBias) * 60;
