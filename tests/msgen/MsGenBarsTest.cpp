@@ -1,12 +1,12 @@
 // Generated bars: calendar, trading hours, price invariants, determinism.
-#include "tools/msgen/MsGenBars.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
+
+#include "tools/msgen/MsGenBars.h"
 
 namespace vz::msgen {
 namespace {

@@ -1,15 +1,16 @@
 // The generated files decoded by hand, at the offsets of the layouts.
-#include "msgen/ByteFields.h"
-#include "support/ScratchDir.h"
-#include "tools/msgen/MsGen.h"
-#include "tools/msgen/MsGenMbf.h"
-
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+
+#include "msgen/ByteFields.h"
+#include "support/ScratchDir.h"
+#include "tools/msgen/MsGen.h"
+#include "tools/msgen/MsGenMbf.h"
 
 namespace vz::msgen {
 namespace {
@@ -26,10 +27,9 @@ TEST(FloatToMbfWord, KnownWords) {
     float value;
     uint32_t word;
   } cases[] = {
-      {0.0f, 0x00000000},       {-0.0f, 0x00000000},      {1.0f, 0x81000000},
-      {-1.0f, 0x81800000},      {0.5f, 0x80000000},       {980115.0f, 0x946F4930},
-      {1e-40f, 0x00000000},     {INFINITY, 0xFF7FFFFF},   {-INFINITY, 0xFFFFFFFF},
-      {NAN, 0x00000000},        {0x1p127f, 0xFF7FFFFF},      {0x1p126f, 0xFF000000},
+      {0.0f, 0x00000000},      {-0.0f, 0x00000000},     {1.0f, 0x81000000},     {-1.0f, 0x81800000},
+      {0.5f, 0x80000000},      {980115.0f, 0x946F4930}, {1e-40f, 0x00000000},   {INFINITY, 0xFF7FFFFF},
+      {-INFINITY, 0xFFFFFFFF}, {NAN, 0x00000000},       {0x1p127f, 0xFF7FFFFF}, {0x1p126f, 0xFF000000},
   };
   for (const auto& c : cases) EXPECT_EQ(FloatToMbfWord(c.value), c.word) << c.value;
 }
@@ -53,8 +53,8 @@ TEST(FieldCountOfMask, CountsFieldsOfRealMasks) {
   const struct {
     uint8_t mask;
     int count;
-  } cases[] = {{kMaskDhlcv, 5}, {kMaskDohlcv, 6}, {kMaskDohlcvi, 7}, {kMaskDtohlcv, 7}, {kMaskDtohlcvi, 8},
-               {0x01, 3},       {0x80, 1}};
+  } cases[] = {{kMaskDhlcv, 5},    {kMaskDohlcv, 6}, {kMaskDohlcvi, 7}, {kMaskDtohlcv, 7},
+               {kMaskDtohlcvi, 8}, {0x01, 3},        {0x80, 1}};
   for (const auto& c : cases) EXPECT_EQ(FieldCountOfMask(c.mask), c.count) << int(c.mask);
 }
 
@@ -228,6 +228,47 @@ TEST_F(MsGenLayout, FaultsChangeWhatIsWritten) {
   std::vector<std::string> names;
   for (const MsGenFile& f : BuildMetastockFiles(lower)) names.push_back(f.name);
   EXPECT_EQ(names, (std::vector<std::string>{"master", "xmaster", "f1.dat", "f2.dat", "f300.mwd"}));
+}
+
+// File numbers of the records a master file holds, in file order.
+std::vector<int> Listed(const std::vector<uint8_t>& bytes, size_t recordSize, size_t fileNumberAt) {
+  std::vector<int> numbers;
+  for (size_t at = recordSize; at + recordSize <= bytes.size(); at += recordSize)
+    numbers.push_back(bytes[at + fileNumberAt]);
+  return numbers;
+}
+
+TEST(BuildMasterFiles, MasterAndEmasterDisagreeAsTheFaultsSay) {
+  using V = std::vector<int>;
+  const struct {
+    const char* what;
+    void (*change)(MsGenFaults&);
+    V master, emaster;
+  } cases[] = {
+      {"none", [](MsGenFaults&) {}, V{1, 2, 3}, V{1, 2, 3}},
+      {"stale", [](MsGenFaults& f) { f.staleEmaster = true; }, V{1, 2, 3}, V{1, 2}},
+      {"master only", [](MsGenFaults& f) { f.masterOnlyFiles = {2}; }, V{1, 2, 3}, V{1, 3}},
+      {"emaster only", [](MsGenFaults& f) { f.emasterOnlyFiles = {1}; }, V{2, 3}, V{1, 2, 3}},
+      {"reversed", [](MsGenFaults& f) { f.reversedEmaster = true; }, V{1, 2, 3}, V{3, 2, 1}},
+      {"malformed", [](MsGenFaults& f) { f.malformedEmasterFiles = {2}; }, V{1, 2, 3}, V{1, 0, 3}},
+  };
+  for (const auto& c : cases) {
+    MsGenDirectory d = ThreeSecurities();
+    d.securities.push_back(d.securities[0]);
+    d.securities.back().fileNumber = 3;
+    c.change(d.faults);
+    const std::vector<MsGenFile> files = BuildMasterFiles(d);
+    ASSERT_EQ(files.size(), 3u) << c.what;
+    const std::vector<uint8_t>& master = files[0].bytes;
+    const std::vector<uint8_t>& emaster = files[1].bytes;
+    EXPECT_EQ(Listed(master, 53, 0), c.master) << c.what;
+    EXPECT_EQ(Listed(emaster, 192, 2), c.emaster) << c.what;
+    EXPECT_EQ(master[0], c.master.size()) << c.what;
+    EXPECT_EQ(emaster[0], c.emaster.size()) << c.what;
+    EXPECT_EQ(master[2], *std::max_element(c.master.begin(), c.master.end())) << c.what;
+    for (size_t i = 0; i < c.emaster.size(); ++i)
+      EXPECT_EQ(emaster[192 * (i + 1) + 6], c.emaster[i] == 0 ? 48 : c.emaster[i] == 2 ? 8 : 5) << c.what;
+  }
 }
 
 TEST_F(MsGenLayout, EmasterHeaderCanClaimMoreThanTheFileHolds) {

@@ -1,14 +1,14 @@
 // The bundled sample and the large benchmark directory.
-#include "msgen/ByteFields.h"
-#include "support/ScratchDir.h"
-#include "tools/msgen/MsGenMbf.h"
-#include "tools/msgen/MsSample.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <map>
+
+#include "msgen/ByteFields.h"
+#include "support/ScratchDir.h"
+#include "tools/msgen/MsGenMbf.h"
+#include "tools/msgen/MsSample.h"
 
 namespace vz::msgen {
 namespace {

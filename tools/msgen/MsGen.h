@@ -27,11 +27,11 @@ inline constexpr uint8_t kMaskOpenInterest = 0x40;
 inline constexpr uint8_t kMaskTime = 0x80;
 
 // The masks real programs write.
-inline constexpr uint8_t kMaskDhlcv = 0x1F;          // 5 fields: D,H,L,C,V
-inline constexpr uint8_t kMaskDohlcv = 0x3F;         // 6 fields: D,O,H,L,C,V
-inline constexpr uint8_t kMaskDohlcvi = 0x7F;        // 7 fields: D,O,H,L,C,V,OI
-inline constexpr uint8_t kMaskDtohlcv = 0xBF;        // 7 fields: D,T,O,H,L,C,V
-inline constexpr uint8_t kMaskDtohlcvi = 0xFF;       // 8 fields: D,T,O,H,L,C,V,OI
+inline constexpr uint8_t kMaskDhlcv = 0x1F;     // 5 fields: D,H,L,C,V
+inline constexpr uint8_t kMaskDohlcv = 0x3F;    // 6 fields: D,O,H,L,C,V
+inline constexpr uint8_t kMaskDohlcvi = 0x7F;   // 7 fields: D,O,H,L,C,V,OI
+inline constexpr uint8_t kMaskDtohlcv = 0xBF;   // 7 fields: D,T,O,H,L,C,V
+inline constexpr uint8_t kMaskDtohlcvi = 0xFF;  // 8 fields: D,T,O,H,L,C,V,OI
 
 // Highest file number listed in MASTER/EMASTER (one byte there).
 inline constexpr int kMaxMasterFileNumber = 255;
@@ -61,8 +61,8 @@ struct MsGenSecurity {
   int fileNumber = 1;
   std::string symbol;
   std::string name;
-  char period = 'D';     // 'D' daily, 'I' intraday
-  int interval = 0;      // minutes, intraday only
+  char period = 'D';  // 'D' daily, 'I' intraday
+  int interval = 0;   // minutes, intraday only
   uint8_t fieldMask = kMaskDohlcvi;
   // Field count written into the masters; 0 writes the count the mask
   // selects. A different value makes a master disagree with its data file.
@@ -85,6 +85,15 @@ struct MsGenFaults {
   bool omitEmaster = false;
   // EMASTER is an older copy: it lacks the last security that MASTER lists.
   bool staleEmaster = false;
+  // Securities (by file number, 1..255) listed only in MASTER, or only in
+  // EMASTER (a security deleted since; usually paired with missingFiles).
+  std::vector<int> masterOnlyFiles;
+  std::vector<int> emasterOnlyFiles;
+  // EMASTER lists its records in the reverse order of MASTER.
+  bool reversedEmaster = false;
+  // EMASTER records that are not valid records: file number 0 and a field
+  // count of 48 in the record of each of these file numbers.
+  std::vector<int> malformedEmasterFiles;
   // The EMASTER header claims 255 records whatever the file holds.
   bool emasterCountBeyondFile = false;
   // Zero prices written as the word 0x02000000 (exponent byte 2, mantissa 0),

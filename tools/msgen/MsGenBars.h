@@ -3,10 +3,10 @@
 // from a seed through our own generator and plain IEEE arithmetic (no
 // standard-library distributions, no transcendental functions), so the same
 // seed gives the same bars in every build and on every platform.
-#include "tools/msgen/MsGen.h"
-
 #include <cstdint>
 #include <vector>
+
+#include "tools/msgen/MsGen.h"
 
 namespace vz::msgen {
 

@@ -1,11 +1,11 @@
 // Byte layouts of the generated master and data files.
-#include "tools/msgen/MsGen.h"
-#include "tools/msgen/MsGenMbf.h"
-
 #include <algorithm>
 #include <bit>
 #include <cstring>
 #include <string_view>
+
+#include "tools/msgen/MsGen.h"
+#include "tools/msgen/MsGenMbf.h"
 
 namespace vz::msgen {
 
@@ -93,8 +93,7 @@ void PutMasterHeader(TRecord& header, size_t count, int lastFileNumber, uint32_t
   header.U32(49, stamp);
 }
 
-std::vector<uint8_t> BuildMaster(const std::vector<const MsGenSecurity*>& listed, int lastFileNumber,
-                                 uint32_t stamp) {
+std::vector<uint8_t> BuildMaster(const std::vector<const MsGenSecurity*>& listed, int lastFileNumber, uint32_t stamp) {
   std::vector<uint8_t> out;
   TRecord header(kMasterRecordSize);
   PutMasterHeader(header, listed.size(), lastFileNumber, stamp);
@@ -149,8 +148,7 @@ std::vector<uint8_t> BuildEmaster(const std::vector<const MsGenSecurity*>& liste
   return out;
 }
 
-std::vector<uint8_t> BuildXmaster(const std::vector<const MsGenSecurity*>& listed, int nextFileNumber,
-                                  uint32_t stamp) {
+std::vector<uint8_t> BuildXmaster(const std::vector<const MsGenSecurity*>& listed, int nextFileNumber, uint32_t stamp) {
   std::vector<uint8_t> out;
   TRecord header(kXmasterRecordSize);
   header.Text(0, 4, "\x5D\xFE\x58\x4D");
@@ -215,6 +213,12 @@ bool Contains(const std::vector<int>& list, int value) {
   return std::find(list.begin(), list.end(), value) != list.end();
 }
 
+int LastFileNumber(const std::vector<const MsGenSecurity*>& listed) {
+  int last = 0;
+  for (const MsGenSecurity* s : listed) last = std::max(last, s->fileNumber);
+  return last;
+}
+
 }  // namespace
 
 int FieldCountOfMask(uint8_t mask) {
@@ -226,36 +230,38 @@ int FieldCountOfMask(uint8_t mask) {
 
 std::vector<MsGenFile> BuildMasterFiles(const MsGenDirectory& directory) {
   const MsGenFaults& faults = directory.faults;
-  std::vector<const MsGenSecurity*> listed;  // MASTER and EMASTER
-  std::vector<const MsGenSecurity*> extra;   // XMASTER only
-  int lastListed = 0;
+  std::vector<const MsGenSecurity*> inMaster;
+  std::vector<const MsGenSecurity*> inEmaster;
+  std::vector<const MsGenSecurity*> inXmaster;
   int lastAny = 0;
   for (const MsGenSecurity& s : directory.securities) {
-    if (s.fileNumber <= kMaxMasterFileNumber) {
-      listed.push_back(&s);
-      lastListed = std::max(lastListed, s.fileNumber);
-    } else {
-      extra.push_back(&s);
-    }
     lastAny = std::max(lastAny, s.fileNumber);
+    if (s.fileNumber > kMaxMasterFileNumber) {
+      inXmaster.push_back(&s);
+      continue;
+    }
+    if (!Contains(faults.emasterOnlyFiles, s.fileNumber)) inMaster.push_back(&s);
+    if (!Contains(faults.masterOnlyFiles, s.fileNumber)) inEmaster.push_back(&s);
   }
+  if (faults.staleEmaster && !inMaster.empty())
+    inEmaster.erase(std::remove(inEmaster.begin(), inEmaster.end(), inMaster.back()), inEmaster.end());
+  if (faults.reversedEmaster) std::reverse(inEmaster.begin(), inEmaster.end());
 
   std::vector<MsGenFile> files;
-  files.push_back({FileName(directory.nameCase, "MASTER"), BuildMaster(listed, lastListed, directory.stamp)});
+  files.push_back(
+      {FileName(directory.nameCase, "MASTER"), BuildMaster(inMaster, LastFileNumber(inMaster), directory.stamp)});
   if (!faults.omitEmaster) {
-    std::vector<const MsGenSecurity*> emasterListed = listed;
-    int emasterLast = lastListed;
-    if (faults.staleEmaster && !emasterListed.empty()) {
-      emasterListed.pop_back();
-      emasterLast = 0;
-      for (const MsGenSecurity* s : emasterListed) emasterLast = std::max(emasterLast, s->fileNumber);
+    const size_t headerCount = faults.emasterCountBeyondFile ? kMaxMasterFileNumber : inEmaster.size();
+    std::vector<uint8_t> bytes = BuildEmaster(inEmaster, headerCount, LastFileNumber(inEmaster), directory.stamp);
+    for (size_t i = 0; i < inEmaster.size(); ++i) {
+      if (!Contains(faults.malformedEmasterFiles, inEmaster[i]->fileNumber)) continue;
+      bytes[kEmasterRecordSize * (i + 1) + 2] = 0;
+      bytes[kEmasterRecordSize * (i + 1) + 6] = 48;
     }
-    const size_t headerCount = faults.emasterCountBeyondFile ? kMaxMasterFileNumber : emasterListed.size();
-    files.push_back({FileName(directory.nameCase, "EMASTER"),
-                     BuildEmaster(emasterListed, headerCount, emasterLast, directory.stamp)});
+    files.push_back({FileName(directory.nameCase, "EMASTER"), std::move(bytes)});
   }
-  if (!extra.empty())
-    files.push_back({FileName(directory.nameCase, "XMASTER"), BuildXmaster(extra, lastAny + 1, directory.stamp)});
+  if (!inXmaster.empty())
+    files.push_back({FileName(directory.nameCase, "XMASTER"), BuildXmaster(inXmaster, lastAny + 1, directory.stamp)});
   return files;
 }
 

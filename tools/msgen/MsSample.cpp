@@ -1,9 +1,9 @@
 #include "tools/msgen/MsSample.h"
 
-#include "tools/msgen/MsGenBars.h"
-
 #include <cmath>
 #include <system_error>
+
+#include "tools/msgen/MsGenBars.h"
 
 namespace vz::msgen {
 
@@ -20,36 +20,34 @@ struct SampleStock {
 };
 
 constexpr SampleStock kStocks[] = {
-    {"NWMN", "Northwind Mining", 23.4},          {"KRLT", "Karelit Industries", 61.2},
-    {"BLFN", "Bluefin Shipping", 12.85},         {"OSPR", "Osprey Aerospace", 148.0},
-    {"TMBR", "Timberline Paper", 8.42},          {"HLX", "Helix Biotherapeutics", 34.1},
-    {"QNTA", "Quanta Grid Utilities", 71.5},     {"FRSTN", "Firstone Bank", 19.9},
-    {"CRDL", "Cordillera Copper", 4.37},         {"VSTR", "Vestra Retail Group", 52.6},
-    {"AMBR", "Amberley Foods", 27.3},            {"SLTN", "Saltana Chemicals", 88.0},
-    {"PNCL", "Pinnacle Software", 212.4},        {"RVRS", "Riverside Homes", 15.75},
-    {"GLCR", "Glacier Water", 41.0},             {"MRDN", "Meridian Telecom", 9.96},
-    {"HRBR", "Harbour Logistics", 33.3},         {"ZNTH", "Zenith Semiconductor", 126.9},
-    {"LMNS", "Lumens Lighting", 6.12},           {"ARGS", "Argos Insurance", 58.4},
-    {"CPRS", "Cypress Timber", 22.2},            {"BRKW", "Brookwood Pharma", 77.7},
-    {"STLW", "Steelworks United", 31.05},        {"ORCH", "Orchard Beverages", 44.8},
-    {"NBLA", "Nebula Gaming", 18.6},             {"TRDN", "Trident Offshore", 11.3},
-    {"CLVR", "Clover Agriculture", 36.9},        {"MSTL", "Mistral Wind Power", 14.4},
+    {"NWMN", "Northwind Mining", 23.4},      {"KRLT", "Karelit Industries", 61.2},
+    {"BLFN", "Bluefin Shipping", 12.85},     {"OSPR", "Osprey Aerospace", 148.0},
+    {"TMBR", "Timberline Paper", 8.42},      {"HLX", "Helix Biotherapeutics", 34.1},
+    {"QNTA", "Quanta Grid Utilities", 71.5}, {"FRSTN", "Firstone Bank", 19.9},
+    {"CRDL", "Cordillera Copper", 4.37},     {"VSTR", "Vestra Retail Group", 52.6},
+    {"AMBR", "Amberley Foods", 27.3},        {"SLTN", "Saltana Chemicals", 88.0},
+    {"PNCL", "Pinnacle Software", 212.4},    {"RVRS", "Riverside Homes", 15.75},
+    {"GLCR", "Glacier Water", 41.0},         {"MRDN", "Meridian Telecom", 9.96},
+    {"HRBR", "Harbour Logistics", 33.3},     {"ZNTH", "Zenith Semiconductor", 126.9},
+    {"LMNS", "Lumens Lighting", 6.12},       {"ARGS", "Argos Insurance", 58.4},
+    {"CPRS", "Cypress Timber", 22.2},        {"BRKW", "Brookwood Pharma", 77.7},
+    {"STLW", "Steelworks United", 31.05},    {"ORCH", "Orchard Beverages", 44.8},
+    {"NBLA", "Nebula Gaming", 18.6},         {"TRDN", "Trident Offshore", 11.3},
+    {"CLVR", "Clover Agriculture", 36.9},    {"MSTL", "Mistral Wind Power", 14.4},
 };
 
 // Daily instruments with period-prefixed names, 5 fields.
 constexpr SampleStock kDailyPrefixed[] = {
-    {"EURUSD", "D1_EURUSD", 1.1325}, {"GBPUSD", "D1_GBPUSD", 1.3540}, {"XAUUSD", "D1_XAUUSD", 1785.0},
+    {"EURUSD", "D1_EURUSD", 1.1325}, {"GBPUSD", "D1_GBPUSD", 1.3540},   {"XAUUSD", "D1_XAUUSD", 1785.0},
     {"ABC", "D1_ABC", 120.0},        {"NDX.IDX", "D1_NDX100", 16200.0},
 };
 
 // Intraday instruments: symbol, name, start price.
 constexpr SampleStock kIntraday[] = {
-    {"EURUSD", "M1_EURUSD", 1.0810},        {"GBPUSD", "M1_GBPUSD", 1.2675},
-    {"NWMN", "M1_NWMN", 31.2},              {"ZNTH.XNAS.US", "M1_ZNTH", 180.4},
-    {"PNCL", "M1_PNCL", 260.0},             {"ESZ26.FUT.CME", "M1_ESZ26", 5920.0},
-    {"EURUSD", "M5_EURUSD", 1.0810},        {"USDJPY", "M5_USDJPY", 149.62},
-    {"OSPR", "M5_OSPR", 171.3},             {"HLX", "M5_HLX", 29.75},
-    {"QNTA.XNYS.US", "M5_QNTA", 80.1},      {"BRENT.FUT.ICE.X", "M5_BRENT_CRUDE", 74.4},
+    {"EURUSD", "M1_EURUSD", 1.0810},    {"GBPUSD", "M1_GBPUSD", 1.2675},   {"NWMN", "M1_NWMN", 31.2},
+    {"ZNTH.XNAS.US", "M1_ZNTH", 180.4}, {"PNCL", "M1_PNCL", 260.0},        {"ESZ26.FUT.CME", "M1_ESZ26", 5920.0},
+    {"EURUSD", "M5_EURUSD", 1.0810},    {"USDJPY", "M5_USDJPY", 149.62},   {"OSPR", "M5_OSPR", 171.3},
+    {"HLX", "M5_HLX", 29.75},           {"QNTA.XNYS.US", "M5_QNTA", 80.1}, {"BRENT.FUT.ICE.X", "M5_BRENT_CRUDE", 74.4},
 };
 
 // Derives one seed per security from a directory seed and an index.
@@ -66,8 +64,8 @@ MsGenWalk WalkFor(double price) {
   return walk;
 }
 
-MsGenSecurity Listing(int fileNumber, const std::string& symbol, const std::string& name, char period,
-                      int interval, uint8_t mask) {
+MsGenSecurity Listing(int fileNumber, const std::string& symbol, const std::string& name, char period, int interval,
+                      uint8_t mask) {
   MsGenSecurity s;
   s.fileNumber = fileNumber;
   s.symbol = symbol;
@@ -78,8 +76,8 @@ MsGenSecurity Listing(int fileNumber, const std::string& symbol, const std::stri
   return s;
 }
 
-MsGenSecurity Daily(int fileNumber, const std::string& symbol, const std::string& name, uint8_t mask,
-                    uint64_t seed, double price, int32_t firstDate) {
+MsGenSecurity Daily(int fileNumber, const std::string& symbol, const std::string& name, uint8_t mask, uint64_t seed,
+                    double price, int32_t firstDate) {
   MsGenSecurity s = Listing(fileNumber, symbol, name, 'D', 0, mask);
   MsGenDailyParams params;
   params.firstDate = firstDate;
@@ -91,8 +89,8 @@ MsGenSecurity Daily(int fileNumber, const std::string& symbol, const std::string
   return s;
 }
 
-MsGenSecurity Intraday(int fileNumber, const std::string& symbol, const std::string& name, int interval,
-                       uint64_t seed, double price, int32_t firstDate) {
+MsGenSecurity Intraday(int fileNumber, const std::string& symbol, const std::string& name, int interval, uint64_t seed,
+                       double price, int32_t firstDate) {
   MsGenSecurity s = Listing(fileNumber, symbol, name, 'I', interval, kMaskDtohlcvi);
   MsGenIntradayParams params;
   params.firstDate = firstDate;

@@ -1,10 +1,10 @@
 #pragma once
 // The bundled sample directory and large directories for benchmarks, both
 // generated deterministically.
-#include "tools/msgen/MsGen.h"
-
 #include <filesystem>
 #include <string>
+
+#include "tools/msgen/MsGen.h"
 
 namespace vz::msgen {
 

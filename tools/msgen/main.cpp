@@ -1,11 +1,11 @@
 // msgen: writes generated MetaStock directories.
 //   msgen sample DIR          the bundled sample directory
 //   msgen large DIR [SIZE]    a large directory for benchmarks (SIZE 1.0 by default)
-#include "tools/msgen/MsSample.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+
+#include "tools/msgen/MsSample.h"
 
 namespace {
 
