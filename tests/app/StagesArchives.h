@@ -20,7 +20,7 @@ inline std::vector<omz::ArchiveEntry> ArchiveEntries(const std::filesystem::path
   std::string error;
   std::vector<omz::ArchiveEntry> entries;
   EXPECT_TRUE(omz::ReadWholeFile(path, bytes, error)) << path << ": " << error;
-  EXPECT_TRUE(omz::ReadArchive(bytes, entries, error)) << path << ": " << error;
+  EXPECT_TRUE(omz::ReadArchive(bytes, entries, error, size_t{1} << 30)) << path << ": " << error;
   for (const omz::ArchiveEntry& e : entries) EXPECT_TRUE(e.expanded) << path << " " << e.name;
   return entries;
 }
