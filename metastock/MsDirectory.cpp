@@ -253,13 +253,15 @@ void MsCloseDirectory(MsDirectory* dir) {
     return;
   }
   MsReadUserFile(*dir);
+  // Own locks are found by this program's user bit, so they are released
+  // (in memory) while the slot is still known.
+  MsReadLockFile(*dir);
+  MsReleaseOwnLocks(*dir);
   MsUnregisterUser(*dir);
   if (dir->userCount == 0) {
     LastClose(*dir);
     return;
   }
-  MsReadLockFile(*dir);
-  MsReleaseOwnLocks(*dir);
   MsWriteLockFile(*dir);
   MsWriteUserFile(*dir);
   CloseAll(*dir);
