@@ -52,6 +52,8 @@ void TConversion::SetExportOptions(const ExportOptions& options) { state_->expor
 
 std::string TConversion::Notes() const { return state_->notes.Text(); }
 
+int64_t TConversion::KeptIntradayBars() const { return state_->data.tickTotal / 4; }
+
 bool TConversion::AnalyseSecurities() {
   return Guarded([&] {
     State& s = *state_;

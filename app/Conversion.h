@@ -6,6 +6,7 @@
 // Each stage returns false for a failure that ends the run, true when done,
 // also when it noticed a stop request (the run checks the request after each
 // stage).
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -37,6 +38,8 @@ public:
   // ShowMessage at the end of the export unless the run closes the window
   // by itself.
   std::string Notes() const;
+  // Intraday bars the collection kept (four ticks each).
+  int64_t KeptIntradayBars() const;
 
 private:
   struct State;

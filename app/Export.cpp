@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
+#include <cstring>
 #include <ctime>
 #include <deque>
 #include <filesystem>
 #include <mutex>
-#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -16,7 +16,8 @@
 #include "vuzuz/OmzDescriptor.h"
 #include "vuzuz/OmzFile.h"
 #include "vuzuz/OmzIntraday.h"
-#include "vuzuz/Omzcreate.h"
+#include "vuzuz/OmzArchive.h"
+#include "vuzuz/pkcmp/Pkcmp.h"
 #include "vuzuz/ShowError.h"
 
 namespace vz::app {
@@ -47,20 +48,63 @@ struct SetResult {
   std::string message;
 };
 
-// Writes the set's files and packs them. The archive replaces an existing
-// one only once it is complete (the packer renames it into place).
-SetResult WriteAndPack(const SetJob& job, omz::TOMZCompressor& packer, const ExportOptions& options) {
+struct MemoryIo {
+  const omz::Bytes* in;
+  size_t pos;
+  omz::Bytes* out;
+};
+
+unsigned int ReadMemory(char* buffer, unsigned int* size, void* param) {
+  auto* io = static_cast<MemoryIo*>(param);
+  const size_t n = std::min<size_t>(*size, io->in->size() - io->pos);
+  std::memcpy(buffer, io->in->data() + io->pos, n);
+  io->pos += n;
+  return static_cast<unsigned int>(n);
+}
+
+void WriteMemory(char* buffer, unsigned int* size, void* param) {
+  auto* io = static_cast<MemoryIo*>(param);
+  io->out->insert(io->out->end(), reinterpret_cast<const uint8_t*>(buffer),
+                  reinterpret_cast<const uint8_t*>(buffer) + *size);
+}
+
+// The archive of a file set, built in memory: for each non-empty file, in
+// order, an entry header naming it and the file imploded (binary, 1024-byte
+// dictionary). The same bytes as packing the files from disk, without
+// writing, reading back and deleting them.
+bool PackSet(const std::vector<std::pair<std::string, omz::Bytes>>& files, std::vector<char>& work,
+             omz::Bytes& archive, std::string& error) {
+  archive.clear();
+  for (const auto& [name, bytes] : files) {
+    if (bytes.empty()) continue;
+    const size_t headerAt = archive.size();
+    archive.resize(headerAt + omz::kEntryHeaderSize);
+    MemoryIo io{&bytes, 0, &archive};
+    unsigned int type = pkcmp::kPkBinary, dictSize = 1024;
+    const unsigned int result = pkcmp::implode(ReadMemory, WriteMemory, work.data(), &io, &type, &dictSize);
+    const size_t packed = archive.size() - headerAt - omz::kEntryHeaderSize;
+    if (result != pkcmp::kPkOk || packed > UINT32_MAX) {
+      error = "cannot compress " + name;
+      return false;
+    }
+    omz::PutEntryHeader(archive.data() + headerAt, name, static_cast<uint32_t>(packed));
+  }
+  return true;
+}
+
+// Builds a set's files, packs them and writes the archive. The archive
+// replaces an existing one only once it is complete on disk (written under
+// a temporary name and renamed).
+SetResult WriteAndPack(const SetJob& job, std::vector<char>& work, const ExportOptions& options) {
   SetResult result;
-  auto writeFailure = [&](const std::string& text) {
-    result.writeFailed = true;
-    result.message = text;
-    return result;
-  };
-  const fs::path folder = job.folder;
   std::string error;
-  if (job.intraday && options.freeSpace(job.folder) < kMinFreeBytes) return writeFailure(kNoSpaceMessage);
-  const omz::Bytes descriptor = omz::BuildDescriptorFile();
+  if (job.intraday && options.freeSpace(job.folder) < kMinFreeBytes) {
+    result.writeFailed = true;
+    result.message = kNoSpaceMessage;
+    return result;
+  }
   std::vector<std::pair<std::string, omz::Bytes>> files;
+  files.emplace_back(job.base, omz::BuildDescriptorFile());
   if (job.intraday) {
     omz::IntradayImage image;
     if (!omz::BuildIntradayFiles(job.base, job.ticks, static_cast<uint32_t>(std::time(nullptr)), image, error)) {
@@ -77,19 +121,12 @@ SetResult WriteAndPack(const SetJob& job, omz::TOMZCompressor& packer, const Exp
     }
     files.emplace_back(job.base + ".DLY", std::move(dly));
   }
-  files.emplace(files.begin(), job.base, descriptor);
-  for (const auto& [name, bytes] : files) {
-    if (!omz::WriteFileAtomically(omz::PathIn(folder, name), bytes, error)) {
-      for (const auto& [written, unused] : files) {
-        std::error_code ec;
-        fs::remove(omz::PathIn(folder, written), ec);
-      }
-      return writeFailure("Can't write " + omz::PathIn(folder, name).string() + ": " + error);
-    }
+  omz::Bytes archive;
+  const fs::path path = omz::PathIn(fs::path(job.folder), job.base + ".omz");
+  if (!PackSet(files, work, archive, error) || !omz::WriteFileAtomically(path, archive, error)) {
+    result.writeFailed = true;
+    result.message = "Can't write archive " + path.string() + ": " + error;
   }
-  if (!packer.OMZCreate(job.base, true))
-    return writeFailure("Can't write archive " + omz::PathIn(folder, job.base + ".omz").string() + ": " +
-                        packer.LastError());
   return result;
 }
 
@@ -106,7 +143,7 @@ public:
   // Hands a set over; with no workers it is written at once.
   void Submit(SetJob job) {
     if (workers_.empty()) {
-      if (!failed_) Record(WriteAndPack(job, InlinePacker(job.folder), options_));
+      if (!failed_) Record(WriteAndPack(job, inlineWork_, options_));
       return;
     }
     std::unique_lock lock(mutex_);
@@ -142,14 +179,6 @@ public:
   }
 
 private:
-  omz::TOMZCompressor& InlinePacker(const std::string& folder) {
-    if (!inlinePacker_ || inlineFolder_ != folder) {
-      inlinePacker_.emplace(fs::path(folder));
-      inlineFolder_ = folder;
-    }
-    return *inlinePacker_;
-  }
-
   void Record(const SetResult& result) {
     std::lock_guard lock(mutex_);
     if (result.writeFailed) {
@@ -162,8 +191,7 @@ private:
   }
 
   void Work() {
-    std::optional<omz::TOMZCompressor> packer;
-    std::string packerFolder;
+    std::vector<char> work(pkcmp::kImplodeWorkSize);
     while (true) {
       SetJob job;
       {
@@ -175,11 +203,7 @@ private:
         spaceFree_.notify_one();
         if (failed_) continue;
       }
-      if (!packer || packerFolder != job.folder) {
-        packer.emplace(fs::path(job.folder));
-        packerFolder = job.folder;
-      }
-      Record(WriteAndPack(job, *packer, options_));
+      Record(WriteAndPack(job, work, options_));
     }
   }
 
@@ -193,8 +217,7 @@ private:
   bool failed_ = false;
   std::string failureMessage_;
   std::vector<std::string> skipped_;
-  std::optional<omz::TOMZCompressor> inlinePacker_;
-  std::string inlineFolder_;
+  std::vector<char> inlineWork_ = std::vector<char>(pkcmp::kImplodeWorkSize);
 };
 
 // Months as year * 12 + month - 1.

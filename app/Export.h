@@ -19,9 +19,10 @@ struct ExportOptions {
   // Free bytes on the volume of a folder; the file system's answer unless a
   // test gives another.
   std::function<uint64_t(const std::string& folder)> freeSpace;
-  // Worker threads that write and pack sets while the stage gathers the
-  // next ones (0: everything on the calling thread).
-  int packThreads = 1;
+  // Worker threads that build, pack and write sets while the stage gathers
+  // the next ones (0: everything on the calling thread). Two keep both
+  // cores of a small machine packing.
+  int packThreads = 2;
 };
 
 // Free bytes available to this process on the volume of `folder` (0 when

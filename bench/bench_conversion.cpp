@@ -1,0 +1,170 @@
+// The whole conversion of a large generated MetaStock directory (analysis,
+// collection, export) against StormLib's implode (binary, 1024) alone
+// compressing the same uncompressed file sets, and the run's peak memory.
+//
+//   bench_conversion [size [packThreads]]
+// size 1.0 is 200 intraday 1-minute securities over three months and 2,000
+// daily securities over ten years; 0.05 (the default) runs in seconds.
+// Prints its figures last:
+//   conversion_time_vs_stormlib_compression  run wall time / StormLib time (target <= 1)
+//   peak_rss_bytes                            peak resident memory of the run
+//   kept_intraday_bars                        intraday bars the run kept
+//   peak_rss_bytes_per_kept_bar_over_100mib   (peak - 100 MiB) / kept bars (target <= 64)
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/Conversion.h"
+#include "app/Export.h"
+#include "tools/msgen/MsSample.h"
+#include "vuzuz/Dates.h"
+#include "vuzuz/OmzArchive.h"
+#include "vuzuz/OmzFile.h"
+
+extern "C" {
+unsigned int implode(unsigned int (*read_buf)(char*, unsigned int*, void*),
+                     void (*write_buf)(char*, unsigned int*, void*), char* work_buf, void* param,
+                     unsigned int* type, unsigned int* dsize);
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+class TQuietStatus : public vz::app::IRunStatus {
+public:
+  void SetStatus(const std::string&) override {}
+  void SetStatusDetail(const std::string&) override {}
+  void ShowMessage(const std::string& text) override { std::fprintf(stderr, "message: %s\n", text.c_str()); }
+  bool StopRequested() const override { return false; }
+};
+
+// Peak resident set size of this process in bytes (VmHWM), 0 if unknown.
+uint64_t PeakRssBytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmHWM:", 0) == 0) return std::strtoull(line.c_str() + 6, nullptr, 10) * 1024;
+  return 0;
+}
+
+struct StormIo {
+  const uint8_t* data;
+  size_t size;
+  size_t pos;
+  uint64_t written;
+};
+
+unsigned StormRead(char* buf, unsigned* size, void* param) {
+  auto* io = static_cast<StormIo*>(param);
+  const size_t n = std::min<size_t>(*size, io->size - io->pos);
+  std::memcpy(buf, io->data + io->pos, n);
+  io->pos += n;
+  return static_cast<unsigned>(n);
+}
+
+void StormWrite(char*, unsigned* size, void* param) { static_cast<StormIo*>(param)->written += *size; }
+
+// Seconds StormLib's implode takes over every file of every archive under
+// `output` (the archives are expanded first, untimed).
+double StormLibSeconds(const fs::path& output, uint64_t& bytesIn) {
+  std::vector<char> work(1 << 18);
+  double seconds = 0;
+  bytesIn = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(output)) {
+    if (!entry.is_regular_file() || entry.path().extension() != ".omz") continue;
+    vz::omz::Bytes bytes;
+    std::string error;
+    std::vector<vz::omz::ArchiveEntry> entries;
+    if (!vz::omz::ReadWholeFile(entry.path(), bytes, error) ||
+        !vz::omz::ReadArchive(bytes, entries, error, size_t{1} << 30)) {
+      std::fprintf(stderr, "%s: %s\n", entry.path().string().c_str(), error.c_str());
+      std::exit(1);
+    }
+    for (const vz::omz::ArchiveEntry& e : entries) {
+      StormIo io{e.data.data(), e.data.size(), 0, 0};
+      unsigned type = 0, dictSize = 1024;
+      const auto start = Clock::now();
+      ::implode(StormRead, StormWrite, work.data(), &io, &type, &dictSize);
+      seconds += std::chrono::duration<double>(Clock::now() - start).count();
+      bytesIn += e.data.size();
+    }
+  }
+  return seconds;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const double size = argc > 1 ? std::atof(argv[1]) : 0.05;
+  const int packThreads = argc > 2 ? std::atoi(argv[2]) : vz::app::ExportOptions{}.packThreads;
+  const fs::path root = fs::temp_directory_path() / ("vz-bench-conversion-" + std::to_string(Clock::now().time_since_epoch().count() % 1000000007));
+  const fs::path ms = root / "ms";
+  const fs::path out = root / "out";
+  fs::remove_all(root);
+  fs::create_directories(out);
+
+  std::string error;
+  const auto genStart = Clock::now();
+  if (!vz::msgen::WriteLargeDirectory(ms, size, &error)) {
+    std::fprintf(stderr, "generating the directory failed: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("generated %s (size %.3f) in %.1f s\n", ms.string().c_str(), size,
+              std::chrono::duration<double>(Clock::now() - genStart).count());
+
+  vz::app::TRunSettings settings;
+  settings.msDir = ms.generic_string() + "/";
+  settings.output = out.generic_string() + "/";
+  vz::TryEncodeDate(2026, 9, 1, settings.from);
+  vz::TryEncodeDate(2026, 11, 30, settings.to);
+  settings.to += 1439.0 / 1440;
+  settings.autoClose = true;
+
+  TQuietStatus status;
+  int64_t keptBars = 0;
+  const uint64_t rssBefore = PeakRssBytes();
+  const auto start = Clock::now();
+  {
+    vz::app::TConversion conversion(settings, status);
+    vz::app::ExportOptions options;
+    options.packThreads = packThreads;
+    conversion.SetExportOptions(options);
+    const auto t0 = Clock::now();
+    const bool analysed = conversion.AnalyseSecurities();
+    const auto t1 = Clock::now();
+    const bool collected = analysed && conversion.CollectPriceData();
+    const auto t2 = Clock::now();
+    if (!collected || !conversion.ExportArchives()) {
+      std::fprintf(stderr, "conversion failed\n");
+      return 1;
+    }
+    const auto t3 = Clock::now();
+    std::printf("analysis %.3f s, collection %.3f s, export %.3f s\n",
+                std::chrono::duration<double>(t1 - t0).count(), std::chrono::duration<double>(t2 - t1).count(),
+                std::chrono::duration<double>(t3 - t2).count());
+    keptBars = conversion.KeptIntradayBars();
+  }
+  const double runSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+  const uint64_t peak = PeakRssBytes();
+
+  uint64_t bytesIn = 0;
+  const double stormSeconds = StormLibSeconds(out, bytesIn);
+  std::printf("run %.3f s (pack threads %d), StormLib implode %.3f s over %.1f MB, peak before run %.1f MB\n",
+              runSeconds, packThreads, stormSeconds, bytesIn / 1e6, rssBefore / 1048576.0);
+  fs::remove_all(root);
+
+  const double over = static_cast<double>(peak) - 100.0 * 1048576.0;
+  std::printf("conversion_time_vs_stormlib_compression %.4f\n", runSeconds / stormSeconds);
+  std::printf("peak_rss_bytes %llu\n", static_cast<unsigned long long>(peak));
+  std::printf("kept_intraday_bars %lld\n", static_cast<long long>(keptBars));
+  std::printf("peak_rss_bytes_per_kept_bar_over_100mib %.2f\n", keptBars > 0 ? over / keptBars : 0.0);
+  return 0;
+}
