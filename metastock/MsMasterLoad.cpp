@@ -139,8 +139,14 @@ int MsLoadFromMasters(MsDirectory& dir, TByteSpan masterBytes, TByteSpan emaster
     // EMASTER's record is trusted only when it describes the same security.
     const bool sameSecurity = e >= 0 && (fromMaster.symbol[0] == '\0' ||
                                          std::strcmp(fromMaster.symbol, emasterRecords[e].symbol) == 0);
+    if (sameSecurity) {
+      // A stale EMASTER keeps old first and last dates; MASTER's win.
+      MsSecurity& merged = emasterRecords[e];
+      if (TmToMbfDate(merged.first) != TmToMbfDate(fromMaster.first)) merged.first = fromMaster.first;
+      if (TmToMbfDate(merged.last) != TmToMbfDate(fromMaster.last)) merged.last = fromMaster.last;
+      emasterByNumber[fromMaster.fileNumber] = -1;
+    }
     list.push_back(std::move(sameSecurity ? emasterRecords[e] : fromMaster));
-    if (sameSecurity) emasterByNumber[fromMaster.fileNumber] = -1;
   }
 
   if (xmaster.Size() >= kMsXmasterRecordSize && xmaster.U32(0) == kMsXmasterMagic) {
