@@ -130,6 +130,19 @@ SetResult WriteAndPack(const SetJob& job, std::vector<char>& work, const ExportO
   return result;
 }
 
+// WriteAndPack with any error it raises (memory exhausted) turned into a
+// failed set, since nothing may escape a worker thread.
+SetResult WriteAndPackGuarded(const SetJob& job, std::vector<char>& work, const ExportOptions& options) {
+  try {
+    return WriteAndPack(job, work, options);
+  } catch (const std::exception& e) {
+    SetResult result;
+    result.writeFailed = true;
+    result.message = "Can't write archive " + job.base + ".omz: " + e.what();
+    return result;
+  }
+}
+
 // Writes and packs sets on worker threads, in the order they are handed
 // over when there is one worker. Once a set fails to be written, the sets
 // not yet begun are dropped.
@@ -143,7 +156,7 @@ public:
   // Hands a set over; with no workers it is written at once.
   void Submit(SetJob job) {
     if (workers_.empty()) {
-      if (!failed_) Record(WriteAndPack(job, inlineWork_, options_));
+      if (!failed_) Record(WriteAndPackGuarded(job, inlineWork_, options_));
       return;
     }
     std::unique_lock lock(mutex_);
@@ -203,7 +216,7 @@ private:
         spaceFree_.notify_one();
         if (failed_) continue;
       }
-      Record(WriteAndPack(job, work, options_));
+      Record(WriteAndPackGuarded(job, work, options_));
     }
   }
 
