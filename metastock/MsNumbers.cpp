@@ -136,6 +136,25 @@ int64_t MbfDateTimeToUtcSeconds(uint32_t mbfDate, uint32_t mbfTime) {
   return TmToUtcSeconds(t);
 }
 
+void UtcSecondsToTm(int64_t seconds, std::tm& out) {
+  const int64_t days = FloorDiv(seconds, 86400);
+  const int64_t inDay = seconds - days * 86400;
+  // Days since 0000-03-01 in eras of 400 years, as in DaysFromCivil.
+  const int64_t z = days + 719468;
+  const int64_t era = FloorDiv(z, 146097);
+  const int64_t dayOfEra = z - era * 146097;
+  const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const int64_t mp = (5 * dayOfYear + 2) / 153;
+  const int64_t month = mp < 10 ? mp + 3 : mp - 9;
+  out.tm_year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
+  out.tm_mon = static_cast<int>(month - 1);
+  out.tm_mday = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
+  out.tm_hour = static_cast<int>(inDay / 3600);
+  out.tm_min = static_cast<int>(inDay % 3600 / 60);
+  out.tm_sec = static_cast<int>(inDay % 60);
+}
+
 bool FitsInt32Seconds(int64_t seconds) {
   return seconds >= std::numeric_limits<int32_t>::min() && seconds <= std::numeric_limits<int32_t>::max();
 }

@@ -60,6 +60,9 @@ bool FitsInt32Seconds(int64_t seconds);
 // normalisation; any int32 year).
 int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day);
 
+// The inverse: a record (full year, 0-based month) of UTC seconds.
+void UtcSecondsToTm(int64_t seconds, std::tm& out);
+
 int32_t FloatTimeToSeconds(float time);
 int32_t PackedTimeToSeconds(int32_t time);
 float SecondsToFloatTime(int32_t seconds);

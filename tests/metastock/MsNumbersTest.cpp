@@ -153,6 +153,12 @@ TEST(TmToUtcSeconds, MatchesTheCalendarOnEveryDay) {
     t.tm_min = 7;
     const int64_t expected = day.time_since_epoch().count() * int64_t{86400} + 13 * 3600 + 7 * 60;
     ASSERT_EQ(TmToUtcSeconds(t), expected) << static_cast<int>(ymd.year()) << "-" << t.tm_mon + 1 << "-" << t.tm_mday;
+    std::tm back{};
+    UtcSecondsToTm(expected + 59, back);
+    ASSERT_EQ(back.tm_year, t.tm_year);
+    ASSERT_EQ(back.tm_mon, t.tm_mon);
+    ASSERT_EQ(back.tm_mday, t.tm_mday);
+    ASSERT_EQ(back.tm_hour * 3600 + back.tm_min * 60 + back.tm_sec, 13 * 3600 + 7 * 60 + 59);
   }
 }
 

@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "app/InspectMetastock.h"
+#include "support/ScratchDir.h"
+#include "tools/msgen/MsGen.h"
+
+namespace vz {
+namespace {
+
+class InspectMetastockTest : public testing::Test {
+protected:
+  void SetUp() override {
+    msgen::MsGenDirectory d;
+    msgen::MsGenSecurity daily;
+    daily.fileNumber = 3;
+    daily.symbol = "ABCDEFGHIJKL";
+    daily.name = "D1_Daily security";
+    daily.fieldMask = msgen::kMaskDohlcvi;
+    daily.bars = {{20020221, 0, 1.1f, 2.25f, 0.1f, 1.9f, 12345, 7}, {20390105, 0, 3.3f, 4.4f, 3.0f, 4.0f, 500, 8}};
+    msgen::MsGenSecurity intraday;
+    intraday.fileNumber = 300;
+    intraday.symbol = "M5_X";
+    intraday.name = "M5_Intraday";
+    intraday.period = 'I';
+    intraday.interval = 5;
+    intraday.fieldMask = msgen::kMaskDtohlcv;
+    intraday.bars = {{20020221, 93000, 10, 11, 9, 10.5f, 100, 0}, {20020221, 93500, 10.5f, 12, 10, 11, 200, 0}};
+    d.securities = {daily, intraday};
+    std::string error;
+    ASSERT_TRUE(msgen::WriteMetastockDirectory(d, scratch_.Path(), &error)) << error;
+  }
+  std::string Dir() const { return scratch_.Path().string(); }
+  test::TScratchDir scratch_;
+};
+
+TEST_F(InspectMetastockTest, ListsEverySecurityInListOrder) {
+  std::ostringstream out, err;
+  ASSERT_EQ(RunListCommand(Dir(), out, err), 0) << err.str();
+  EXPECT_EQ(out.str(),
+            "3\tABCDEFGHIJKL\tD1_Daily security\tD\t0\t2002-02-21 00:00:00\t2039-01-05 00:00:00\t2\n"
+            "300\tM5_X\tM5_Intraday\tI\t5\t2002-02-21 00:00:00\t2002-02-21 00:00:00\t2\n");
+  EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(InspectMetastockTest, PrintsBarsThatReadBackToTheSameFloats) {
+  std::ostringstream out, err;
+  ASSERT_EQ(RunBarsCommand(Dir(), "ABCDEFGHIJKL", out, err), 0) << err.str();
+  EXPECT_EQ(out.str(),
+            "2002-02-21 00:00:00,1.10000002,2.25,0.100000001,1.89999998,12345,7\n"
+            "2039-01-05 00:00:00,3.29999995,4.4000001,3,4,500,8\n");
+  EXPECT_EQ(std::strtof("1.10000002", nullptr), 1.1f);
+  std::ostringstream intraday;
+  ASSERT_EQ(RunBarsCommand(Dir(), "M5_X", intraday, err), 0);
+  EXPECT_EQ(intraday.str(), "2002-02-21 09:30:00,10,11,9,10.5,100,0\n2002-02-21 09:35:00,10.5,12,10,11,200,0\n");
+}
+
+TEST_F(InspectMetastockTest, FailsWithAMessage) {
+  const struct {
+    std::string dir;
+    std::string symbol;
+    const char* message;
+  } cases[] = {{Dir(), "NOPE", "not listed"}, {Dir() + "/missing", "M5_X", "Can't open"}};
+  for (const auto& c : cases) {
+    std::ostringstream out, err;
+    EXPECT_NE(RunBarsCommand(c.dir, c.symbol, out, err), 0);
+    EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
+    EXPECT_EQ(out.str(), "");
+  }
+  std::ostringstream out, err;
+  EXPECT_NE(RunListCommand(Dir() + "/missing", out, err), 0);
+  EXPECT_NE(err.str().find("no MASTER"), std::string::npos) << err.str();
+}
+
+}  // namespace
+}  // namespace vz
