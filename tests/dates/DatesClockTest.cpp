@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "dates/ZoneRecords.h"
 #include "vuzuz/Dates.h"
 
 namespace vz {
@@ -20,28 +21,14 @@ double Day(int y, int m, int d) {
   return v;
 }
 
-ZoneDate Rule(uint16_t month, uint16_t nth, uint16_t weekday, uint16_t hour) {
-  ZoneDate e;
-  e.wMonth = month;
-  e.wDay = nth;
-  e.wDayOfWeek = weekday;
-  e.wHour = hour;
-  return e;
-}
+using test::Rule;
 
-ZoneDate Absolute(uint16_t y, uint16_t m, uint16_t d, uint16_t hour) {
-  ZoneDate e = Rule(m, d, 0, hour);
-  e.wYear = y;
-  return e;
-}
+ZoneDate Absolute(uint16_t y, uint16_t m, uint16_t d, uint16_t hour) { return test::Absolute(y, m, d, 0, hour); }
 
 TimeZoneQuery Zone(uint32_t code, int32_t bias, ZoneDate daylight, ZoneDate standard, int32_t daylightBias = -60) {
   TimeZoneQuery q;
   q.resultCode = code;
-  q.record.Bias = bias;
-  q.record.DaylightDate = daylight;
-  q.record.StandardDate = standard;
-  q.record.DaylightBias = daylightBias;
+  q.record = test::Record(bias, daylight, standard, daylightBias);
   return q;
 }
 

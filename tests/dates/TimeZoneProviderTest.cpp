@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "dates/ZoneRecords.h"
 #include "platform/TimeZone.h"
 
 namespace vz::platform {
@@ -18,18 +19,12 @@ struct KnownZone {
   int32_t runtimeOffsetSeconds;
 };
 
-ZoneDate Rule(uint16_t month, uint16_t nth, uint16_t hour) {
-  ZoneDate e;
-  e.wMonth = month;
-  e.wDay = nth;
-  e.wHour = hour;
-  return e;
-}
+ZoneDate Sunday(uint16_t month, uint16_t nth, uint16_t hour) { return test::Rule(month, nth, 0, hour); }
 
 // "W. Europe Standard Time" and "Eastern Standard Time".
 const KnownZone kKnownZones[] = {
-    {"Europe/Berlin", {-60, Rule(10, 5, 3), 0, Rule(3, 5, 2), -60}, -3600},
-    {"America/New_York", {300, Rule(11, 1, 2), 0, Rule(3, 2, 2), -60}, 18000},
+    {"Europe/Berlin", {-60, Sunday(10, 5, 3), 0, Sunday(3, 5, 2), -60}, -3600},
+    {"America/New_York", {300, Sunday(11, 1, 2), 0, Sunday(3, 2, 2), -60}, 18000},
 };
 
 void ExpectKnownRecord(const KnownZone& zone) {

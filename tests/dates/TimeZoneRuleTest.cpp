@@ -2,35 +2,15 @@
 
 #include <vector>
 
+#include "dates/ZoneRecords.h"
 #include "platform/TimeZoneRule.h"
 
 namespace vz::platform {
 namespace {
 
-ZoneDate Rule(uint16_t month, uint16_t nth, uint16_t weekday, uint16_t hour, uint16_t minute = 0) {
-  ZoneDate e;
-  e.wMonth = month;
-  e.wDay = nth;
-  e.wDayOfWeek = weekday;
-  e.wHour = hour;
-  e.wMinute = minute;
-  return e;
-}
-
-ZoneDate Absolute(uint16_t y, uint16_t m, uint16_t d, uint16_t weekday, uint16_t hour, uint16_t minute = 0) {
-  ZoneDate e = Rule(m, d, weekday, hour, minute);
-  e.wYear = y;
-  return e;
-}
-
-TimeZoneRecord Record(int32_t bias, ZoneDate daylight = {}, ZoneDate standard = {}, int32_t daylightBias = 0) {
-  TimeZoneRecord r;
-  r.Bias = bias;
-  r.DaylightDate = daylight;
-  r.StandardDate = standard;
-  r.DaylightBias = daylightBias;
-  return r;
-}
+using test::Absolute;
+using test::Record;
+using test::Rule;
 
 // 2024-01-15 12:00 and 2024-07-15 12:00 UTC.
 constexpr int64_t kJanuary2024 = 1705320000;
