@@ -91,6 +91,9 @@ TEST(CollectBars, ShiftsAndFiltersIntradayBars) {
   EXPECT_EQ(b[1].close, 3);
   EXPECT_NEAR(b[2].time, DateValue(2001, 4, 10, 17, 59), 1e-9);
   EXPECT_EQ(data.tickTotal, 16);
+  // Each row holds exactly the bars it keeps, whatever the largest row.
+  EXPECT_EQ(b.capacity(), 3u);
+  EXPECT_EQ(data.rows[0].bars.capacity(), 1u);
   EXPECT_NEAR(data.firstTickTime, DateValue(2001, 4, 10), 1e-9);
   EXPECT_NEAR(data.lastTickTime, DateValue(2001, 4, 10, 23, 59), 1e-9);
 }
