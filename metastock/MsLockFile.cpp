@@ -49,15 +49,38 @@ int MsSetLock(MsDirectory& dir, MsSecurity& security, int32_t bits, bool on) {
     platform::FileOpenMode mode;
     if (!dir.lockFile.Open(MsFindFile(dir.directory, kMsLockFileName), mode)) return 0;
   }
-  MsReadLockFile(dir);
   const int32_t userBit = MsUserBit(dir);
-  if (on) {
-    security.lockFlags |= bits;
-    security.userMask |= userBit;
-  } else {
-    security.lockFlags &= ~bits;
-    security.userMask &= ~userBit;
+  auto apply = [&]() {
+    if (on) {
+      security.lockFlags |= bits;
+      security.userMask |= userBit;
+    } else {
+      security.lockFlags &= ~bits;
+      security.userMask &= ~userBit;
+    }
+  };
+  // The security's two bytes are read and written in place when the file
+  // holds its record: the same result as rewriting the whole file, without
+  // overwriting what other programs changed in other records meanwhile, and
+  // cheap enough to do around every read.
+  const ptrdiff_t index = &security - dir.securities.data();
+  const uint64_t at = kMsLockRecordSize * (static_cast<uint64_t>(index) + 1);
+  if (index >= 0 && static_cast<size_t>(index) < dir.securities.size() &&
+      dir.lockFile.Size() >= static_cast<int64_t>(at + kMsLockRecordSize)) {
+    uint8_t bytes[2] = {};
+    size_t got = 0;
+    if (dir.lockFile.ReadAt(at, bytes, 2, got) && got == 2) {
+      security.lockFlags = bytes[0];
+      security.userMask = bytes[1];
+      apply();
+      bytes[0] = static_cast<uint8_t>(security.lockFlags);
+      bytes[1] = static_cast<uint8_t>(security.userMask);
+      dir.lockFile.WriteAt(at, bytes, 2);
+      return 1;
+    }
   }
+  MsReadLockFile(dir);
+  apply();
   MsWriteLockFile(dir);
   return 1;
 }

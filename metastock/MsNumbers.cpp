@@ -7,16 +7,6 @@
 
 namespace vz {
 
-float MbfToFloat(uint32_t mbf) {
-  if (mbf == 0) return 0.0f;
-  const uint32_t exponent = mbf >> 24;
-  const uint32_t sign = (mbf >> 23) & 1u;
-  // Exponent bytes 0 and 1 lie below the IEEE range; treat them as zero like
-  // the original conversion routines ("exponent of zero = zero").
-  if (exponent < 2) return sign ? -0.0f : 0.0f;
-  const uint32_t ieee = (sign << 31) | ((exponent - 2) << 23) | (mbf & 0x7FFFFFu);
-  return std::bit_cast<float>(ieee);
-}
 
 uint32_t FloatToMbf(float value) {
   const uint32_t ieee = std::bit_cast<uint32_t>(value);
@@ -40,37 +30,10 @@ char* TrimSpaces(char* text) {
   return text;
 }
 
-int32_t TruncToInt32(double value) {
-  if (std::isnan(value)) return 0;
-  if (value >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-  if (value <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(value);
-}
 
-namespace {
-
-// Date fields of a (year - 1900) * 10000 + month * 100 + day number.
-void SetDateFields(int64_t d, std::tm& out) {
-  out.tm_mday = static_cast<int>(d % 100);
-  out.tm_mon = static_cast<int>((d / 100) % 100 - 1);
-  out.tm_year = static_cast<int>(d / 10000 + 1900);
-}
-
-int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
-
-}  // namespace
-
-void MbfDateTimeToTm(uint32_t mbfDate, uint32_t mbfTime, std::tm& out) {
-  SetDateFields(TruncToInt32(MbfToFloat(mbfDate)), out);
-  // HHMMSS -> HHMM; the seconds are dropped.
-  const int64_t hhmm = TruncToInt32(MbfToFloat(mbfTime)) / 100;
-  out.tm_sec = 0;
-  out.tm_min = static_cast<int>(hhmm % 100);
-  out.tm_hour = static_cast<int>(hhmm / 100);
-}
 
 void FloatDateTimeToTm(float date, float time, std::tm& out) {
-  SetDateFields(TruncToInt32(date), out);
+  detail::SetDateFields(TruncToInt32(date), out);
   const int64_t t = TruncToInt32(time);
   out.tm_sec = static_cast<int>(((t % 100) + (t / 1000000) * 100) * 1000 / 60);
   const int64_t hhmm = (t / 100) % 10000;
@@ -110,38 +73,15 @@ float TmToFloatTime(const std::tm& t) {
   return static_cast<float>(value);
 }
 
-int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day) {
-  // Count from 0000-03-01 so that the leap day ends a year; eras of 400
-  // years have 146097 days.
-  year -= month <= 2 ? 1 : 0;
-  const int64_t era = FloorDiv(year, 400);
-  const int64_t yearOfEra = year - era * 400;
-  const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + dayOfEra - 719468;
-}
 
-int64_t TmToUtcSeconds(const std::tm& t) {
-  int64_t year = t.tm_year > 1900 ? t.tm_year : int64_t{t.tm_year} + 1900;
-  int64_t month = t.tm_mon;
-  year += FloorDiv(month, 12);
-  month -= FloorDiv(month, 12) * 12;
-  const int64_t days = DaysFromCivil(year, month + 1, 1) + (int64_t{t.tm_mday} - 1);
-  return days * 86400 + int64_t{t.tm_hour} * 3600 + int64_t{t.tm_min} * 60 + t.tm_sec;
-}
 
-int64_t MbfDateTimeToUtcSeconds(uint32_t mbfDate, uint32_t mbfTime) {
-  std::tm t{};
-  MbfDateTimeToTm(mbfDate, mbfTime, t);
-  return TmToUtcSeconds(t);
-}
 
 void UtcSecondsToTm(int64_t seconds, std::tm& out) {
-  const int64_t days = FloorDiv(seconds, 86400);
+  const int64_t days = detail::FloorDiv(seconds, 86400);
   const int64_t inDay = seconds - days * 86400;
   // Days since 0000-03-01 in eras of 400 years, as in DaysFromCivil.
   const int64_t z = days + 719468;
-  const int64_t era = FloorDiv(z, 146097);
+  const int64_t era = detail::FloorDiv(z, 146097);
   const int64_t dayOfEra = z - era * 146097;
   const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
   const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);

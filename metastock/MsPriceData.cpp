@@ -36,6 +36,27 @@ void FieldOffsets(int32_t fieldCount, int32_t fieldMask, int (&offsets)[kFieldKi
   }
 }
 
+// Seconds of 00:00 UTC of an MBF date: the same as
+// MbfDateTimeToUtcSeconds(word, 0), with a short path for ordinary dates
+// (years 1901 on, months 1 to 12), which need no normalisation.
+inline int64_t DateSeconds(uint32_t word) {
+  const int32_t d = TruncToInt32(MbfToFloat(word));
+  if (d >= 10100) {
+    const uint32_t u = static_cast<uint32_t>(d);
+    const uint32_t month = u / 100 % 100;
+    if (month >= 1 && month <= 12) {
+      const uint32_t day = u % 100;
+      const uint32_t year = u / 10000 + 1900 - (month <= 2 ? 1 : 0);
+      const uint32_t era = year / 400;
+      const uint32_t yearOfEra = year - era * 400;
+      const uint32_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+      const uint32_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+      return (int64_t{era} * 146097 + dayOfEra - 719468) * 86400;
+    }
+  }
+  return MbfDateTimeToUtcSeconds(word, 0);
+}
+
 inline double FieldValue(const uint8_t* record, int offset) {
   return offset < 0 ? 0.0 : static_cast<double>(MbfToFloat(LoadU32(record + offset)));
 }
@@ -66,7 +87,7 @@ int32_t MsDecodeBars(std::span<const uint8_t> file, int32_t fieldCount, int32_t 
       const uint32_t date = LoadU32(record + offsets[kDate]);
       if (date != cachedDate) {
         cachedDate = date;
-        cachedDateSeconds = MbfDateTimeToUtcSeconds(date, 0);
+        cachedDateSeconds = DateSeconds(date);
       }
       int64_t seconds = cachedDateSeconds;
       if (offsets[kTime] >= 0) {
@@ -146,13 +167,15 @@ int32_t MsReadBars(MsDirectory& dir, MsSecurity& security, std::vector<MsBar>& b
   MsSetLock(dir, security, kMsLockReading, true);
   int32_t result = -1;
   if (MsOpenDataFile(dir, security)) {
-    TBytes bytes;
+    // One buffer per thread, reused: no allocation or zero-fill per read.
+    thread_local TBytes bytes;
     const bool read = security.dataFile.ReadAll(bytes);
     security.dataFile.Close();
     if (read) {
       result = MsDecodeBars(bytes, security.fieldCount, security.fieldMask, bars);
       security.recordCount = result;
     }
+    if (bytes.capacity() > (size_t{4} << 20)) TBytes().swap(bytes);
   }
   MsSetLock(dir, security, kMsLockReading, false);
   return result;

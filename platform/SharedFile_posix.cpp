@@ -147,9 +147,12 @@ bool TSharedFile::ReadAt(uint64_t offset, void* buffer, size_t size, size_t& got
 }
 
 bool TSharedFile::ReadAll(std::vector<uint8_t>& out) const {
-  out.clear();
+  // Resized, not cleared first: a reused buffer is not zero-filled again.
   const int64_t size = Size();
-  if (size < 0) return false;
+  if (size < 0) {
+    out.clear();
+    return false;
+  }
   out.resize(static_cast<size_t>(size));
   size_t got = 0;
   const bool ok = ReadAt(0, out.data(), out.size(), got);
