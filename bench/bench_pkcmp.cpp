@@ -13,47 +13,27 @@
 #include <string>
 #include <vector>
 
+#include "tests/pkcmp/PkPeerCodec.h"
 #include "tests/pkcmp/PkProjectFiles.h"
 #include "vuzuz/pkcmp/Pkcmp.h"
 
-extern "C" {
-unsigned int implode(unsigned int (*read_buf)(char*, unsigned int*, void*),
-                     void (*write_buf)(char*, unsigned int*, void*), char* work_buf, void* param,
-                     unsigned int* type, unsigned int* dsize);
-unsigned int explode(unsigned int (*read_buf)(char*, unsigned int*, void*),
-                     void (*write_buf)(char*, unsigned int*, void*), char* work_buf, void* param);
-}
-
 namespace {
 
-struct BenchIo {
-  const std::string* in;
-  size_t pos;
-  std::string* out;
-};
-
-unsigned ReadBench(char* buf, unsigned* size, void* param) {
-  auto* io = static_cast<BenchIo*>(param);
-  const size_t n = std::min<size_t>(*size, io->in->size() - io->pos);
-  std::memcpy(buf, io->in->data() + io->pos, n);
-  io->pos += n;
-  return static_cast<unsigned>(n);
-}
-
-void WriteBench(char* buf, unsigned* size, void* param) { static_cast<BenchIo*>(param)->out->append(buf, *size); }
+using vz::test::PeerIo;
+using vz::test::PeerRead;
+using vz::test::PeerWrite;
 
 enum class Codec { kOurs, kStormLib };
 
-// Work buffers as large as either library could want.
-std::vector<char> gWork(1 << 18);
+std::vector<char> gWork(vz::pkcmp::kImplodeWorkSize);
 
 void Implode(Codec codec, const std::string& in, std::string& out) {
   out.clear();
-  BenchIo io{&in, 0, &out};
+  PeerIo io{&in, 0, &out};
   unsigned type = 0, dictSize = 1024;
   const unsigned result = codec == Codec::kOurs
-                              ? vz::pkcmp::implode(ReadBench, WriteBench, gWork.data(), &io, &type, &dictSize)
-                              : ::implode(ReadBench, WriteBench, gWork.data(), &io, &type, &dictSize);
+                              ? vz::pkcmp::implode(PeerRead, PeerWrite, gWork.data(), &io, &type, &dictSize)
+                              : vz::test::StormImplode(in, type, dictSize, out);
   if (result != 0) {
     std::fprintf(stderr, "implode failed: %u\n", result);
     std::exit(1);
@@ -62,9 +42,9 @@ void Implode(Codec codec, const std::string& in, std::string& out) {
 
 void Explode(Codec codec, const std::string& in, std::string& out) {
   out.clear();
-  BenchIo io{&in, 0, &out};
-  const unsigned result = codec == Codec::kOurs ? vz::pkcmp::explode(ReadBench, WriteBench, gWork.data(), &io)
-                                                : ::explode(ReadBench, WriteBench, gWork.data(), &io);
+  PeerIo io{&in, 0, &out};
+  const unsigned result = codec == Codec::kOurs ? vz::pkcmp::explode(PeerRead, PeerWrite, gWork.data(), &io)
+                                                : vz::test::StormExplode(in, out);
   if (result != 0) {
     std::fprintf(stderr, "explode failed: %u\n", result);
     std::exit(1);

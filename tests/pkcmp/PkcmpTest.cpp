@@ -14,16 +14,9 @@
 #include "vuzuz/pkcmp/PkcmpBuffer.h"
 
 #if VZ_HAVE_PEER_CODECS
+#include "pkcmp/PkPeerCodec.h"
 extern "C" {
 #include <libdynamite.h>  // a C header without its own extern "C"
-}
-// The classic library entry points as StormLib exports them.
-extern "C" {
-unsigned int implode(unsigned int (*read_buf)(char*, unsigned int*, void*),
-                     void (*write_buf)(char*, unsigned int*, void*), char* work_buf, void* param,
-                     unsigned int* type, unsigned int* dsize);
-unsigned int explode(unsigned int (*read_buf)(char*, unsigned int*, void*),
-                     void (*write_buf)(char*, unsigned int*, void*), char* work_buf, void* param);
 }
 #endif
 
@@ -213,56 +206,28 @@ TEST(PkcmpExplode, ExpandsStoredStreamsOfAnotherEncoder) {
 
 #if VZ_HAVE_PEER_CODECS
 
-struct PeerIo {
-  const std::string* in;
-  size_t pos = 0;
-  std::string out;
-};
-
-unsigned PeerRead(char* buf, unsigned* size, void* param) {
-  auto* io = static_cast<PeerIo*>(param);
-  const size_t n = std::min<size_t>(*size, io->in->size() - io->pos);
-  std::memcpy(buf, io->in->data() + io->pos, n);
-  io->pos += n;
-  return static_cast<unsigned>(n);
-}
-
-void PeerWrite(char* buf, unsigned* size, void* param) { static_cast<PeerIo*>(param)->out.append(buf, *size); }
-
 size_t DynamiteRead(void* buffer, size_t size, void* cookie) {
   unsigned n = static_cast<unsigned>(size);
-  return PeerRead(static_cast<char*>(buffer), &n, cookie);
+  return test::PeerRead(static_cast<char*>(buffer), &n, cookie);
 }
 
 size_t DynamiteWrite(void* buffer, size_t size, void* cookie) {
-  static_cast<PeerIo*>(cookie)->out.append(static_cast<char*>(buffer), size);
+  static_cast<test::PeerIo*>(cookie)->out->append(static_cast<char*>(buffer), size);
   return size;
 }
 
-// StormLib's state is bigger than the classic buffer sizes on 64-bit hosts.
-constexpr size_t kPeerWorkSize = 1 << 16;
-
 std::string StormImplode(const std::string& data, const Setting& s) {
-  std::vector<char> work(kPeerWorkSize);
-  PeerIo io{&data, 0, {}};
-  unsigned type = s.type, dictSize = s.dictSize;
-  EXPECT_EQ(::implode(PeerRead, PeerWrite, work.data(), &io, &type, &dictSize), 0u);
-  return io.out;
+  std::string out;
+  EXPECT_EQ(test::StormImplode(data, s.type, s.dictSize, out), 0u);
+  return out;
 }
 
-bool StormExplode(const std::string& stream, std::string& out) {
-  std::vector<char> work(kPeerWorkSize);
-  PeerIo io{&stream, 0, {}};
-  const unsigned result = ::explode(PeerRead, PeerWrite, work.data(), &io);
-  out = io.out;
-  return result == 0;
-}
+bool StormExplode(const std::string& stream, std::string& out) { return test::StormExplode(stream, out) == 0; }
 
 bool DynamiteExplode(const std::string& stream, std::string& out) {
-  PeerIo io{&stream, 0, {}};
-  const DynamiteResult result = dynamite_explode(DynamiteRead, DynamiteWrite, &io);
-  out = io.out;
-  return result == DYNAMITE_SUCCESS;
+  out.clear();
+  test::PeerIo io{&stream, 0, &out};
+  return dynamite_explode(DynamiteRead, DynamiteWrite, &io) == DYNAMITE_SUCCESS;
 }
 
 // Two quirks of the peers bound what they can check: StormLib's explode
