@@ -2,17 +2,9 @@
 
 #include <windows.h>
 
-namespace vz::platform {
+#include "platform/FileSystemWide.h"
 
-namespace {
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-  return out;
-}
-}  // namespace
+namespace vz::platform {
 
 char PathSeparator() { return '\\'; }
 
@@ -20,10 +12,10 @@ bool EndsWithSeparator(const std::string& path) {
   return !path.empty() && (path.back() == '\\' || path.back() == '/');
 }
 
-bool RemoveFile(const std::string& path) { return DeleteFileW(Wide(path).c_str()) != 0; }
+bool RemoveFile(const std::string& path) { return DeleteFileW(WidePath(path).c_str()) != 0; }
 
 bool SetReadOnly(const std::string& path, bool readOnly) {
-  const std::wstring wide = Wide(path);
+  const std::wstring wide = WidePath(path);
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
   const DWORD wanted = readOnly ? (attributes | FILE_ATTRIBUTE_READONLY) : (attributes & ~FILE_ATTRIBUTE_READONLY);
@@ -32,16 +24,16 @@ bool SetReadOnly(const std::string& path, bool readOnly) {
 }
 
 bool IsReadOnly(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+  const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
 bool SetArchiveOnly(const std::string& path) {
-  return SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_ARCHIVE) != 0;
+  return SetFileAttributesW(WidePath(path).c_str(), FILE_ATTRIBUTE_ARCHIVE) != 0;
 }
 
 bool MoveFileOver(const std::string& from, const std::string& to) {
-  return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  return MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 }  // namespace vz::platform

@@ -146,20 +146,6 @@ bool TSharedFile::ReadAt(uint64_t offset, void* buffer, size_t size, size_t& got
   return true;
 }
 
-bool TSharedFile::ReadAll(std::vector<uint8_t>& out) const {
-  // Resized, not cleared first: a reused buffer is not zero-filled again.
-  const int64_t size = Size();
-  if (size < 0) {
-    out.clear();
-    return false;
-  }
-  out.resize(static_cast<size_t>(size));
-  size_t got = 0;
-  const bool ok = ReadAt(0, out.data(), out.size(), got);
-  out.resize(got);
-  return ok;
-}
-
 bool TSharedFile::WriteAt(uint64_t offset, const void* data, size_t size) {
   if (!IsOpen()) return false;
   const auto* in = static_cast<const char*>(data);

@@ -2,19 +2,14 @@
 
 #include <windows.h>
 
+#include "platform/FileSystemWide.h"
+
 #include <algorithm>
 #include <string>
 
 namespace vz::platform {
 
 namespace {
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-  return out;
-}
 
 std::string ErrorMessage(DWORD code) {
   if (code == ERROR_SHARING_VIOLATION) return "in use by another program (sharing violation)";
@@ -56,7 +51,7 @@ bool TSharedFile::Open(const std::string& path, const FileOpenMode& mode) {
   if (mode.allowRename) share |= FILE_SHARE_DELETE;
   const DWORD disposition = mode.disposition == FileDisposition::CreateAlways ? CREATE_ALWAYS : OPEN_EXISTING;
   const DWORD attributes = mode.archive ? FILE_ATTRIBUTE_ARCHIVE : FILE_ATTRIBUTE_NORMAL;
-  HANDLE handle = CreateFileW(Wide(path).c_str(), access, share, nullptr, disposition, attributes, nullptr);
+  HANDLE handle = CreateFileW(WidePath(path).c_str(), access, share, nullptr, disposition, attributes, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     error_ = ErrorMessage(GetLastError());
     return false;
@@ -96,20 +91,6 @@ bool TSharedFile::ReadAt(uint64_t offset, void* buffer, size_t size, size_t& got
     got += n;
   }
   return true;
-}
-
-bool TSharedFile::ReadAll(std::vector<uint8_t>& out) const {
-  // Resized, not cleared first: a reused buffer is not zero-filled again.
-  const int64_t size = Size();
-  if (size < 0) {
-    out.clear();
-    return false;
-  }
-  out.resize(static_cast<size_t>(size));
-  size_t got = 0;
-  const bool ok = ReadAt(0, out.data(), out.size(), got);
-  out.resize(got);
-  return ok;
 }
 
 bool TSharedFile::WriteAt(uint64_t offset, const void* data, size_t size) {
