@@ -39,6 +39,20 @@ std::string Label(const SecurityEntry& r, int q) {
   return "#" + std::to_string(q);
 }
 
+// A security without a symbol is converted under its name (its ticks would
+// otherwise look like empty slots); without either it is left out. False
+// when it is left out; both cases are noted.
+bool SymbolOrName(std::string& symbol, const std::string& name, const SecurityEntry& r, int q, RunNotes& notes) {
+  if (!symbol.empty()) return true;
+  if (name.empty()) {
+    notes.skippedNoName.push_back(Label(r, q));
+    return false;
+  }
+  symbol = name;
+  notes.emptySymbol.push_back(name);
+  return true;
+}
+
 }  // namespace
 
 std::string RunNotes::Text() const {
@@ -135,14 +149,7 @@ bool FillSecurityTables(const IMsSource& source, const TRunSettings& settings, c
         row.DateFrom = 0;
         row.DateTo = 0;
       }
-      if (row.Symbol.empty()) {
-        if (row.Name.empty()) {
-          notes.skippedNoName.push_back(Label(r, q));
-          continue;
-        }
-        row.Symbol = row.Name;
-        notes.emptySymbol.push_back(row.Name);
-      }
+      if (!SymbolOrName(row.Symbol, row.Name, r, q, notes)) continue;
       tables.descr.push_back(std::move(row));
     } else if (r.period == kPeriodDaily) {
       std::string n = r.name;
@@ -160,14 +167,7 @@ bool FillSecurityTables(const IMsSource& source, const TRunSettings& settings, c
       row.No = q;
       row.Name = CutText(n, kDescrNameWidth);
       row.Symbol = CutText(r.symbol, kDescrSymbolWidth);
-      if (row.Symbol.empty()) {
-        if (row.Name.empty()) {
-          notes.skippedNoName.push_back(Label(r, q));
-          continue;
-        }
-        row.Symbol = row.Name;
-        notes.emptySymbol.push_back(row.Name);
-      }
+      if (!SymbolOrName(row.Symbol, row.Name, r, q, notes)) continue;
       tables.descrD.push_back(std::move(row));
     }
   }

@@ -158,8 +158,10 @@ TEST_F(ConsoleProgramTest, NoArgumentsConvertsTheSampleNextToTheProgram) {
     WriteMasters(dir);
     return std::string();
   };
-  options_.sampleFirstDay = 44927;  // 2023-01-01
-  options_.sampleLastDay = 44990;
+  options_.sampleRange = [](double& first, double& last) {
+    first = 44927;  // 2023-01-01
+    last = 44990;
+  };
   EXPECT_EQ(Run({}), kExitComplete);
   EXPECT_EQ(writes, 1);
   EXPECT_EQ(runSettings_.msDir, StoredDir(sample / "metastock"));

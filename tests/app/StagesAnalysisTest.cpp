@@ -92,11 +92,14 @@ TEST(FillSecurityTables, SelectionListDecidesBySymbol) {
                        {MakeSecurity('I', "IN", "In")},
                        {MakeSecurity('D', "NOTLISTED", "x")}};
   Analysed a;
-  a.tables.options.resize(4);
-  a.tables.options[0] = {.Active = true, .Symbol = "ON"};
-  a.tables.options[1] = {.Active = false, .Symbol = "OFF"};
-  a.tables.options[2] = {.Active = true, .Symbol = "OFF"};  // the first row decides
-  a.tables.options[3] = {.Active = true, .Symbol = "IN"};
+  // OFF is listed twice: the first row decides.
+  const std::pair<const char*, bool> listed[] = {{"ON", true}, {"OFF", false}, {"OFF", true}, {"IN", true}};
+  for (const auto& [symbol, active] : listed) {
+    OptionsRow row;
+    row.Symbol = symbol;
+    row.Active = active;
+    a.tables.options.push_back(row);
+  }
   TRunSettings settings;
   settings.selected = true;
   Analyse(source, a, settings);

@@ -30,6 +30,7 @@ public:
 };
 
 struct FakeSecurity {
+  FakeSecurity(app::SecurityEntry e, std::vector<app::BarEntry> b = {}) : entry(std::move(e)), bars(std::move(b)) {}
   app::SecurityEntry entry;
   std::vector<app::BarEntry> bars;
 };
