@@ -226,11 +226,13 @@ int RunConsoleProgram(const std::vector<std::string>& args, ConsoleProgramOption
     view.ShowLine("Wrote the sample MetaStock directory " + msDir.string());
   }
   view.ShowLine("Converting " + msDir.string() + " into " + outDir.string());
-  std::vector<std::string> switches{"/m:" + msDir.string(), "/o:" + outDir.string(),
-                                    "/f:" + DateSwitchText(options.sampleFirstDay)};
+  double firstDay = 0;
+  double lastDay = 0;
+  if (options.sampleRange) options.sampleRange(firstDay, lastDay);
+  std::vector<std::string> switches{"/m:" + msDir.string(), "/o:" + outDir.string()};
+  if (firstDay > 0) switches.push_back("/f:" + DateSwitchText(firstDay));
   // The To date is today 23:59; a clock set before the sample's end moves it.
-  if (std::floor(options.services.now()) <= options.sampleLastDay)
-    switches.push_back("/t:" + DateSwitchText(options.sampleLastDay + 1));
+  if (std::floor(options.services.now()) <= lastDay) switches.push_back("/t:" + DateSwitchText(lastDay + 1));
   return RunConversion(switches, true, options, view);
 }
 

@@ -29,9 +29,9 @@ struct ConsoleProgramOptions {
   // Writes the sample MetaStock directory into a folder; empty when done,
   // else the reason. Unset: this build has no sample.
   std::function<std::string(const std::string& dir)> writeSample;
-  // The sample's first and last trading days (dates at 00:00).
-  double sampleFirstDay = 0;
-  double sampleLastDay = 0;
+  // The sample's first and last trading days (dates at 00:00); asked only
+  // when the sample is converted.
+  std::function<void(double& firstDay, double& lastDay)> sampleRange;
   // Polled while the run works; true once the user asked to stop.
   std::function<bool()> stopRequested;
 };

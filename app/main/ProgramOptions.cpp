@@ -30,18 +30,19 @@ ConsoleProgramOptions ProgramOptions() {
     if (msgen::WriteSampleDirectory(dir, &error)) return std::string();
     return error.empty() ? std::string("write failed") : error;
   };
-  int32_t first = std::numeric_limits<int32_t>::max();
-  int32_t last = 0;
-  for (const auto& security : msgen::SampleDirectory().securities) {
-    for (const auto& bar : security.bars) {
-      first = std::min(first, bar.date);
-      last = std::max(last, bar.date);
+  options.sampleRange = [](double& firstDay, double& lastDay) {
+    int32_t first = std::numeric_limits<int32_t>::max();
+    int32_t last = 0;
+    for (const auto& security : msgen::SampleDirectory().securities) {
+      for (const auto& bar : security.bars) {
+        first = std::min(first, bar.date);
+        last = std::max(last, bar.date);
+      }
     }
-  }
-  if (last > 0) {
-    options.sampleFirstDay = DayOfDecimalDate(first);
-    options.sampleLastDay = DayOfDecimalDate(last);
-  }
+    if (last == 0) return;
+    firstDay = DayOfDecimalDate(first);
+    lastDay = DayOfDecimalDate(last);
+  };
 #endif
   return options;
 }
