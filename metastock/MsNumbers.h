@@ -74,13 +74,13 @@ int32_t SecondsToPackedTime(int32_t seconds);
 
 // Inline: the price decoder calls these for every record.
 inline float MbfToFloat(uint32_t mbf) {
-  if (mbf == 0) return 0.0f;
   const uint32_t exponent = mbf >> 24;
-  const uint32_t sign = (mbf >> 23) & 1u;
-  // Exponent bytes 0 and 1 lie below the IEEE range; treat them as zero like
-  // the original conversion routines ("exponent of zero = zero").
-  if (exponent < 2) return sign ? -0.0f : 0.0f;
-  const uint32_t ieee = (sign << 31) | ((exponent - 2) << 23) | (mbf & 0x7FFFFFu);
+  const uint32_t sign = (mbf & 0x800000u) << 8;
+  // Exponent bytes 0 and 1 lie below the IEEE range; they read as zero with
+  // their sign, like the original conversion routines ("exponent of zero =
+  // zero"). Written without branches: the price decoder calls this for
+  // every field.
+  const uint32_t ieee = exponent >= 2 ? (sign | ((exponent - 2) << 23) | (mbf & 0x7FFFFFu)) : sign;
   return std::bit_cast<float>(ieee);
 }
 
