@@ -48,30 +48,30 @@ struct Match {
 
 // Everything but the window, chains and parse arrays, which share the arena.
 struct ImplodeFields {
-  PkReadFn read;
-  PkWriteFn write;
-  void* param;
-  uint64_t bitBuf;
-  unsigned bitCount;
-  unsigned outLen;
-  unsigned dictBits;
-  unsigned dictSize;
-  unsigned blockSize;
-  unsigned windowSize;  // dictionary + block
-  unsigned fill;        // bytes of input in the window
-  unsigned pos;         // first byte not yet encoded
-  bool eof;
-  bool ascii;
-  uint8_t* window;
-  uint16_t* prev;   // chain link per window position (position + 1; 0 ends)
-  uint16_t* head3;  // latest position + 1 per 3-byte hash
-  uint16_t* head2;  // latest position + 1 per 2-byte hash
-  uint16_t* cost;   // parse: bits to reach each offset of the block
-  uint16_t* stepLength;
-  uint16_t* stepDistance;
-  uint16_t literalBits[256];
-  uint8_t literalCost[256];
-  uint8_t out[kOutCapacity + 8];
+  PkReadFn read_;
+  PkWriteFn write_;
+  void* param_;
+  uint64_t bitBuf_;
+  unsigned bitCount_;
+  unsigned outLen_;
+  unsigned dictBits_;
+  unsigned dictSize_;
+  unsigned blockSize_;
+  unsigned windowSize_;  // dictionary + block
+  unsigned fill_;        // bytes of input in the window
+  unsigned pos_;         // first byte not yet encoded
+  bool eof_;
+  bool ascii_;
+  uint8_t* window_;
+  uint16_t* prev_;   // chain link per window position (position + 1; 0 ends)
+  uint16_t* head3_;  // latest position + 1 per 3-byte hash
+  uint16_t* head2_;  // latest position + 1 per 2-byte hash
+  uint16_t* cost_;   // parse: bits to reach each offset of the block
+  uint16_t* stepLength_;
+  uint16_t* stepDistance_;
+  uint16_t literalBits_[256];
+  uint8_t literalCost_[256];
+  uint8_t out_[kOutCapacity + 8];
 };
 
 constexpr size_t kArenaBytes =
@@ -96,45 +96,45 @@ static_assert(BlockSizeFor(4096) >= 512);
 class TImploder : private ImplodeFields {
 public:
   TImploder(PkReadFn readFn, PkWriteFn writeFn, void* context, unsigned type, unsigned bits) {
-    read = readFn;
-    write = writeFn;
-    param = context;
-    bitBuf = 0;
-    bitCount = 0;
-    outLen = 0;
-    dictBits = bits;
-    dictSize = 64u << bits;
-    ascii = type == kPkAscii;
-    fill = 0;
-    pos = 0;
-    eof = false;
+    read_ = readFn;
+    write_ = writeFn;
+    param_ = context;
+    bitBuf_ = 0;
+    bitCount_ = 0;
+    outLen_ = 0;
+    dictBits_ = bits;
+    dictSize_ = 64u << bits;
+    ascii_ = type == kPkAscii;
+    fill_ = 0;
+    pos_ = 0;
+    eof_ = false;
     for (unsigned b = 0; b < 256; ++b) {
-      literalBits[b] = static_cast<uint16_t>(ascii ? kLiteralCode.bits[b] << 1 : b << 1);
-      literalCost[b] = static_cast<uint8_t>(ascii ? 1 + kLiteralCode.length[b] : 9);
+      literalBits_[b] = static_cast<uint16_t>(ascii_ ? kLiteralCode.bits[b] << 1 : b << 1);
+      literalCost_[b] = static_cast<uint8_t>(ascii_ ? 1 + kLiteralCode.length[b] : 9);
     }
     LayOutArena();
   }
 
   unsigned Run(unsigned type) {
     Put(type, 8);
-    Put(dictBits, 8);
+    Put(dictBits_, 8);
     for (;;) {
       Refill();
-      if (pos >= fill) break;
+      if (pos_ >= fill_) break;
       // Without the end of the input in sight, stop two bytes short so that
       // every encoded position has the three bytes its hash needs.
-      unsigned end = eof ? fill : fill - 2;
-      end = std::min(end, pos + blockSize);
-      for (unsigned start = pos; start < end;) start = ParseSegment(start, end);
-      pos = end;
-      if (pos > dictSize) Slide(pos - dictSize);
+      unsigned end = eof_ ? fill_ : fill_ - 2;
+      end = std::min(end, pos_ + blockSize_);
+      for (unsigned start = pos_; start < end;) start = ParseSegment(start, end);
+      pos_ = end;
+      if (pos_ > dictSize_) Slide(pos_ - dictSize_);
     }
     const LengthToken& endMark = kLengthTokens[kEndLength];
     Put(endMark.bits, endMark.count);
-    while (bitCount > 0) {
-      out[outLen++] = static_cast<uint8_t>(bitBuf);
-      bitBuf >>= 8;
-      bitCount = bitCount > 8 ? bitCount - 8 : 0;
+    while (bitCount_ > 0) {
+      out_[outLen_++] = static_cast<uint8_t>(bitBuf_);
+      bitBuf_ >>= 8;
+      bitCount_ = bitCount_ > 8 ? bitCount_ - 8 : 0;
     }
     FlushOut();
     return kPkOk;
@@ -142,52 +142,52 @@ public:
 
 private:
   void LayOutArena() {
-    blockSize = BlockSizeFor(dictSize);
-    windowSize = dictSize + blockSize;
+    blockSize_ = BlockSizeFor(dictSize_);
+    windowSize_ = dictSize_ + blockSize_;
     uint8_t* p = arena_;
     auto take16 = [&p](size_t count) {
       auto* array = reinterpret_cast<uint16_t*>(p);
       p += count * sizeof(uint16_t);
       return array;
     };
-    prev = take16(windowSize);
-    head3 = take16(size_t{1} << kHash3Bits);
-    head2 = take16(size_t{1} << kHash2Bits);
-    cost = take16(blockSize + 1);
-    stepLength = take16(blockSize + 1);
-    stepDistance = take16(blockSize + 1);
-    window = p;
-    std::memset(head3, 0, sizeof(uint16_t) << kHash3Bits);
-    std::memset(head2, 0, sizeof(uint16_t) << kHash2Bits);
+    prev_ = take16(windowSize_);
+    head3_ = take16(size_t{1} << kHash3Bits);
+    head2_ = take16(size_t{1} << kHash2Bits);
+    cost_ = take16(blockSize_ + 1);
+    stepLength_ = take16(blockSize_ + 1);
+    stepDistance_ = take16(blockSize_ + 1);
+    window_ = p;
+    std::memset(head3_, 0, sizeof(uint16_t) << kHash3Bits);
+    std::memset(head2_, 0, sizeof(uint16_t) << kHash2Bits);
   }
 
   // Reads until the window is full or the input ends.
   void Refill() {
-    while (!eof && fill < windowSize) {
-      unsigned size = windowSize - fill;
-      const unsigned got = read(reinterpret_cast<char*>(window + fill), &size, param);
+    while (!eof_ && fill_ < windowSize_) {
+      unsigned size = windowSize_ - fill_;
+      const unsigned got = read_(reinterpret_cast<char*>(window_ + fill_), &size, param_);
       if (got == 0) {
-        eof = true;
+        eof_ = true;
       } else {
-        fill += std::min(got, windowSize - fill);
+        fill_ += std::min(got, windowSize_ - fill_);
       }
     }
-    std::memset(window + fill, 0, kWindowSlack);
+    std::memset(window_ + fill_, 0, kWindowSlack);
   }
 
   // Drops the first `shift` window bytes; positions move down with them and
   // links to dropped positions end their chains.
   void Slide(unsigned shift) {
-    std::memmove(window, window + shift, fill - shift);
-    std::memmove(prev, prev + shift, (pos - shift) * sizeof(uint16_t));
-    fill -= shift;
-    pos -= shift;
+    std::memmove(window_, window_ + shift, fill_ - shift);
+    std::memmove(prev_, prev_ + shift, (pos_ - shift) * sizeof(uint16_t));
+    fill_ -= shift;
+    pos_ -= shift;
     auto rebase = [shift](uint16_t* links, size_t count) {
       for (size_t k = 0; k < count; ++k) links[k] = static_cast<uint16_t>(links[k] > shift ? links[k] - shift : 0);
     };
-    rebase(prev, pos);
-    rebase(head3, size_t{1} << kHash3Bits);
-    rebase(head2, size_t{1} << kHash2Bits);
+    rebase(prev_, pos_);
+    rebase(head3_, size_t{1} << kHash3Bits);
+    rebase(head2_, size_t{1} << kHash2Bits);
   }
 
   static unsigned Hash3(const uint8_t* p) { return ((Load32(p) & 0xFFFFFF) * 2654435761u) >> (32 - kHash3Bits); }
@@ -206,17 +206,17 @@ private:
   // Links position i into both hash tables; returns the previous heads.
   void Insert(unsigned i, unsigned& old2, unsigned& old3) {
     old2 = old3 = 0;
-    const uint8_t* cur = window + i;
-    if (i + 1 < fill) {
+    const uint8_t* cur = window_ + i;
+    if (i + 1 < fill_) {
       const unsigned h2 = Hash2(cur);
-      old2 = head2[h2];
-      head2[h2] = static_cast<uint16_t>(i + 1);
+      old2 = head2_[h2];
+      head2_[h2] = static_cast<uint16_t>(i + 1);
     }
-    if (i + 2 < fill) {
+    if (i + 2 < fill_) {
       const unsigned h3 = Hash3(cur);
-      old3 = head3[h3];
-      prev[i] = static_cast<uint16_t>(old3);
-      head3[h3] = static_cast<uint16_t>(i + 1);
+      old3 = head3_[h3];
+      prev_[i] = static_cast<uint16_t>(old3);
+      head3_[h3] = static_cast<uint16_t>(i + 1);
     }
   }
 
@@ -227,12 +227,12 @@ private:
     Insert(i, old2, old3);
     unsigned count = 0;
     unsigned best = 1;
-    const uint8_t* cur = window + i;
+    const uint8_t* cur = window_ + i;
     if (maxLen < 2) return 0;
     if (old2 != 0) {
       const unsigned cand = old2 - 1;
       const unsigned distance = i - cand;
-      if (distance <= kMaxDistLen2 && window[cand] == cur[0] && window[cand + 1] == cur[1]) {
+      if (distance <= kMaxDistLen2 && window_[cand] == cur[0] && window_[cand + 1] == cur[1]) {
         found[count++] = {2, distance};
         best = 2;
       }
@@ -242,8 +242,8 @@ private:
     for (unsigned tries = kMaxChain; link != 0 && tries > 0; --tries) {
       const unsigned cand = link - 1;
       const unsigned distance = i - cand;
-      if (distance > dictSize) break;
-      const uint8_t* cp = window + cand;
+      if (distance > dictSize_) break;
+      const uint8_t* cp = window_ + cand;
       if (cp[best] == cur[best]) {
         const unsigned len = MatchLength(cp, cur, maxLen);
         if (len > best) {
@@ -253,7 +253,7 @@ private:
           if (len >= kGoodLength && tries > kGoodChain) tries = kGoodChain;
         }
       }
-      link = prev[cand];
+      link = prev_[cand];
     }
     return count;
   }
@@ -263,10 +263,10 @@ private:
   }
 
   void Reach(unsigned at, unsigned bits, unsigned length, unsigned distance) {
-    if (bits < cost[at]) {
-      cost[at] = static_cast<uint16_t>(bits);
-      stepLength[at] = static_cast<uint16_t>(length);
-      stepDistance[at] = static_cast<uint16_t>(distance);
+    if (bits < cost_[at]) {
+      cost_[at] = static_cast<uint16_t>(bits);
+      stepLength_[at] = static_cast<uint16_t>(length);
+      stepDistance_[at] = static_cast<uint16_t>(distance);
     }
   }
 
@@ -282,7 +282,7 @@ private:
     unsigned from = 3;
     for (; next < count; ++next) {
       const unsigned distance = found[next].distance;
-      const unsigned copyBase = base + DistanceBits(distance, dictBits);
+      const unsigned copyBase = base + DistanceBits(distance, dictBits_);
       for (unsigned len = from; len <= found[next].length; ++len)
         Reach(k + len, copyBase + kLengthTokens[len].count, len, distance);
       from = found[next].length + 1;
@@ -293,15 +293,15 @@ private:
   // outright; emits the parse and returns where the next segment starts.
   unsigned ParseSegment(unsigned start, unsigned end) {
     const unsigned n = end - start;
-    cost[0] = 0;
-    stepLength[0] = 0;
-    std::fill(cost + 1, cost + n + 1, kUnreached);
+    cost_[0] = 0;
+    stepLength_[0] = 0;
+    std::fill(cost_ + 1, cost_ + n + 1, kUnreached);
     Match found[kMaxChain + 2];
     Match carried{0, 0};
     for (unsigned k = 0; k < n; ++k) {
       const unsigned i = start + k;
-      const unsigned base = cost[k];
-      Reach(k + 1, base + literalCost[window[i]], 1, 0);
+      const unsigned base = cost_[k];
+      Reach(k + 1, base + literalCost_[window_[i]], 1, 0);
       unsigned count;
       if (carried.length > kCarryLength) {
         --carried.length;
@@ -337,31 +337,31 @@ private:
   // into forward steps in place, then emits it.
   void EmitParse(unsigned start, unsigned n) {
     unsigned j = n;
-    unsigned length = stepLength[j];
-    unsigned distance = stepDistance[j];
+    unsigned length = stepLength_[j];
+    unsigned distance = stepDistance_[j];
     while (j > 0) {
       const unsigned from = j - length;
-      const unsigned nextLength = stepLength[from];
-      const unsigned nextDistance = stepDistance[from];
-      stepLength[from] = static_cast<uint16_t>(length);
-      stepDistance[from] = static_cast<uint16_t>(distance);
+      const unsigned nextLength = stepLength_[from];
+      const unsigned nextDistance = stepDistance_[from];
+      stepLength_[from] = static_cast<uint16_t>(length);
+      stepDistance_[from] = static_cast<uint16_t>(distance);
       j = from;
       length = nextLength;
       distance = nextDistance;
     }
-    for (unsigned k = 0; k < n; k += stepLength[k]) {
-      if (stepLength[k] == 1) {
-        const uint8_t literal = window[start + k];
-        Put(literalBits[literal], literalCost[literal]);
+    for (unsigned k = 0; k < n; k += stepLength_[k]) {
+      if (stepLength_[k] == 1) {
+        const uint8_t literal = window_[start + k];
+        Put(literalBits_[literal], literalCost_[literal]);
       } else {
-        EmitCopy(stepLength[k], stepDistance[k]);
+        EmitCopy(stepLength_[k], stepDistance_[k]);
       }
     }
   }
 
   void EmitCopy(unsigned length, unsigned distance) {
     const LengthToken& token = kLengthTokens[length];
-    const unsigned lowBits = length == 2 ? 2 : dictBits;
+    const unsigned lowBits = length == 2 ? 2 : dictBits_;
     const unsigned code = (distance - 1) >> lowBits;
     const uint32_t distanceBits =
         kDistanceCode.bits[code] | (((distance - 1) & ((1u << lowBits) - 1)) << kDistanceCode.length[code]);
@@ -369,23 +369,23 @@ private:
   }
 
   void Put(uint32_t bits, unsigned count) {
-    bitBuf |= uint64_t{bits} << bitCount;
-    bitCount += count;
-    if (bitCount >= 32) {
-      const auto word = static_cast<uint32_t>(bitBuf);
-      std::memcpy(out + outLen, &word, 4);
-      outLen += 4;
-      bitBuf >>= 32;
-      bitCount -= 32;
-      if (outLen >= kOutCapacity) FlushOut();
+    bitBuf_ |= uint64_t{bits} << bitCount_;
+    bitCount_ += count;
+    if (bitCount_ >= 32) {
+      const auto word = static_cast<uint32_t>(bitBuf_);
+      std::memcpy(out_ + outLen_, &word, 4);
+      outLen_ += 4;
+      bitBuf_ >>= 32;
+      bitCount_ -= 32;
+      if (outLen_ >= kOutCapacity) FlushOut();
     }
   }
 
   void FlushOut() {
-    if (outLen == 0) return;
-    unsigned size = outLen;
-    write(reinterpret_cast<char*>(out), &size, param);
-    outLen = 0;
+    if (outLen_ == 0) return;
+    unsigned size = outLen_;
+    write_(reinterpret_cast<char*>(out_), &size, param_);
+    outLen_ = 0;
   }
 
   alignas(8) uint8_t arena_[kArenaBytes];
@@ -395,7 +395,7 @@ static_assert(WorkBytesFor<TImploder>() <= kImplodeWorkSize, "implode state must
 
 }  // namespace
 
-unsigned int implode(PkReadFn read_buf, PkWriteFn write_buf, char* work_buf, void* param, unsigned int* type,
+unsigned int implode(PkReadFn read_buf, PkWriteFn write_buf, char* work_buf, void* param_, unsigned int* type,
                      unsigned int* dict_size) {
   unsigned bits = 0;
   switch (*dict_size) {
@@ -405,7 +405,7 @@ unsigned int implode(PkReadFn read_buf, PkWriteFn write_buf, char* work_buf, voi
     default: return kPkInvalidDictSize;
   }
   if (*type != kPkBinary && *type != kPkAscii) return kPkInvalidMode;
-  TImploder* imploder = PlaceState<TImploder>(work_buf, read_buf, write_buf, param, *type, bits);
+  TImploder* imploder = PlaceState<TImploder>(work_buf, read_buf, write_buf, param_, *type, bits);
   return imploder->Run(*type);
 }
 
