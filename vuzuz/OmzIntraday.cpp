@@ -48,6 +48,9 @@ constexpr uint8_t kMark = 0xDE;
 
 constexpr double kMinutesPerDay = 24 * 60;
 
+// Minutes since midnight of `day`, multiplied out as hours then minutes.
+double MinutesSince(double dateTime, uint16_t day) { return RoundHalfAway((dateTime - day) * 24 * 60); }
+
 void PutDataHeader(uint8_t* h, const std::string& base, uint32_t unixTime) {
   PutHeaderFields(
       h,
@@ -92,7 +95,7 @@ public:
     if (!day) return Fail("the date of the first tick is outside the days that can be stored");
     day_ = *day;
     for (size_t k = first_; k <= last_; ++k) {
-      const double minutes = RoundHalfAway((ticks_[k].dateTime - day_) * kMinutesPerDay);
+      const double minutes = MinutesSince(ticks_[k].dateTime, day_);
       if (!(minutes >= 0 && minutes <= 65535))
         return Fail("tick " + std::to_string(k - first_) + " is more than 45 days after the first or before it");
     }
@@ -124,7 +127,7 @@ public:
         uint8_t* t = block + kBlockTicks + kTickSize * (k - plan.s);
         PutU16(t, static_cast<uint16_t>(Difference(k, plan)));
         PutI32(t + 2, ticks_[k].volume);
-        PutU16(t + 6, static_cast<uint32_t>(RoundHalfAway((ticks_[k].dateTime - day_) * kMinutesPerDay)));
+        PutU16(t + 6, static_cast<uint32_t>(MinutesSince(ticks_[k].dateTime, day_)));
       }
       IndexEntry entry;
       entry.pointer = static_cast<uint32_t>(offset);
