@@ -1,6 +1,7 @@
 #include "metastock/MsPriceData.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "metastock/MsBytes.h"
 #include "metastock/MsLockFile.h"
@@ -110,7 +111,8 @@ int32_t MsDecodeBars(std::span<const uint8_t> file, int32_t fieldCount, int32_t 
 }
 
 std::string MsDataFileName(const MsDirectory& dir, int32_t fileNumber) {
-  const std::string name = "F" + std::to_string(fileNumber) + (fileNumber < 256 ? ".DAT" : ".MWD");
+  char name[32];
+  std::snprintf(name, sizeof name, "F%d.%s", static_cast<int>(fileNumber), fileNumber < 256 ? "DAT" : "MWD");
   return MsFindFile(dir.directory, name);
 }
 

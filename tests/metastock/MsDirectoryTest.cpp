@@ -210,7 +210,15 @@ TEST_F(MsDirectoryTest, NinthProgramWorksWithoutASlot) {
   MsSetLock(*open[8], open[8]->securities[0], kMsLockReading, false);
   std::vector<MsBar> bars;
   EXPECT_EQ(MsReadBars(*open[8], open[8]->securities[0], bars), 3);
+  // The ninth is not counted: the eighth to close is the last one. (On
+  // Windows the working files the ninth still holds cannot be deleted yet;
+  // the next first opening removes them.)
   for (MsDirectory* dir : open) MsCloseDirectory(dir);
+  EXPECT_FALSE(Exists(kMsUserFileName));
+  MsDirectory* after = test::OpenAs(Dir(), "user8");
+  ASSERT_NE(after, nullptr);
+  EXPECT_EQ(after->mySlot, 0);
+  MsCloseDirectory(after);
   for (const char* name : kWorkingFiles) EXPECT_FALSE(Exists(name)) << name;
 }
 
@@ -242,10 +250,12 @@ TEST_F(MsDirectoryTest, EightOtherProgramsAndANinthWithoutSlot) {
     children.push_back(std::make_unique<platform::TProcess>());
     ASSERT_TRUE(children.back()->Start(
         test::ChildCommand("MsHoldDirectory", {Dir(), "child" + std::to_string(i), ready.back(), release})));
-    for (int wait = 0; wait < 3000 && !platform::FileExists(ready.back()); ++wait)
+    std::string slot;
+    for (int wait = 0; wait < 3000 && slot.empty(); ++wait) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_TRUE(platform::FileExists(ready.back())) << "child " << i;
-    EXPECT_EQ(test::ReadFileBytes(ready.back()), std::to_string(i));
+      if (platform::FileExists(ready.back())) slot = test::ReadFileBytes(ready.back());
+    }
+    ASSERT_EQ(slot, std::to_string(i)) << "child " << i;
   }
   MsDirectory* ninth = test::OpenAs(Dir(), "parent");
   ASSERT_NE(ninth, nullptr);
