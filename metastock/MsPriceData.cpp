@@ -1,7 +1,10 @@
 #include "metastock/MsPriceData.h"
 
 #include <algorithm>
+#include <array>
+#include <utility>
 #include <cstdio>
+#include <limits>
 
 #include "metastock/MsBytes.h"
 #include "metastock/MsLockFile.h"
@@ -37,11 +40,24 @@ void FieldOffsets(int32_t fieldCount, int32_t fieldMask, int (&offsets)[kFieldKi
   }
 }
 
+// TruncToInt32(MbfToFloat(word)) in integer operations: the value is
+// 1.mantissa * 2^(exponent byte - 129), below 1 in size for exponent bytes
+// under 129 (0 and 1 included) and at least 2^31 from 160 on.
+inline int32_t MbfTruncToInt32(uint32_t word) {
+  const uint32_t exponent = word >> 24;
+  const bool negative = (word & 0x800000u) != 0;
+  if (exponent < 129) return 0;
+  if (exponent >= 160) return negative ? std::numeric_limits<int32_t>::min() : std::numeric_limits<int32_t>::max();
+  const uint32_t mantissa = (word & 0x7FFFFFu) | 0x800000u;
+  const uint32_t magnitude = exponent <= 152 ? mantissa >> (152 - exponent) : mantissa << (exponent - 152);
+  return negative ? -static_cast<int32_t>(magnitude) : static_cast<int32_t>(magnitude);
+}
+
 // Seconds of 00:00 UTC of an MBF date: the same as
 // MbfDateTimeToUtcSeconds(word, 0), with a short path for ordinary dates
 // (years 1901 on, months 1 to 12), which need no normalisation.
 inline int64_t DateSeconds(uint32_t word) {
-  const int32_t d = TruncToInt32(MbfToFloat(word));
+  const int32_t d = MbfTruncToInt32(word);
   if (d >= 10100) {
     const uint32_t u = static_cast<uint32_t>(d);
     const uint32_t month = u / 100 % 100;
@@ -58,9 +74,126 @@ inline int64_t DateSeconds(uint32_t word) {
   return MbfDateTimeToUtcSeconds(word, 0);
 }
 
-inline double FieldValue(const uint8_t* record, int offset) {
-  return offset < 0 ? 0.0 : static_cast<double>(MbfToFloat(LoadU32(record + offset)));
+// Seconds of the day of an MBF time HHMMSS, the seconds dropped, as
+// MbfDateTimeToTm reads it (garbage carries arithmetically).
+inline int64_t TimeSeconds(uint32_t word) {
+  const int64_t hhmm = MbfTruncToInt32(word) / 100;
+  return (hhmm / 100) * 3600 + (hhmm % 100) * 60;
 }
+
+inline double FieldAt(const uint8_t* record, int offset) {
+  return static_cast<double>(MbfToFloat(LoadU32(record + offset)));
+}
+
+// Consecutive bars mostly share a date (intraday files hold hundreds per
+// date): its seconds are computed once per run of equal words.
+struct TDateCache {
+  uint32_t word = 0;
+  int64_t seconds = MbfDateTimeToUtcSeconds(0, 0);
+
+  int64_t Seconds(uint32_t date) {
+    if (date != word) {
+      word = date;
+      seconds = DateSeconds(date);
+    }
+    return seconds;
+  }
+};
+
+// Decodes n records of a dated layout whose every selected field lies
+// within the record; the fields present are compile-time constants, so the
+// loop holds no test on the mask. Bit 0: time, 1: open, 2: high, 3: low,
+// 4: open interest (date, close and volume come with every dated layout).
+template <unsigned kFields>
+void DecodeDated(const uint8_t* record, size_t recordSize, size_t n, MsBar* out, TDateCache& dates) {
+  constexpr bool kTime = (kFields & 1u) != 0;
+  constexpr bool kOpen = (kFields & 2u) != 0;
+  constexpr bool kHigh = (kFields & 4u) != 0;
+  constexpr bool kLow = (kFields & 8u) != 0;
+  constexpr bool kOpenInterest = (kFields & 16u) != 0;
+  constexpr int kTimeAt = 4;
+  constexpr int kOpenAt = kTimeAt + (kTime ? 4 : 0);
+  constexpr int kHighAt = kOpenAt + (kOpen ? 4 : 0);
+  constexpr int kLowAt = kHighAt + (kHigh ? 4 : 0);
+  constexpr int kCloseAt = kLowAt + (kLow ? 4 : 0);
+  constexpr int kVolumeAt = kCloseAt + 4;
+  constexpr int kOpenInterestAt = kVolumeAt + 4;
+  for (size_t i = 0; i < n; ++i, record += recordSize) {
+    MsBar& bar = out[i];
+    int64_t seconds = dates.Seconds(LoadU32(record));
+    if constexpr (kTime) seconds += TimeSeconds(LoadU32(record + kTimeAt));
+    bar.time = seconds;
+    bar.open = kOpen ? FieldAt(record, kOpenAt) : 0.0;
+    bar.high = kHigh ? FieldAt(record, kHighAt) : 0.0;
+    bar.low = kLow ? FieldAt(record, kLowAt) : 0.0;
+    bar.close = FieldAt(record, kCloseAt);
+    bar.volume = FieldAt(record, kVolumeAt);
+    bar.openInterest = kOpenInterest ? FieldAt(record, kOpenInterestAt) : 0.0;
+  }
+}
+
+using TDecodeRun = void (*)(const uint8_t*, size_t, size_t, MsBar*, TDateCache&);
+
+template <unsigned... kFields>
+constexpr std::array<TDecodeRun, sizeof...(kFields)> DatedRuns(std::integer_sequence<unsigned, kFields...>) {
+  return {&DecodeDated<kFields>...};
+}
+constexpr auto kDatedRuns = DatedRuns(std::make_integer_sequence<unsigned, 32>());
+
+// Any layout, including undated ones and masks wider than the record.
+void DecodeAny(const uint8_t* record, size_t recordSize, size_t n, MsBar* out, TDateCache& dates,
+               const int (&offsets)[kFieldKinds]) {
+  auto value = [](const uint8_t* r, int offset) { return offset < 0 ? 0.0 : FieldAt(r, offset); };
+  for (size_t i = 0; i < n; ++i, record += recordSize) {
+    MsBar& bar = out[i];
+    int64_t seconds = 0;
+    if (offsets[kDate] >= 0) {
+      seconds = dates.Seconds(LoadU32(record + offsets[kDate]));
+      if (offsets[kTime] >= 0) seconds += TimeSeconds(LoadU32(record + offsets[kTime]));
+    }
+    bar.time = seconds;
+    bar.open = value(record, offsets[kOpen]);
+    bar.high = value(record, offsets[kHigh]);
+    bar.low = value(record, offsets[kLow]);
+    bar.close = value(record, offsets[kClose]);
+    bar.volume = value(record, offsets[kVolume]);
+    bar.openInterest = value(record, offsets[kOpenInterest]);
+  }
+}
+
+// The decoder of one file's layout, chosen once per file.
+class TBarDecoder {
+public:
+  TBarDecoder(int32_t fieldCount, int32_t fieldMask) : recordSize_(static_cast<size_t>(fieldCount) * 4) {
+    FieldOffsets(fieldCount, fieldMask, offsets_);
+    const bool allPresent = offsets_[kDate] >= 0 && offsets_[kClose] >= 0 && offsets_[kVolume] >= 0 &&
+                            ((fieldMask & 0x80) == 0 || offsets_[kTime] >= 0) &&
+                            ((fieldMask & 0x20) == 0 || offsets_[kOpen] >= 0) &&
+                            ((fieldMask & 0x08) == 0 || offsets_[kHigh] >= 0) &&
+                            ((fieldMask & 0x10) == 0 || offsets_[kLow] >= 0) &&
+                            ((fieldMask & 0x40) == 0 || offsets_[kOpenInterest] >= 0);
+    if (allPresent) {
+      const unsigned fields = (offsets_[kTime] >= 0 ? 1u : 0u) | (offsets_[kOpen] >= 0 ? 2u : 0u) |
+                              (offsets_[kHigh] >= 0 ? 4u : 0u) | (offsets_[kLow] >= 0 ? 8u : 0u) |
+                              (offsets_[kOpenInterest] >= 0 ? 16u : 0u);
+      run_ = kDatedRuns[fields];
+    }
+  }
+  size_t RecordSize() const { return recordSize_; }
+  // Decodes n whole records starting at `records` into out[0..n).
+  void Decode(const uint8_t* records, size_t n, MsBar* out) {
+    if (run_ != nullptr)
+      run_(records, recordSize_, n, out, dates_);
+    else
+      DecodeAny(records, recordSize_, n, out, dates_, offsets_);
+  }
+
+private:
+  size_t recordSize_;
+  int offsets_[kFieldKinds];
+  TDecodeRun run_ = nullptr;
+  TDateCache dates_;
+};
 
 }  // namespace
 
@@ -69,50 +202,29 @@ int32_t MsDecodeBars(std::span<const uint8_t> file, int32_t fieldCount, int32_t 
     bars.clear();
     return 0;
   }
-  const size_t recordSize = static_cast<size_t>(fieldCount) * 4;
+  TBarDecoder decoder(fieldCount, fieldMask);
+  const size_t recordSize = decoder.RecordSize();
   const TByteView view(file);
   const int32_t claimed = static_cast<int32_t>(view.U16(2)) - 1;
   const size_t present = file.size() >= recordSize ? file.size() / recordSize - 1 : 0;
   const size_t count = claimed > 0 ? std::min(static_cast<size_t>(claimed), present) : 0;
   bars.resize(count);
-
-  int offsets[kFieldKinds];
-  FieldOffsets(fieldCount, fieldMask, offsets);
-  // Consecutive bars mostly share a date: its seconds are computed once.
-  uint32_t cachedDate = 0;
-  int64_t cachedDateSeconds = MbfDateTimeToUtcSeconds(0, 0);
-  const uint8_t* record = file.data() + recordSize;
-  for (size_t i = 0; i < count; ++i, record += recordSize) {
-    MsBar& bar = bars[i];
-    if (offsets[kDate] >= 0) {
-      const uint32_t date = LoadU32(record + offsets[kDate]);
-      if (date != cachedDate) {
-        cachedDate = date;
-        cachedDateSeconds = DateSeconds(date);
-      }
-      int64_t seconds = cachedDateSeconds;
-      if (offsets[kTime] >= 0) {
-        // HHMMSS -> HHMM, seconds dropped, as MbfDateTimeToTm does.
-        const int64_t hhmm = TruncToInt32(MbfToFloat(LoadU32(record + offsets[kTime]))) / 100;
-        seconds += (hhmm / 100) * 3600 + (hhmm % 100) * 60;
-      }
-      bar.time = seconds;
-    } else {
-      bar.time = 0;
-    }
-    bar.open = FieldValue(record, offsets[kOpen]);
-    bar.high = FieldValue(record, offsets[kHigh]);
-    bar.low = FieldValue(record, offsets[kLow]);
-    bar.close = FieldValue(record, offsets[kClose]);
-    bar.volume = FieldValue(record, offsets[kVolume]);
-    bar.openInterest = FieldValue(record, offsets[kOpenInterest]);
-  }
+  if (count > 0) decoder.Decode(file.data() + recordSize, count, bars.data());
   return static_cast<int32_t>(count);
 }
 
+namespace {
+
+// "F<n>.DAT" / "F<n>.MWD" as the file number names it.
+void DataFileBaseName(int32_t fileNumber, char (&name)[32]) {
+  std::snprintf(name, sizeof name, "F%d.%s", static_cast<int>(fileNumber), fileNumber < 256 ? "DAT" : "MWD");
+}
+
+}  // namespace
+
 std::string MsDataFileName(const MsDirectory& dir, int32_t fileNumber) {
   char name[32];
-  std::snprintf(name, sizeof name, "F%d.%s", static_cast<int>(fileNumber), fileNumber < 256 ? "DAT" : "MWD");
+  DataFileBaseName(fileNumber, name);
   return MsFindFile(dir.directory, name);
 }
 
@@ -168,15 +280,33 @@ int MsOpenDataFile(MsDirectory& dir, MsSecurity& security) {
 int32_t MsReadBars(MsDirectory& dir, MsSecurity& security, std::vector<MsBar>& bars) {
   MsSetLock(dir, security, kMsLockReading, true);
   int32_t result = -1;
-  if (MsOpenDataFile(dir, security)) {
+  // The name as written is what MsDataFileName finds whenever such a file
+  // exists, so it is opened straight away, without the look-up; any other
+  // case (another letter case, no file yet, no access) goes the full way.
+  bool opened = false;
+  bool headerRead = false;
+  if (security.inUse) {
+    security.dataFile.Close();
+    char name[32];
+    DataFileBaseName(security.fileNumber, name);
+    opened = OpenExistingDataFile(security, MsJoinPath(dir.directory, name));
+    if (!opened) opened = headerRead = MsOpenDataFile(dir, security) != 0;
+  }
+  if (opened) {
     // One buffer per thread, reused: no allocation or zero-fill per read.
     thread_local TBytes bytes;
     const bool read = security.dataFile.ReadAll(bytes);
-    security.dataFile.Close();
     if (read) {
       result = MsDecodeBars(bytes, security.fieldCount, security.fieldMask, bars);
       security.recordCount = result;
+    } else if (!headerRead) {
+      // The count from the header, as opening through MsOpenDataFile sets it.
+      uint8_t header[4] = {};
+      size_t got = 0;
+      security.dataFile.ReadAt(0, header, sizeof header, got);
+      security.recordCount = got == sizeof header ? LoadU16(header + 2) - 1 : 0;
     }
+    security.dataFile.Close();
     if (bytes.capacity() > (size_t{4} << 20)) TBytes().swap(bytes);
   }
   MsSetLock(dir, security, kMsLockReading, false);

@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "metastock/MsBytes.h"
+#include "metastock/MsNumbers.h"
+#include "metastock/MsPriceData.h"
+
+namespace vz {
+namespace {
+
+// Every field mask and record width, decoded from records whose dates come
+// in runs (as intraday files hold them) with corrupt words in between,
+// equals a record-by-record reading of the layout with the plain
+// conversions.
+TEST(MsDecodeBars, EveryMaskAndWidthMatchesTheFieldByFieldReading) {
+  std::mt19937 random(11);
+  constexpr size_t kRecords = 40;
+  for (int32_t fieldCount = 1; fieldCount <= 9; ++fieldCount) {
+    const size_t recordSize = static_cast<size_t>(fieldCount) * 4;
+    for (int32_t mask = 0; mask < 256; ++mask) {
+      TBytes file(recordSize * (kRecords + 1), 0);
+      StoreU16(file.data() + 2, kRecords + 1);
+      uint32_t date = FloatToMbf(1260901.0f);
+      for (size_t r = 1; r <= kRecords; ++r) {
+        uint8_t* record = file.data() + r * recordSize;
+        // A new date every few records; now and then a garbage word, which
+        // the next record's proper date follows.
+        if (random() % 5 == 0) date = FloatToMbf(static_cast<float>(1000101 + random() % 300000));
+        const bool garbage = random() % 7 == 0;
+        for (int32_t f = 0; f < fieldCount; ++f) {
+          const float time = static_cast<float>((random() % 24) * 10000 + (random() % 60) * 100 + random() % 60);
+          const uint32_t word = f == 0 ? (garbage ? static_cast<uint32_t>(random()) : date)
+                                : f == 1 && random() % 3 != 0 ? FloatToMbf(time)
+                                                                : static_cast<uint32_t>(random());
+          StoreU32(record + f * 4, word);
+        }
+      }
+      std::vector<MsBar> bars;
+      ASSERT_EQ(MsDecodeBars(file, fieldCount, mask, bars), static_cast<int32_t>(kRecords));
+      const bool dated = (mask & 0x0F) != 0;
+      const bool present[8] = {dated,        (mask & 0x80) != 0, (mask & 0x20) != 0, (mask & 0x08) != 0,
+                               (mask & 0x10) != 0, dated,        dated,              (mask & 0x40) != 0};
+      for (size_t r = 0; r < kRecords; ++r) {
+        const uint8_t* record = file.data() + (r + 1) * recordSize;
+        uint32_t words[8] = {};
+        bool has[8] = {};
+        for (int f = 0, next = 0; f < 8; ++f) {
+          if (!present[f]) continue;
+          if (next < fieldCount) {
+            words[f] = LoadU32(record + next * 4);
+            has[f] = true;
+          }
+          ++next;
+        }
+        auto value = [&](int f) { return has[f] ? static_cast<double>(MbfToFloat(words[f])) : 0.0; };
+        const int64_t time = has[0] ? MbfDateTimeToUtcSeconds(words[0], has[1] ? words[1] : 0) : 0;
+        const MsBar& bar = bars[r];
+        ASSERT_EQ(bar.time, time) << fieldCount << " " << mask << " " << r;
+        ASSERT_EQ(bar.open, value(2)) << fieldCount << " " << mask << " " << r;
+        ASSERT_EQ(bar.high, value(3)) << fieldCount << " " << mask << " " << r;
+        ASSERT_EQ(bar.low, value(4)) << fieldCount << " " << mask << " " << r;
+        ASSERT_EQ(bar.close, value(5)) << fieldCount << " " << mask << " " << r;
+        ASSERT_EQ(bar.volume, value(6)) << fieldCount << " " << mask << " " << r;
+        ASSERT_EQ(bar.openInterest, value(7)) << fieldCount << " " << mask << " " << r;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vz
