@@ -53,52 +53,66 @@ inline int32_t MbfTruncToInt32(uint32_t word) {
   return negative ? -static_cast<int32_t>(magnitude) : static_cast<int32_t>(magnitude);
 }
 
-// Seconds of 00:00 UTC of an MBF date: the same as
-// MbfDateTimeToUtcSeconds(word, 0), with a short path for ordinary dates
-// (years 1901 on, months 1 to 12), which need no normalisation.
-inline int64_t DateSeconds(uint32_t word) {
-  const int32_t d = MbfTruncToInt32(word);
-  if (d >= 10100) {
-    const uint32_t u = static_cast<uint32_t>(d);
-    const uint32_t month = u / 100 % 100;
-    if (month >= 1 && month <= 12) {
-      const uint32_t day = u % 100;
-      const uint32_t year = u / 10000 + 1900 - (month <= 2 ? 1 : 0);
-      const uint32_t era = year / 400;
-      const uint32_t yearOfEra = year - era * 400;
-      const uint32_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-      const uint32_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-      return (int64_t{era} * 146097 + dayOfEra - 719468) * 86400;
-    }
-  }
-  return MbfDateTimeToUtcSeconds(word, 0);
+// Seconds of 00:00 UTC of day 0 (the day before the 1st) of a month given
+// as (year - 1900) * 100 + month, month 1 to 12, years 1901 on.
+inline int64_t MonthStartSeconds(uint32_t yearMonth) {
+  const uint32_t month = yearMonth % 100;
+  const uint32_t year = yearMonth / 100 + 1900 - (month <= 2 ? 1 : 0);
+  const uint32_t era = year / 400;
+  const uint32_t yearOfEra = year - era * 400;
+  const uint32_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5;  // of the 1st
+  const uint32_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return (int64_t{era} * 146097 + dayOfEra - 719468 - 1) * 86400;
 }
 
 // Seconds of the day of an MBF time HHMMSS, the seconds dropped, as
-// MbfDateTimeToTm reads it (garbage carries arithmetically).
+// MbfDateTimeToTm reads it (garbage carries arithmetically; every step
+// stays within int32).
 inline int64_t TimeSeconds(uint32_t word) {
-  const int64_t hhmm = MbfTruncToInt32(word) / 100;
+  const int32_t hhmm = MbfTruncToInt32(word) / 100;
   return (hhmm / 100) * 3600 + (hhmm % 100) * 60;
 }
 
-inline double FieldAt(const uint8_t* record, int offset) {
-  return static_cast<double>(MbfToFloat(LoadU32(record + offset)));
-}
-
-// Consecutive bars mostly share a date (intraday files hold hundreds per
-// date): its seconds are computed once per run of equal words.
+// Seconds of 00:00 UTC of MBF dates, the same as
+// MbfDateTimeToUtcSeconds(word, 0). Consecutive bars mostly share a date
+// (intraday files hold hundreds per date), and daily bars a month: the
+// last word's seconds and the last month's start are kept. Ordinary dates
+// (years 1901 on, months 1 to 12) need no normalisation: any day number
+// 0 to 99 counts on linearly from the month's start.
 struct TDateCache {
   uint32_t word = 0;
   int64_t seconds = MbfDateTimeToUtcSeconds(0, 0);
+  uint32_t yearMonth = 0;  // 0: none yet (never an ordinary month)
+  int64_t monthStart = 0;
 
   int64_t Seconds(uint32_t date) {
     if (date != word) {
       word = date;
-      seconds = DateSeconds(date);
+      seconds = Compute(date);
     }
     return seconds;
   }
+
+  int64_t Compute(uint32_t date) {
+    const int32_t d = MbfTruncToInt32(date);
+    if (d >= 10100) {
+      const uint32_t u = static_cast<uint32_t>(d);
+      const uint32_t ym = u / 100;
+      if (ym != yearMonth) {
+        const uint32_t month = ym % 100;
+        if (month < 1 || month > 12) return MbfDateTimeToUtcSeconds(date, 0);
+        yearMonth = ym;
+        monthStart = MonthStartSeconds(ym);
+      }
+      return monthStart + int64_t{u - ym * 100} * 86400;
+    }
+    return MbfDateTimeToUtcSeconds(date, 0);
+  }
 };
+
+inline double FieldAt(const uint8_t* record, int offset) {
+  return static_cast<double>(MbfToFloat(LoadU32(record + offset)));
+}
 
 // Decodes n records of a dated layout whose every selected field lies
 // within the record; the fields present are compile-time constants, so the

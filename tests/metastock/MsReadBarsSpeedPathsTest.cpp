@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <random>
 
 #include "metastock/MsBytes.h"
@@ -14,6 +15,10 @@ namespace {
 // equals a record-by-record reading of the layout with the plain
 // conversions.
 TEST(MsDecodeBars, EveryMaskAndWidthMatchesTheFieldByFieldReading) {
+  // Day 0 and day 99, month 0 and 13, the first ordinary month, the
+  // leap day of 2000 reached as 2000-03-00, years before 1901.
+  const float kEdgeDates[] = {1000300, 1000229, 1000199, 1000001, 1001301, 1260100,
+                              10100,   10099,   10001,   0,       -1000101, 8991231};
   std::mt19937 random(11);
   constexpr size_t kRecords = 40;
   for (int32_t fieldCount = 1; fieldCount <= 9; ++fieldCount) {
@@ -27,6 +32,7 @@ TEST(MsDecodeBars, EveryMaskAndWidthMatchesTheFieldByFieldReading) {
         // A new date every few records; now and then a garbage word, which
         // the next record's proper date follows.
         if (random() % 5 == 0) date = FloatToMbf(static_cast<float>(1000101 + random() % 300000));
+        if (random() % 9 == 0) date = FloatToMbf(kEdgeDates[random() % std::size(kEdgeDates)]);
         const bool garbage = random() % 7 == 0;
         for (int32_t f = 0; f < fieldCount; ++f) {
           const float time = static_cast<float>((random() % 24) * 10000 + (random() % 60) * 100 + random() % 60);
