@@ -69,8 +69,10 @@ inline int64_t MonthStartSeconds(uint32_t yearMonth) {
 // MbfDateTimeToTm reads it (garbage carries arithmetically; every step
 // stays within int32).
 inline int64_t TimeSeconds(uint32_t word) {
-  const int32_t hhmm = MbfTruncToInt32(word) / 100;
-  return (hhmm / 100) * 3600 + (hhmm % 100) * 60;
+  // hours * 3600 + minutes * 60 with hhmm = t / 100, hours = t / 10000:
+  // hhmm * 60 - hours * 2400, from two independent divisions.
+  const int32_t t = MbfTruncToInt32(word);
+  return (t / 100) * 60 - (t / 10000) * 2400;
 }
 
 // Seconds of 00:00 UTC of MBF dates, the same as
@@ -85,7 +87,7 @@ struct TDateCache {
   uint32_t yearMonth = 0;  // 0: none yet (never an ordinary month)
   int64_t monthStart = 0;
 
-  int64_t Seconds(uint32_t date) {
+  [[gnu::always_inline]] int64_t Seconds(uint32_t date) {
     if (date != word) {
       word = date;
       seconds = Compute(date);
