@@ -91,6 +91,9 @@ inline int64_t TimeSeconds(uint32_t word) {
 // last word's seconds and the last month's start are kept. Ordinary dates
 // (years 1901 on, months 1 to 12) need no normalisation: any day number
 // 0 to 99 counts on linearly from the month's start.
+// Dates before 1901 or with a month outside 1 to 12, normalised the long way.
+[[gnu::noinline]] int64_t UnusualDateSeconds(uint32_t date) { return MbfDateTimeToUtcSeconds(date, 0); }
+
 struct TDateCache {
   uint32_t word = 0;
   int64_t seconds = MbfDateTimeToUtcSeconds(0, 0);
@@ -105,20 +108,20 @@ struct TDateCache {
     return seconds;
   }
 
-  int64_t Compute(uint32_t date) {
+  [[gnu::always_inline]] int64_t Compute(uint32_t date) {
     const int32_t d = MbfTruncToInt32(date);
     if (d >= 10100) {
       const uint32_t u = static_cast<uint32_t>(d);
       const uint32_t ym = u / 100;
       if (ym != yearMonth) {
         const uint32_t month = ym % 100;
-        if (month < 1 || month > 12) return MbfDateTimeToUtcSeconds(date, 0);
+        if (month < 1 || month > 12) return UnusualDateSeconds(date);
         yearMonth = ym;
         monthStart = MonthStartSeconds(ym);
       }
       return monthStart + int64_t{u - ym * 100} * 86400;
     }
-    return MbfDateTimeToUtcSeconds(date, 0);
+    return UnusualDateSeconds(date);
   }
 };
 
