@@ -28,6 +28,8 @@ public:
   void ShowControlsEnabled(bool, bool) override {}
   void FocusControl(Control) override {}
   void ShowMessage(const std::string& text) override;
+  // Messages become error lines on stderr: nobody has to dismiss them.
+  bool MessagesWaitForUser() const override { return false; }
   // There is no dialog: the window's range stands.
   bool AskImportRange(double&, double&) override { return true; }
   void RequestClose() override { closeRequested_ = true; }

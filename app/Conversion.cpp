@@ -92,7 +92,8 @@ bool TConversion::ExportArchives() {
   return Guarded([&] {
     State& s = *state_;
     const bool done = WriteArchives(s.settings, s.status, s.data, s.notes, s.exportOptions);
-    if (!s.notes.Empty() && !s.settings.autoClose) s.status.ShowMessage(s.notes.Text());
+    if (!s.notes.Empty() && (!s.settings.autoClose || !s.status.MessagesWaitForUser()))
+      s.status.ShowMessage(s.notes.Text());
     return done;
   });
 }

@@ -29,6 +29,8 @@ public:
   virtual void FocusControl(Control control) = 0;
   // A plain message box with an OK button; returns when it is dismissed.
   virtual void ShowMessage(const std::string& text) = 0;
+  // False for a view whose messages are printed and need no answer.
+  virtual bool MessagesWaitForUser() const { return true; }
   // The import range dialog, modal, filled with two dates; true on OK.
   virtual bool AskImportRange(double& from, double& to) = 0;
   // The window closes as if the user had closed it.

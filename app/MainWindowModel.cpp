@@ -90,6 +90,9 @@ public:
     });
   }
   bool StopRequested() const override { return thread_.Terminated(); }
+  bool MessagesWaitForUser() const override {
+    return link_->Call([](TMainWindowModel& model) { return model.View().MessagesWaitForUser(); });
+  }
 
 private:
   void Forward(bool detail, const std::string& text);

@@ -17,6 +17,10 @@ public:
   virtual void ShowMessage(const std::string& text) = 0;
   // The worker thread's terminate flag.
   virtual bool StopRequested() const = 0;
+  // Whether ShowMessage waits for somebody to dismiss it. A run that closes
+  // by itself holds back messages that would wait; a console prints them
+  // and goes on.
+  virtual bool MessagesWaitForUser() const { return true; }
 };
 
 }  // namespace vz::app

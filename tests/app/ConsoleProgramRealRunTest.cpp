@@ -16,11 +16,12 @@ namespace fs = std::filesystem;
 
 class ConsoleProgramRealRunTest : public testing::Test {
 protected:
-  void SetUp() override {
+  void SetUp() override { WriteDirectory("Acme Tools"); }
+  void WriteDirectory(const std::string& name) {
     msgen::MsGenDirectory directory;
     msgen::MsGenSecurity security;
     security.symbol = "ACME";
-    security.name = "Acme Tools";
+    security.name = name;
     security.fieldMask = msgen::kMaskDohlcv;
     for (int32_t date : {20261102, 20261103, 20261130}) {
       msgen::MsGenBar bar;
@@ -57,6 +58,19 @@ TEST_F(ConsoleProgramRealRunTest, ConvertsAndEndsWithExportComplete) {
   ASSERT_EQ(Run(), kExitComplete) << err_.str();
   EXPECT_TRUE(fs::is_regular_file(out_ / "d2611.omz"));
   EXPECT_GT(fs::file_size(out_ / "d2611.omz"), 0u);
+}
+
+TEST_F(ConsoleProgramRealRunTest, PrintsTheRunsNotesAlthoughItClosesByItself) {
+  // "_" without a period prefix: the security converts, the name stays whole,
+  // and the console, which runs as with /x, still tells the user once.
+  WriteDirectory("BKG_u.L");
+  ASSERT_EQ(Run(), kExitComplete) << err_.str();
+  EXPECT_TRUE(fs::is_regular_file(out_ / "d2611.omz"));
+  const std::string text = err_.str();
+  const size_t note = text.find("Invalid period text, names kept whole: ");
+  ASSERT_NE(note, std::string::npos) << text;
+  EXPECT_NE(text.find("ACME", note), std::string::npos) << text;
+  EXPECT_EQ(text.find("Invalid period text", note + 1), std::string::npos) << text;
 }
 
 TEST_F(ConsoleProgramRealRunTest, ArchiveThatCannotBeWrittenFailsTheRunAndKeepsWhatIsThere) {
