@@ -32,7 +32,8 @@ std::string MsDataFileName(const MsDirectory& dir, int32_t fileNumber);
 // Every price record of the security, in file order, decoded into bars (the
 // vector is resized to exactly the count returned); -1 when the security is
 // not in use or its data file can be neither opened nor created (bars then
-// stay as they were). Sets the read lock bit around the read.
+// stay as they were), and when reading fails (bars emptied if the failure
+// comes after the first 256 KiB). Sets the read lock bit around the read.
 int32_t MsReadBars(MsDirectory& dir, MsSecurity& security, std::vector<MsBar>& bars);
 // Opens the data file (creating an empty one only when none exists) and
 // sets recordCount; 1 / 0.
