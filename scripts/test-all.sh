@@ -45,7 +45,8 @@ cmake -S "$root" -B "$build/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mi
   -DCMAKE_BUILD_TYPE=Release >/dev/null
 ninja -C "$build/win" -j "$jobs" unit_tests vuzuz-archive-creator
 prefix="$(mktemp -d /tmp/vz-wineprefix.XXXXXX)"
-trap 'rm -rf "$prefix"' EXIT
+# Let the prefix's wineserver save and exit before the prefix goes.
+trap 'WINEPREFIX="$prefix" /usr/lib/wine/wineserver -w 2>/dev/null || true; rm -rf "$prefix"' EXIT
 # No Mono or Gecko installer prompts in a fresh prefix.
 wine_run() {
   WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" xvfb-run -a /usr/lib/wine/wine64 "$@"
