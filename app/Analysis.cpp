@@ -1,8 +1,6 @@
 #include "app/Analysis.h"
 
-#include <charconv>
 #include <cmath>
-#include <limits>
 
 #include "vuzuz/Dates.h"
 #include "app/Selection.h"
@@ -15,13 +13,6 @@ namespace {
 constexpr int32_t kOneDay = 86400;
 constexpr int kPeriodIntraday = 'I';
 constexpr int kPeriodDaily = 'D';
-
-bool ParseInt64(std::string_view text, int64_t& value) {
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty()) return false;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return ec == std::errc() && end == text.data() + text.size();
-}
 
 std::string JoinNames(const std::vector<std::string>& names) {
   std::string text;
@@ -74,37 +65,6 @@ std::string RunNotes::Text() const {
   return text;
 }
 
-bool TryParsePeriodText(const std::string& text, int32_t& seconds) {
-  if (text.empty()) {
-    seconds = 0;
-    return true;
-  }
-  int64_t unit = 0;
-  switch (text.front()) {
-    case 'D': case 'd': unit = kOneDay; break;
-    case 'H': case 'h': unit = 3600; break;
-    case 'M': case 'm': unit = 60; break;
-    case 'N': case 'n': unit = -60; break;
-    case 'Y': case 'y': unit = -120; break;
-    default: break;
-  }
-  int64_t n = 0;
-  if (unit == 0) {
-    if (!ParseInt64(text, n) || n < std::numeric_limits<int32_t>::min() || n > std::numeric_limits<int32_t>::max())
-      return false;
-    seconds = static_cast<int32_t>(n);
-    return true;
-  }
-  if (!ParseInt64(std::string_view(text).substr(1), n)) return false;
-  if (unit < 0) {  // months and years: the number is not kept
-    seconds = static_cast<int32_t>(unit);
-    return true;
-  }
-  if (n > std::numeric_limits<int32_t>::max() / unit || n < std::numeric_limits<int32_t>::min() / unit) return false;
-  seconds = static_cast<int32_t>(n * unit);
-  return true;
-}
-
 bool SecurityDateTime(const std::tm& tm, double& value) {
   double day = 0;
   if (!vz::TryEncodeDate(tm.tm_year, tm.tm_mon + 1, tm.tm_mday, day)) return false;
@@ -135,7 +95,7 @@ bool FillSecurityTables(const IMsSource& source, const TRunSettings& settings, c
       row.Interval = r.interval;
       if (const size_t p = row.Name.find('_'); p != std::string::npos) {
         int32_t s = 0;
-        if (TryParsePeriodText(row.Name.substr(0, p), s)) {
+        if (vz::TryParsePeriod(row.Name.substr(0, p), s)) {
           row.Interval = s / 60;
           row.Name = row.Name.substr(p + 1);
         } else {
@@ -155,7 +115,7 @@ bool FillSecurityTables(const IMsSource& source, const TRunSettings& settings, c
       std::string n = r.name;
       if (const size_t p = n.find('_'); p != std::string::npos) {
         int32_t s = 0;
-        if (TryParsePeriodText(n.substr(0, p), s)) {
+        if (vz::TryParsePeriod(n.substr(0, p), s)) {
           if (s != kOneDay) continue;
           n = n.substr(p + 1);
         } else {

@@ -35,10 +35,6 @@ struct SecurityTables {
   OptionsTable options;           // TblOptions
 };
 
-// Reads a period text ("D1", "m5", "90") into seconds, or the codes -60
-// (months) and -120 (years), without showing anything; false when the text
-// is not a period.
-bool TryParsePeriodText(const std::string& text, int32_t& seconds);
 
 // The date-time of a master-file time stamp; false when it names no valid
 // date-time. Seconds beyond 59 (seen in real files) are dropped.

@@ -13,12 +13,8 @@
 #include "vuzuz/Dates.h"
 #include "vuzuz/ShowError.h"
 
-#ifdef VZ_HAVE_INSPECT_METASTOCK
-#include "app/InspectMetastock.h"
-#endif
-#ifdef VZ_HAVE_INSPECT_ARCHIVE
 #include "app/InspectArchive.h"
-#endif
+#include "app/InspectMetastock.h"
 
 namespace vz::app {
 
@@ -82,43 +78,22 @@ int RunInspection(const std::vector<std::string>& args, std::ostream& out, std::
     err << "usage: vuzuz-archive-creator " << text << '\n';
     return kExitSetupFailed;
   };
-  auto missing = [&] {
-    err << "error: " << command << " is not part of this build\n";
-    return kExitSetupFailed;
-  };
   if (command == "--list") {
     if (args.size() != 2) return usage("--list DIR");
-#ifdef VZ_HAVE_INSPECT_METASTOCK
     return RunListCommand(args[1], out, err);
-#else
-    return missing();
-#endif
   }
   if (command == "--bars") {
     if (args.size() != 3) return usage("--bars DIR SYMBOL");
-#ifdef VZ_HAVE_INSPECT_METASTOCK
     return RunBarsCommand(args[1], args[2], out, err);
-#else
-    return missing();
-#endif
   }
   if (command == "--unzip") {
     if (args.size() != 3) return usage("--unzip ARCHIVE DIR");
-#ifdef VZ_HAVE_INSPECT_ARCHIVE
     return RunUnzipCommand(args[1], args[2], out, err);
-#else
-    return missing();
-#endif
   }
   if (command == "--dump") {
     if (args.size() != 2) return usage("--dump ARCHIVE");
-#ifdef VZ_HAVE_INSPECT_ARCHIVE
     return RunDumpCommand(args[1], out, err);
-#else
-    return missing();
-#endif
   }
-  (void)out;
   return -1;
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
-#include <cstring>
 #include <ctime>
 #include <deque>
 #include <filesystem>
@@ -48,50 +47,6 @@ struct SetResult {
   std::string message;
 };
 
-struct MemoryIo {
-  const omz::Bytes* in;
-  size_t pos;
-  omz::Bytes* out;
-};
-
-unsigned int ReadMemory(char* buffer, unsigned int* size, void* param) {
-  auto* io = static_cast<MemoryIo*>(param);
-  const size_t n = std::min<size_t>(*size, io->in->size() - io->pos);
-  std::memcpy(buffer, io->in->data() + io->pos, n);
-  io->pos += n;
-  return static_cast<unsigned int>(n);
-}
-
-void WriteMemory(char* buffer, unsigned int* size, void* param) {
-  auto* io = static_cast<MemoryIo*>(param);
-  io->out->insert(io->out->end(), reinterpret_cast<const uint8_t*>(buffer),
-                  reinterpret_cast<const uint8_t*>(buffer) + *size);
-}
-
-// The archive of a file set, built in memory: for each non-empty file, in
-// order, an entry header naming it and the file imploded (binary, 1024-byte
-// dictionary). The same bytes as packing the files from disk, without
-// writing, reading back and deleting them.
-bool PackSet(const std::vector<std::pair<std::string, omz::Bytes>>& files, std::vector<char>& work,
-             omz::Bytes& archive, std::string& error) {
-  archive.clear();
-  for (const auto& [name, bytes] : files) {
-    if (bytes.empty()) continue;
-    const size_t headerAt = archive.size();
-    archive.resize(headerAt + omz::kEntryHeaderSize);
-    MemoryIo io{&bytes, 0, &archive};
-    unsigned int type = pkcmp::kPkBinary, dictSize = 1024;
-    const unsigned int result = pkcmp::implode(ReadMemory, WriteMemory, work.data(), &io, &type, &dictSize);
-    const size_t packed = archive.size() - headerAt - omz::kEntryHeaderSize;
-    if (result != pkcmp::kPkOk || packed > UINT32_MAX) {
-      error = "cannot compress " + name;
-      return false;
-    }
-    omz::PutEntryHeader(archive.data() + headerAt, name, static_cast<uint32_t>(packed));
-  }
-  return true;
-}
-
 // Builds a set's files, packs them and writes the archive. The archive
 // replaces an existing one only once it is complete on disk (written under
 // a temporary name and renamed).
@@ -103,7 +58,7 @@ SetResult WriteAndPack(const SetJob& job, std::vector<char>& work, const ExportO
     result.message = kNoSpaceMessage;
     return result;
   }
-  std::vector<std::pair<std::string, omz::Bytes>> files;
+  std::vector<omz::ArchiveFile> files;
   files.emplace_back(job.base, omz::BuildDescriptorFile());
   if (job.intraday) {
     omz::IntradayImage image;
@@ -123,7 +78,7 @@ SetResult WriteAndPack(const SetJob& job, std::vector<char>& work, const ExportO
   }
   omz::Bytes archive;
   const fs::path path = omz::PathIn(fs::path(job.folder), job.base + ".omz");
-  if (!PackSet(files, work, archive, error) || !omz::WriteFileAtomically(path, archive, error)) {
+  if (!omz::BuildArchive(files, work.data(), archive, error) || !omz::WriteFileAtomically(path, archive, error)) {
     result.writeFailed = true;
     result.message = "Can't write archive " + path.string() + ": " + error;
   }

@@ -110,6 +110,8 @@ inline constexpr int32_t kPeriodYears = -120;
 // kPeriodYears; any other text is read whole as seconds. On failure shows
 // "Invalid period: '<text>'." and returns false with `out` unchanged.
 bool ParsePeriod(std::string_view text, int32_t& out);
+// The same reading without a message, for callers that report on their own.
+bool TryParsePeriod(std::string_view text, int32_t& out);
 
 // ---------------------------------------------------------------------------
 // Time zone and clocks.

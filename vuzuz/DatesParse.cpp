@@ -173,33 +173,6 @@ bool ScaleToSeconds(int32_t n, int32_t unit, int32_t& out) {
   return true;
 }
 
-bool TryParsePeriod(std::string_view text, int32_t& out) {
-  if (text.empty()) {
-    out = 0;
-    return true;
-  }
-  int32_t n = 0;
-  const std::string_view rest = text.substr(1);
-  switch (text[0]) {
-    case 'D': case 'd':
-      return ParseInt32(rest, n) && ScaleToSeconds(n, 86400, out);
-    case 'H': case 'h':
-      return ParseInt32(rest, n) && ScaleToSeconds(n, 3600, out);
-    case 'M': case 'm':
-      return ParseInt32(rest, n) && ScaleToSeconds(n, 60, out);
-    case 'N': case 'n':
-      if (!ParseInt32(rest, n)) return false;
-      out = kPeriodMonths;
-      return true;
-    case 'Y': case 'y':
-      if (!ParseInt32(rest, n)) return false;
-      out = kPeriodYears;
-      return true;
-    default:
-      return ParseInt32(text, out);
-  }
-}
-
 }  // namespace
 
 void SetDateTimeFormat(const DateTimeFormat& format) { FormatStore() = format; }
@@ -255,6 +228,33 @@ std::string FormatDateTimeText(double value) {
                   f.timeSeparator, p.minute, f.timeSeparator, p.second);
   }
   return buffer;
+}
+
+bool TryParsePeriod(std::string_view text, int32_t& out) {
+  if (text.empty()) {
+    out = 0;
+    return true;
+  }
+  int32_t n = 0;
+  const std::string_view rest = text.substr(1);
+  switch (text[0]) {
+    case 'D': case 'd':
+      return ParseInt32(rest, n) && ScaleToSeconds(n, 86400, out);
+    case 'H': case 'h':
+      return ParseInt32(rest, n) && ScaleToSeconds(n, 3600, out);
+    case 'M': case 'm':
+      return ParseInt32(rest, n) && ScaleToSeconds(n, 60, out);
+    case 'N': case 'n':
+      if (!ParseInt32(rest, n)) return false;
+      out = kPeriodMonths;
+      return true;
+    case 'Y': case 'y':
+      if (!ParseInt32(rest, n)) return false;
+      out = kPeriodYears;
+      return true;
+    default:
+      return ParseInt32(text, out);
+  }
 }
 
 bool ParsePeriod(std::string_view text, int32_t& out) {

@@ -1,6 +1,7 @@
 #include "vuzuz/OmzArchive.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "vuzuz/pkcmp/Pkcmp.h"
@@ -42,6 +43,25 @@ void WriteMemory(char* buffer, unsigned int* size, void* param) {
 }
 
 }  // namespace
+
+bool BuildArchive(const std::vector<ArchiveFile>& files, char* implodeWork, Bytes& archive, std::string& error) {
+  archive.clear();
+  for (const auto& [name, bytes] : files) {
+    if (bytes.empty()) continue;
+    const size_t headerAt = archive.size();
+    archive.resize(headerAt + kEntryHeaderSize);
+    MemoryStreams streams{ByteView(bytes.data(), bytes.size()), 0, &archive, SIZE_MAX};
+    unsigned int type = pkcmp::kPkBinary, dictSize = 1024;
+    const unsigned int result = pkcmp::implode(ReadMemory, WriteMemory, implodeWork, &streams, &type, &dictSize);
+    const size_t packed = archive.size() - headerAt - kEntryHeaderSize;
+    if (result != pkcmp::kPkOk || packed > UINT32_MAX) {
+      error = "cannot compress " + name;
+      return false;
+    }
+    PutEntryHeader(archive.data() + headerAt, name, static_cast<uint32_t>(packed));
+  }
+  return true;
+}
 
 void PutEntryHeader(uint8_t* out, const std::string& name, uint32_t length) {
   std::memset(out, 0, kEntryHeaderSize);

@@ -5,6 +5,7 @@
 // archive as untrusted.
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "vuzuz/OmzBytes.h"
@@ -21,6 +22,17 @@ struct EntryHeader {
 };
 
 void PutEntryHeader(uint8_t* out, const std::string& name, uint32_t length);
+
+// One file of a set, held in memory: its entry name and its bytes.
+using ArchiveFile = std::pair<std::string, Bytes>;
+
+// The archive of a file set, built in memory: for each non-empty file, in
+// order, an entry header naming it and the file imploded (binary, 1024-byte
+// dictionary). The same bytes as packing the files from disk, without
+// writing, reading back and deleting them. implodeWork holds
+// pkcmp::kImplodeWorkSize bytes. False with a message when a file cannot be
+// compressed.
+bool BuildArchive(const std::vector<ArchiveFile>& files, char* implodeWork, Bytes& archive, std::string& error);
 
 // Decodes one header; false with a message when the bytes are not an entry
 // header or the name could leave the folder (separators, "..", controls).

@@ -1,30 +1,25 @@
 #include "app/main/ProgramOptions.h"
 
-#ifdef VZ_HAVE_SAMPLE
 #include <algorithm>
 #include <limits>
 
 #include "vuzuz/Dates.h"
 #include "tools/msgen/MsSample.h"
-#endif
 
 namespace vz::app {
 
 namespace {
 
-#ifdef VZ_HAVE_SAMPLE
 double DayOfDecimalDate(int32_t date) {
   double value = 0;
   TryEncodeDate(date / 10000, date / 100 % 100, date % 100, value);
   return value;
 }
-#endif
 
 }  // namespace
 
 ConsoleProgramOptions ProgramOptions() {
   ConsoleProgramOptions options = DefaultConsoleOptions();
-#ifdef VZ_HAVE_SAMPLE
   options.writeSample = [](const std::string& dir) {
     std::string error;
     if (msgen::WriteSampleDirectory(dir, &error)) return std::string();
@@ -43,7 +38,6 @@ ConsoleProgramOptions ProgramOptions() {
     firstDay = DayOfDecimalDate(first);
     lastDay = DayOfDecimalDate(last);
   };
-#endif
   return options;
 }
 

@@ -20,7 +20,7 @@ void Analyse(const test::TFakeSource& source, Analysed& out, const TRunSettings&
   EXPECT_TRUE(FillSecurityTables(source, settings, out.status, out.tables, out.notes));
 }
 
-TEST(TryParsePeriodText, ReadsUnitsAndRejectsOthers) {
+TEST(TryParsePeriod, ReadsUnitsAndRejectsOthers) {
   struct Case {
     const char* text;
     bool ok;
@@ -32,7 +32,7 @@ TEST(TryParsePeriodText, ReadsUnitsAndRejectsOthers) {
                         {"-5", true, -5}};
   for (const Case& c : cases) {
     int32_t s = 12345;
-    EXPECT_EQ(TryParsePeriodText(c.text, s), c.ok) << c.text;
+    EXPECT_EQ(vz::TryParsePeriod(c.text, s), c.ok) << c.text;
     EXPECT_EQ(s, c.ok ? c.seconds : 12345) << c.text;
   }
 }
