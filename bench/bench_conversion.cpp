@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Conversion.h"
-#include "app/Export.h"
+#include "app/run/Conversion.h"
+#include "app/run/Export.h"
 #include "tools/msgen/MsSample.h"
 #include "vuzuz/Dates.h"
 #include "vuzuz/OmzArchive.h"

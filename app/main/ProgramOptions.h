@@ -1,6 +1,6 @@
 #pragma once
 // The program's options: the console defaults plus the bundled sample.
-#include "app/ConsoleProgram.h"
+#include "app/console/ConsoleProgram.h"
 
 namespace vz::app {
 

@@ -2,8 +2,8 @@
 
 #include <functional>
 
-#include "app/CommandLine.h"
-#include "app/PathText.h"
+#include "app/window/CommandLine.h"
+#include "app/run/PathText.h"
 
 namespace vz::app {
 namespace {

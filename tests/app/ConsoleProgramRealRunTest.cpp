@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "app/ConsoleProgram.h"
+#include "app/console/ConsoleProgram.h"
 #include "support/ScratchDir.h"
 #include "tools/msgen/MsGen.h"
 

@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "RunFakes.h"
-#include "app/ConsoleProgram.h"
-#include "app/PathText.h"
+#include "app/console/ConsoleProgram.h"
+#include "app/run/PathText.h"
 #include "platform/ConsoleSignal.h"
 #include "support/ChildProcess.h"
 #include "support/ScratchDir.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Easythrd.h"
+#include "app/window/Easythrd.h"
 #include "TestTaskQueue.h"
 
 namespace vz::app {

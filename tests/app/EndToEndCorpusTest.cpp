@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <map>
 
-#include "app/AnalysisSource.h"
-#include "app/Conversion.h"
+#include "app/run/AnalysisSource.h"
+#include "app/run/Conversion.h"
 #include "StagesArchives.h"
 #include "StagesFakes.h"
 #include "support/ScratchDir.h"

@@ -7,7 +7,7 @@
 #include <map>
 #include <set>
 
-#include "app/Conversion.h"
+#include "app/run/Conversion.h"
 #include "StagesArchives.h"
 #include "StagesFakes.h"
 #include "support/ScratchDir.h"

@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "app/ImportLists.h"
-#include "app/PathText.h"
+#include "app/run/ImportLists.h"
+#include "app/run/PathText.h"
 #include "support/ScratchDir.h"
 
 namespace vz::app {

@@ -1,4 +1,4 @@
-#include "app/InspectArchive.h"
+#include "app/console/InspectArchive.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "app/InspectMetastock.h"
+#include "app/console/InspectMetastock.h"
 #include "support/ScratchDir.h"
 #include "tools/msgen/MsGen.h"
 

@@ -6,8 +6,8 @@
 
 #include "RunFakes.h"
 #include "TestTaskQueue.h"
-#include "app/MainWindowModel.h"
-#include "app/PathText.h"
+#include "app/window/MainWindowModel.h"
+#include "app/run/PathText.h"
 #include "support/ScratchDir.h"
 
 namespace vz::app {

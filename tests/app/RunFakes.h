@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ConversionStages.h"
-#include "app/RunStatus.h"
+#include "app/run/ConversionStages.h"
+#include "app/run/RunStatus.h"
 #include "automation/GlobalServer.h"
 
 namespace vz::test {

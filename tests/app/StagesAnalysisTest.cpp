@@ -1,7 +1,7 @@
 // The security analysis over an in-memory security list.
 #include <gtest/gtest.h>
 
-#include "app/Analysis.h"
+#include "app/run/Analysis.h"
 #include "StagesFakes.h"
 
 namespace vz::app {

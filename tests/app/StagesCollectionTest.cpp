@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/Collection.h"
+#include "app/run/Collection.h"
 #include "StagesFakes.h"
 
 namespace vz::app {

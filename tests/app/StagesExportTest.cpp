@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "app/Export.h"
+#include "app/run/Export.h"
 #include "StagesArchives.h"
 #include "StagesFakes.h"
 #include "support/ScratchDir.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/AnalysisSource.h"
-#include "app/RunStatus.h"
+#include "app/run/AnalysisSource.h"
+#include "app/run/RunStatus.h"
 #include "vuzuz/Dates.h"
 
 namespace vz::test {

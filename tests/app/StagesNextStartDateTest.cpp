@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "app/Conversion.h"
+#include "app/run/Conversion.h"
 #include "support/ScratchDir.h"
 #include "vuzuz/Dates.h"
 

@@ -1,8 +1,8 @@
 // The memory tables' sort and the selection list loader.
 #include <gtest/gtest.h>
 
-#include "app/Selection.h"
-#include "app/Sort.h"
+#include "app/run/Selection.h"
+#include "app/run/Sort.h"
 #include "support/ScratchDir.h"
 
 namespace vz::app {

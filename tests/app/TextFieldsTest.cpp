@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/TextFields.h"
+#include "app/run/TextFields.h"
 
 namespace vz::app {
 namespace {

@@ -3,8 +3,8 @@
 #include <stdexcept>
 
 #include "RunFakes.h"
-#include "app/PathText.h"
-#include "app/Trd1Exec.h"
+#include "app/run/PathText.h"
+#include "app/run/Trd1Exec.h"
 #include "support/ScratchDir.h"
 
 namespace vz::app {

@@ -1,0 +1,45 @@
+#pragma once
+// The command-line program: restores the stored settings, applies the
+// switches, runs at once and ends when the run ends. With no arguments it
+// converts the bundled sample directory next to the program.
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/window/MainWindowModel.h"
+
+namespace vz::app {
+
+// Exit statuses.
+inline constexpr int kExitComplete = 0;          // "Export complete."
+inline constexpr int kExitSetupFailed = 1;       // usage error, sample not written
+inline constexpr int kExitInvalidSettings = 2;   // validation refused the settings
+inline constexpr int kExitStageFailed = 3;       // a stage failed
+inline constexpr int kExitImportFailed = 4;      // "Export complete, but import failed."
+inline constexpr int kExitTerminated = 130;      // stopped by Ctrl+C: "Terminated."
+
+struct ConsoleProgramOptions {
+  MainWindowServices services = ProductionServices();
+  std::ostream* out = nullptr;  // --help, --version, inspection output
+  std::ostream* err = nullptr;  // progress and errors
+  bool errIsTerminal = false;
+  // Folder of the program: the sample goes into its "sample" folder.
+  std::string programDir;
+  // Writes the sample MetaStock directory into a folder; empty when done,
+  // else the reason. Unset: this build has no sample.
+  std::function<std::string(const std::string& dir)> writeSample;
+  // The sample's first and last trading days (dates at 00:00); asked only
+  // when the sample is converted.
+  std::function<void(double& firstDay, double& lastDay)> sampleRange;
+  // Polled while the run works; true once the user asked to stop.
+  std::function<bool()> stopRequested;
+};
+
+// `args` holds the arguments after the program name.
+int RunConsoleProgram(const std::vector<std::string>& args, ConsoleProgramOptions options);
+
+// The options of the real program (streams, terminal, Ctrl+C, sample).
+ConsoleProgramOptions DefaultConsoleOptions();
+
+}  // namespace vz::app

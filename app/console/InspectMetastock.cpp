@@ -1,0 +1,95 @@
+#include "app/console/InspectMetastock.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "metastock/MsDirectory.h"
+#include "metastock/MsNumbers.h"
+#include "metastock/MsPriceData.h"
+#include "platform/UserName.h"
+
+namespace vz {
+
+namespace {
+
+constexpr int32_t kInspectVersion = 100;
+constexpr const char* kInspectAppName = "Vuzuz archive creator";
+
+MsDirectory* OpenForInspection(const std::string& dir, std::ostream& err) {
+  MsDirectory* opened = MsOpenDirectory(dir, kInspectVersion, kInspectAppName, platform::RegisteredOwner());
+  if (opened == nullptr) err << "Can't open the MetaStock directory " << dir << ": " << MsLastError() << "\n";
+  return opened;
+}
+
+// Normalised through UTC seconds, so that odd records (day 0, month 13)
+// still print as a real date.
+std::string FormatDateTime(int64_t seconds) {
+  std::tm t{};
+  UtcSecondsToTm(seconds, t);
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year, t.tm_mon + 1, t.tm_mday, t.tm_hour,
+                t.tm_min, t.tm_sec);
+  return text;
+}
+
+std::string FormatRecordTime(const std::tm& t) {
+  std::tm copy = t;
+  copy.tm_sec = static_cast<int>(int64_t{t.tm_sec} * 60 / 1000);  // sub-minute thousandths -> seconds
+  return FormatDateTime(TmToUtcSeconds(copy));
+}
+
+std::string FormatPrice(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.9g", value);
+  return text;
+}
+
+bool Listed(const MsSecurity& s) { return s.inUse && s.hidden == 0; }
+
+}  // namespace
+
+int RunListCommand(const std::string& dir, std::ostream& out, std::ostream& err) {
+  MsDirectory* opened = OpenForInspection(dir, err);
+  if (opened == nullptr) return 1;
+  std::vector<MsBar> bars;
+  for (MsSecurity& s : opened->securities) {
+    if (!Listed(s)) continue;
+    const int32_t count = MsReadBars(*opened, s, bars);
+    if (count < 0) err << "Can't read the prices of " << s.symbol << " (file number " << s.fileNumber << ")\n";
+    out << s.fileNumber << '\t' << s.symbol << '\t' << s.name << '\t' << static_cast<char>(s.period) << '\t'
+        << s.interval << '\t' << FormatRecordTime(s.first) << '\t' << FormatRecordTime(s.last) << '\t' << count
+        << '\n';
+  }
+  MsCloseDirectory(opened);
+  return 0;
+}
+
+int RunBarsCommand(const std::string& dir, const std::string& symbol, std::ostream& out, std::ostream& err) {
+  MsDirectory* opened = OpenForInspection(dir, err);
+  if (opened == nullptr) return 1;
+  MsSecurity* found = nullptr;
+  for (MsSecurity& s : opened->securities)
+    if (Listed(s) && symbol == s.symbol) {
+      found = &s;
+      break;
+    }
+  int status = 0;
+  std::vector<MsBar> bars;
+  if (found == nullptr) {
+    err << "The symbol " << symbol << " is not listed in " << dir << "\n";
+    status = 1;
+  } else if (MsReadBars(*opened, *found, bars) < 0) {
+    err << "Can't read the prices of " << symbol << " (file number " << found->fileNumber << ")\n";
+    status = 1;
+  } else {
+    for (const MsBar& bar : bars)
+      out << FormatDateTime(bar.time) << ',' << FormatPrice(bar.open) << ',' << FormatPrice(bar.high) << ','
+          << FormatPrice(bar.low) << ',' << FormatPrice(bar.close) << ',' << FormatPrice(bar.volume) << ','
+          << FormatPrice(bar.openInterest) << '\n';
+  }
+  MsCloseDirectory(opened);
+  return status;
+}
+
+}  // namespace vz

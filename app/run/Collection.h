@@ -1,0 +1,64 @@
+#pragma once
+// The price data collection: reads every chosen security's bars once and
+// keeps the daily bars of the months the range touches and the intraday
+// bars inside the range.
+//
+// Intraday bars are kept as compact bar records, one row per TblDescr row,
+// each row allocated at exactly the number of bars it keeps; the export
+// turns each kept bar into its four ticks (open, high, low, close) when it
+// gathers a day. Memory therefore follows the bars actually kept, not the
+// row count times the largest row.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/run/Analysis.h"
+#include "app/run/AnalysisSource.h"
+#include "app/run/RunSettings.h"
+#include "app/run/RunStatus.h"
+#include "app/run/Tables.h"
+#include "vuzuz/OmzTypes.h"
+
+namespace vz::app {
+
+// Longest symbol a tick record holds (char[16], zero-terminated).
+inline constexpr size_t kTickSymbolWidth = 15;
+
+// One kept intraday bar: the four ticks it stands for share its time (on
+// the UTC-5 clock) and differ in price and volume.
+struct KeptBar {
+  double time = 0;  // UTC-5 clock
+  double open = 0;
+  double high = 0;
+  double low = 0;
+  double close = 0;
+  int32_t volume = 0;  // the bar's volume, truncated and saturated
+};
+
+struct TickRow {
+  std::string symbol;          // as the tick records carry it
+  std::vector<KeptBar> bars;   // time order
+};
+
+struct CollectedData {
+  std::vector<omz::DailyRow> daily;  // TblDailyData, whole symbols
+  std::vector<TickRow> rows;     // one per TblDescr row, same order
+  int64_t tickTotal = 0;         // ticks of all rows (4 per kept bar)
+  double firstTickTime = 0;      // earliest kept shifted bar time (data clock)
+  double lastTickTime = 0;       // latest kept shifted bar time
+};
+
+// A floating volume as an int32: truncated toward zero, saturated at the
+// int32 range, NaN as 0.
+int32_t SaturatedVolume(double volume);
+
+// The volume of a bar's close tick: the bar's volume minus the three ticks
+// of volume 1 before it, saturated.
+int32_t CloseTickVolume(int32_t barVolume);
+
+// Fills `data` from the source for the tables' securities. Always true
+// (a stop leaves the data partly filled). The caller closes the source.
+bool CollectBars(IMsSource& source, const TRunSettings& settings, IRunStatus& status,
+                 const SecurityTables& tables, CollectedData& data);
+
+}  // namespace vz::app

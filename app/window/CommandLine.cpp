@@ -1,0 +1,125 @@
+#include "app/window/CommandLine.h"
+
+#include "app/run/PathText.h"
+#include "vuzuz/Dates.h"
+
+namespace vz::app {
+
+namespace {
+
+// The decimal number in text[pos, pos + count); false unless all digits.
+bool ReadDigits(const std::string& text, size_t pos, size_t count, int& value) {
+  if (pos + count > text.size()) return false;
+  value = 0;
+  for (size_t i = pos; i < pos + count; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    value = value * 10 + (text[i] - '0');
+  }
+  return true;
+}
+
+// "", ":y", ":t", ":+" set; ":n", ":f", ":-" clear; anything else leaves it.
+void ApplyBoolean(const std::string& tail, bool& setting) {
+  if (tail.empty() || tail == ":y" || tail == ":t" || tail == ":+") setting = true;
+  else if (tail == ":n" || tail == ":f" || tail == ":-") setting = false;
+}
+
+// A path value: all leading and trailing double quotes removed, then the
+// directory separator appended unless it is empty or already ends with one.
+std::string NormalisePath(const std::string& value) {
+  size_t begin = 0;
+  size_t end = value.size();
+  while (begin < end && value[begin] == '"') ++begin;
+  while (end > begin && value[end - 1] == '"') --end;
+  return WithDirSeparator(value.substr(begin, end - begin));
+}
+
+void ApplyArgument(const std::string& arg, WindowSettings& settings, const CommandLineHooks& hooks) {
+  if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-')) return;
+  const std::string lowered = LowerAscii(arg.substr(1));
+  // Path values keep their case where file names are case-sensitive.
+  const std::string pathTail = (kCaseSensitiveFileNames ? arg.substr(1) : lowered).substr(1);
+  const char letter = lowered[0];
+  const std::string tail = lowered.substr(1);
+  const bool hasColon = !tail.empty() && tail[0] == ':';
+  TRunSettings& run = settings.run;
+  switch (letter) {
+    case 'a':
+      ApplyBoolean(tail, run.create);
+      break;
+    case 'd':
+      ApplyBoolean(tail, run.deleteData);
+      break;
+    case 's':
+      ApplyBoolean(tail, run.selected);
+      break;
+    case 'i':
+      ApplyBoolean(tail, run.import);
+      if (tail == ":d") {
+        run.import = true;
+        run.importDaily = true;
+        run.importIntraday = false;
+      } else if (tail == ":i") {
+        run.import = true;
+        run.importDaily = false;
+        run.importIntraday = true;
+      }
+      settings.deleteEnabled = run.import;
+      break;
+    case 'f':
+    case 't': {
+      double value = 0;
+      if (hasColon && ParseSwitchDate(tail.substr(1), value)) (letter == 'f' ? run.from : run.to) = value;
+      break;
+    }
+    case 'm':
+      if (hasColon) run.msDir = NormalisePath(pathTail.substr(1));
+      else if (hooks.defaultMsDir) run.msDir = hooks.defaultMsDir();
+      break;
+    case 'o':
+      if (hasColon) {
+        const std::string output = NormalisePath(pathTail.substr(1));
+        if (output != run.output) {
+          run.output = output;
+          if (hooks.outputChanged) hooks.outputChanged();
+        }
+      }
+      break;
+    case 'g':
+      run.autoStart = true;
+      break;
+    case 'x':
+      run.autoClose = true;
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+bool ParseSwitchDate(const std::string& text, double& value) {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+  if (text.size() >= 8) {
+    if (!ReadDigits(text, 0, 4, year) || !ReadDigits(text, 4, 2, month) || !ReadDigits(text, 6, 2, day)) return false;
+  } else if (text.size() >= 6) {
+    if (!ReadDigits(text, 0, 2, year) || !ReadDigits(text, 2, 2, month) || !ReadDigits(text, 4, 2, day)) return false;
+    year += 2000;
+  } else {
+    return false;
+  }
+  return vz::TryEncodeDate(year, month, day, value);
+}
+
+void ParseCommandLine(const std::vector<std::string>& args, WindowSettings& settings, const CommandLineHooks& hooks) {
+  TRunSettings& run = settings.run;
+  run.autoStart = false;
+  run.autoClose = false;
+  run.importDaily = true;
+  run.importIntraday = true;
+  for (const auto& arg : args) ApplyArgument(arg, settings, hooks);
+}
+
+}  // namespace vz::app

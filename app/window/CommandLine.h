@@ -1,0 +1,33 @@
+#pragma once
+// The program's switches, applied to the window's settings once per start.
+//
+// Each argument is handled on its own: it must begin with "/" or "-", the
+// next letter picks the switch, and anything unknown or malformed leaves the
+// settings as they were. Switch letters and values compare in lower case.
+// Where file names are case-sensitive (Linux) the values of /m: and /o: keep
+// their case; on Windows the whole argument is lower-cased.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/window/WindowSettings.h"
+
+namespace vz::app {
+
+struct CommandLineHooks {
+  // The default MetaStock directory, for /m without a colon.
+  std::function<std::string()> defaultMsDir;
+  // Called after /o: changed the output directory's text (the From date
+  // follows the archives already there).
+  std::function<void()> outputChanged;
+};
+
+// `args` holds the arguments after the program name.
+void ParseCommandLine(const std::vector<std::string>& args, WindowSettings& settings, const CommandLineHooks& hooks);
+
+// A date of the command line: YYYYMMDD (8 characters or more, the rest
+// ignored) or YYMMDD (6 or 7 characters, read as 20YY), each part decimal
+// digits. False for shorter texts and dates that do not exist.
+bool ParseSwitchDate(const std::string& text, double& value);
+
+}  // namespace vz::app

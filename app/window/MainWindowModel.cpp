@@ -1,0 +1,428 @@
+#include "app/window/MainWindowModel.h"
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <future>
+#include <mutex>
+#include <thread>
+
+#include "app/window/CommandLine.h"
+#include "app/window/LocalNow.h"
+#include "app/run/PathText.h"
+
+namespace vz::app {
+
+namespace fs = std::filesystem;
+
+// Carries calls from a run's worker thread to the view's thread, and lets
+// them reach the model only while it exists: the model disconnects the link
+// when it is destroyed, on the view's thread, where the posted tasks run too.
+class TViewLink : public std::enable_shared_from_this<TViewLink> {
+public:
+  TViewLink(IMainView& view, TMainWindowModel& model) : view_(&view), model_(&model) {}
+
+  // False when the window is gone and the task was dropped.
+  bool Post(std::function<void(TMainWindowModel&)> task) {
+    std::lock_guard lock(mutex_);
+    if (!view_) return false;
+    auto self = shared_from_this();
+    view_->Post([self, task = std::move(task)] {
+      TMainWindowModel* model = nullptr;
+      {
+        std::lock_guard inner(self->mutex_);
+        model = self->model_;
+      }
+      if (model) task(*model);
+    });
+    return true;
+  }
+
+  // Runs `call` on the view's thread and waits for it; false when the window
+  // is gone (or went before answering).
+  bool Call(const std::function<bool(TMainWindowModel&)>& call) {
+    auto answer = std::make_shared<std::promise<bool>>();
+    std::future<bool> result = answer->get_future();
+    const bool posted = Post([answer, call](TMainWindowModel& model) {
+      bool value = false;
+      try {
+        value = call(model);
+      } catch (...) {
+      }
+      answer->set_value(value);
+    });
+    if (!posted) return false;
+    try {
+      return result.get();
+    } catch (const std::future_error&) {
+      return false;  // the task was dropped unanswered
+    }
+  }
+
+  void Disconnect() {
+    std::lock_guard lock(mutex_);
+    view_ = nullptr;
+    model_ = nullptr;
+  }
+
+private:
+  std::mutex mutex_;
+  IMainView* view_;
+  TMainWindowModel* model_;
+};
+
+namespace {
+
+constexpr double kOneMinute = 1.0 / 1440.0;
+constexpr int kCloseWaitMs = 1000;
+
+// What a run's stages see of the window, from the worker thread.
+class TRunStatusLink final : public IRunStatus {
+public:
+  TRunStatusLink(std::shared_ptr<TViewLink> link, TEasyThreadThread& thread) : link_(std::move(link)), thread_(thread) {}
+
+  void SetStatus(const std::string& text) override { Forward(false, text); }
+  void SetStatusDetail(const std::string& text) override { Forward(true, text); }
+  void ShowMessage(const std::string& text) override {
+    link_->Call([text](TMainWindowModel& model) {
+      model.View().ShowMessage(text);
+      return true;
+    });
+  }
+  bool StopRequested() const override { return thread_.Terminated(); }
+  bool MessagesWaitForUser() const override {
+    return link_->Call([](TMainWindowModel& model) { return model.View().MessagesWaitForUser(); });
+  }
+
+private:
+  void Forward(bool detail, const std::string& text);
+
+  std::shared_ptr<TViewLink> link_;
+  TEasyThreadThread& thread_;
+};
+
+// The range dialog shown on the view's thread while the run waits.
+class TRangeDialogLink final : public automation::IImportRangeDialog {
+public:
+  explicit TRangeDialogLink(std::shared_ptr<TViewLink> link) : link_(std::move(link)) {}
+  bool Ask(double& from, double& to) override {
+    double chosenFrom = from;
+    double chosenTo = to;
+    const bool ok = link_->Call([&](TMainWindowModel& model) {
+      return model.View().AskImportRange(chosenFrom, chosenTo);
+    });
+    if (ok) {
+      from = chosenFrom;
+      to = chosenTo;
+    }
+    return ok;
+  }
+
+private:
+  std::shared_ptr<TViewLink> link_;
+};
+
+std::string TrimStored(const std::string& text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') ++begin;
+  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
+  return text.substr(begin, end - begin);
+}
+
+bool ReadStoredBool(const std::string& text, bool& value) {
+  const std::string lowered = LowerAscii(TrimStored(text));
+  if (lowered == "true") value = true;
+  else if (lowered == "false") value = false;
+  else return false;
+  return true;
+}
+
+const char* BoolText(bool value) { return value ? "True" : "False"; }
+
+// Both master files, matched without regard to case, as plain files.
+bool HasMasterFiles(const std::string& dir) {
+  bool master = false;
+  bool emaster = false;
+  std::error_code ec;
+  fs::directory_iterator it(dir.empty() ? fs::path(".") : fs::path(dir), ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    std::error_code typeError;
+    if (!it->is_regular_file(typeError)) continue;
+    const std::string name = LowerAscii(it->path().filename().string());
+    master = master || name == "master";
+    emaster = emaster || name == "emaster";
+  }
+  return master && emaster;
+}
+
+bool CreateOutputDirectory(const std::string& output) {
+  std::string path = output;
+  while (path.size() > 1 && path.back() == kDirSeparator) path.pop_back();
+  std::error_code ec;
+  fs::create_directories(path, ec);
+  return fs::is_directory(path, ec);
+}
+
+}  // namespace
+
+struct TMainWindowModel::RunContext {
+  TRunSettings settings;
+  MainWindowServices services;
+};
+
+void TRunStatusLink::Forward(bool detail, const std::string& text) {
+  const std::uint64_t generation = thread_.Generation();
+  link_->Post([generation, detail, text](TMainWindowModel& model) { model.RunStatus(generation, detail, text); });
+}
+
+MainWindowServices ProductionServices() {
+  MainWindowServices services;
+  services.makeStages = MakeConversionStages;
+  services.makeGlobalServer = automation::MakeAbsentGlobalServer;
+  services.sleep = [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
+  services.deleteClock = DeleteWizardClock;
+  services.nextStartDate = NextStartDate;
+  services.now = NowValue;
+  services.defaultMsDir = [] {
+    return platform::ReadRegString(platform::RegRoot::CurrentUser, kDefaultMsDirKey, kDefaultMsDirValue);
+  };
+  services.readStored = [](platform::StoredValues& values) {
+    return platform::ReadStoredValues(kStoredSettingsKey, values);
+  };
+  services.writeStored = [](const platform::StoredValues& values) {
+    return platform::WriteStoredValues(kStoredSettingsKey, values);
+  };
+  return services;
+}
+
+TMainWindowModel::TMainWindowModel(IMainView& view, MainWindowServices services)
+    : view_(view),
+      services_(std::move(services)),
+      link_(std::make_shared<TViewLink>(view, *this)),
+      trd1_([link = link_](std::function<void()> task) {
+        link->Post([task = std::move(task)](TMainWindowModel&) { task(); });
+      }) {
+  const double now = services_.now();
+  settings_.run.from = now;
+  settings_.run.to = now;
+  trd1_.Priority = platform::ThreadPriority::Lowest;
+  trd1_.ThreadBegin = [this](TWorkerThread&) { Trd1ThreadBegin(); };
+  trd1_.ThreadEnd = [this](TWorkerThread&) { Trd1ThreadEnd(); };
+}
+
+TMainWindowModel::~TMainWindowModel() { link_->Disconnect(); }
+
+void TMainWindowModel::RestoreSettings() {
+  platform::StoredValues values;
+  if (services_.readStored && services_.readStored(values)) {
+    auto find = [&](const char* name, std::string& value) {
+      for (const auto& entry : values) {
+        if (LowerAscii(entry.first) != LowerAscii(name)) continue;
+        value = entry.second;
+        return true;
+      }
+      return false;
+    };
+    std::string text;
+    bool flag = false;
+    if (find("EdtMsDir_Text", text)) settings_.run.msDir = TrimStored(text);
+    if (find("EdtOutput_Text", text)) SetOutputText(TrimStored(text));
+    if (find("EdtSelected_Checked", text) && ReadStoredBool(text, flag)) settings_.run.selected = flag;
+    if (find("EdtCreate_Checked", text) && ReadStoredBool(text, flag)) settings_.run.create = flag;
+    if (find("EdtImport_Checked", text) && ReadStoredBool(text, flag)) SetImportChecked(flag);
+    if (find("EdtDelete_Checked", text) && ReadStoredBool(text, flag)) settings_.run.deleteData = flag;
+    if (find("EdtDelete_Enabled", text) && ReadStoredBool(text, flag)) settings_.deleteEnabled = flag;
+  }
+  restored_ = true;
+  ApplyDefaultMsDir();
+}
+
+void TMainWindowModel::ApplyDefaultMsDir() {
+  settings_.run.format = 0;
+  if (settings_.run.msDir.empty() && services_.defaultMsDir) settings_.run.msDir = services_.defaultMsDir();
+  view_.ShowSettings(settings_);
+}
+
+void TMainWindowModel::FormActivate(const std::vector<std::string>& args) {
+  if (!firstActivation_) return;
+  firstActivation_ = false;
+  settings_.run.to = std::floor(services_.now()) + 1 - kOneMinute;
+  ParseCommandLine(args);
+  if (settings_.run.autoStart) BtnStartClick();
+}
+
+void TMainWindowModel::ParseCommandLine(const std::vector<std::string>& args) {
+  CommandLineHooks hooks;
+  hooks.defaultMsDir = services_.defaultMsDir;
+  hooks.outputChanged = [this] { EdtOutputChange(); };
+  app::ParseCommandLine(args, settings_, hooks);
+  view_.ShowSettings(settings_);
+}
+
+void TMainWindowModel::FormCloseQuery() {
+  if (trd1_.Active()) {
+    trd1_.Stop();
+    services_.sleep(kCloseWaitMs);
+  }
+  SaveSettings();
+}
+
+void TMainWindowModel::SaveSettings() {
+  if (!restored_ || saved_ || !services_.writeStored) return;
+  saved_ = true;
+  const TRunSettings& run = settings_.run;
+  services_.writeStored({{"FormVersion", "0"},
+                         {"EdtMsDir_Text", run.msDir},
+                         {"EdtOutput_Text", run.output},
+                         {"EdtSelected_Checked", BoolText(run.selected)},
+                         {"EdtCreate_Checked", BoolText(run.create)},
+                         {"EdtImport_Checked", BoolText(run.import)},
+                         {"EdtDelete_Checked", BoolText(run.deleteData)},
+                         {"EdtDelete_Enabled", BoolText(settings_.deleteEnabled)}});
+}
+
+void TMainWindowModel::BtnStartClick() {
+  if (buttonCaption_ == kCaptionStop) {
+    trd1_.Stop();
+    return;
+  }
+  if (ValidateSettings()) StartRun();
+}
+
+bool TMainWindowModel::Fail(const std::string& message, Control control) {
+  view_.ShowSettings(settings_);
+  view_.FocusControl(control);
+  view_.ShowMessage(message);
+  return false;
+}
+
+bool TMainWindowModel::ValidateSettings() {
+  TRunSettings& run = settings_.run;
+  if (run.format != 0) return Fail("Invalid option.", Control::Format);
+  run.msDir = WithDirSeparator(run.msDir);
+  if (!HasMasterFiles(run.msDir)) return Fail("Invalid MetaStock directory.", Control::MsDir);
+  run.output = WithDirSeparator(run.output);
+  if (!run.output.empty() && !CreateOutputDirectory(run.output))
+    return Fail("Can't create output directory.", Control::Output);
+  if (run.from > run.to) return Fail("'From' date must be less then 'to' date.", Control::From);
+  view_.ShowSettings(settings_);
+  return true;
+}
+
+void TMainWindowModel::StartRun() {
+  auto context = std::make_shared<RunContext>(RunContext{settings_.run, services_});
+  trd1_.Exec = [link = link_, context](TWorkerThread&, TEasyThreadThread& thread) {
+    RunResult result;
+    result.end = RunEnd::Failed;
+    try {
+      TRunStatusLink status(link, thread);
+      TRangeDialogLink dialog(link);
+      auto stages = context->services.makeStages(context->settings, status);
+      auto server = context->services.makeGlobalServer();
+      SmartImportServices smart{*server, dialog, context->services.sleep, context->services.deleteClock};
+      std::vector<std::string> intradayImportList;
+      result = Trd1Exec(context->settings, status, *stages, smart, intradayImportList);
+    } catch (...) {
+      result.end = RunEnd::Failed;
+    }
+    const std::uint64_t generation = thread.Generation();
+    link->Post([generation, result](TMainWindowModel& model) { model.RunEnd(generation, result); });
+  };
+  try {
+    trd1_.Start();
+  } catch (const EEasyTheadException& error) {
+    view_.ShowMessage(error.what());
+    return;
+  }
+  latestRun_ = trd1_.CurrentGeneration();
+}
+
+void TMainWindowModel::RunStatus(std::uint64_t generation, bool detail, const std::string& text) {
+  // A run that was stopped and followed by a newer one no longer reports.
+  if (generation != latestRun_) return;
+  if (detail) SetStatusDetail(text);
+  else SetStatus(text);
+}
+
+void TMainWindowModel::RunEnd(std::uint64_t generation, const RunResult& result) {
+  if (generation != latestRun_) return;
+  switch (result.end) {
+    case RunEnd::Normal:
+      trd1_.StopIfCurrent(generation);
+      SetButtonCaption(kCaptionStart);
+      EnableSettings();
+      SetStatus(result.importOk ? "Export complete." : "Export complete, but import failed.");
+      break;
+    case RunEnd::Stopped:
+      SetButtonCaption(kCaptionStart);
+      EnableSettings();
+      SetStatus("Terminated.");
+      break;
+    case RunEnd::Failed:
+      trd1_.StopIfCurrent(generation);
+      SetButtonCaption(kCaptionStart);
+      break;
+  }
+  view_.RunEnded(result);
+  if (result.end == RunEnd::Normal && settings_.run.autoClose) view_.RequestClose();
+}
+
+void TMainWindowModel::SetOutputText(const std::string& text) {
+  if (text == settings_.run.output) return;
+  settings_.run.output = text;
+  EdtOutputChange();
+}
+
+void TMainWindowModel::EdtOutputChange() {
+  if (services_.nextStartDate) settings_.run.from = services_.nextStartDate(settings_.run.output, services_.now());
+  view_.ShowSettings(settings_);
+}
+
+void TMainWindowModel::SetImportChecked(bool checked) {
+  if (checked == settings_.run.import) return;
+  settings_.run.import = checked;
+  EdtImportClick();
+}
+
+void TMainWindowModel::EdtImportClick() {
+  settings_.deleteEnabled = settings_.run.import;
+  view_.ShowControlsEnabled(controlsEnabled_, settings_.deleteEnabled);
+}
+
+void TMainWindowModel::SetStatus(const std::string& text) {
+  statusStep_ = text;
+  statusDetail_.clear();
+  view_.ShowStatus(statusStep_, statusDetail_);
+}
+
+void TMainWindowModel::SetStatusDetail(const std::string& text) {
+  statusDetail_ = text;
+  view_.ShowStatus(statusStep_, statusDetail_);
+}
+
+void TMainWindowModel::Trd1ThreadBegin() {
+  SetButtonCaption(kCaptionStop);
+  DisableSettings();
+}
+
+void TMainWindowModel::Trd1ThreadEnd() { EnableSettings(); }
+
+void TMainWindowModel::DisableSettings() {
+  controlsEnabled_ = false;
+  settings_.deleteEnabled = false;
+  view_.ShowControlsEnabled(false, false);
+}
+
+void TMainWindowModel::EnableSettings() {
+  controlsEnabled_ = true;
+  settings_.deleteEnabled = true;
+  view_.ShowControlsEnabled(true, true);
+}
+
+void TMainWindowModel::SetButtonCaption(const std::string& caption) {
+  buttonCaption_ = caption;
+  view_.ShowButtonCaption(caption);
+}
+
+}  // namespace vz::app

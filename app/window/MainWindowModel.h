@@ -1,0 +1,120 @@
+#pragma once
+// The main window's behaviour without a toolkit: the settings with their
+// stored copy, the command line, validation, the Start/Stop action, the
+// status panels, the button caption and the controls' enabled state, the
+// worker thread that carries a run, and closing. A view (IMainView) shows it
+// and forwards the user's actions; everything here runs on the view's
+// thread, and a run's calls from its worker thread are posted there.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/run/ConversionStages.h"
+#include "app/window/Easythrd.h"
+#include "app/window/MainView.h"
+#include "app/run/Trd1Exec.h"
+#include "app/window/WindowSettings.h"
+#include "automation/GlobalServer.h"
+#include "platform/SettingsStore.h"
+
+namespace vz::app {
+
+inline constexpr char kStoredSettingsKey[] = "Software\\Velmora\\Pendra 3.0\\Archive\\TTarvoWnd";
+inline constexpr char kDefaultMsDirKey[] = "\\SOFTWARE\\Velmora\\Pendra 3.0";
+inline constexpr char kDefaultMsDirValue[] = "MSPath";
+inline constexpr char kCaptionStart[] = "&Start";
+inline constexpr char kCaptionStop[] = "Stop";
+
+// What the window uses of the world; the defaults are the real ones.
+struct MainWindowServices {
+  StagesFactory makeStages;
+  std::function<std::unique_ptr<automation::IGlobalServer>()> makeGlobalServer;
+  std::function<void(int milliseconds)> sleep;
+  std::function<double(double)> deleteClock;
+  std::function<double(const std::string& outputDir, double today)> nextStartDate;
+  std::function<double()> now;
+  std::function<std::string()> defaultMsDir;
+  std::function<bool(platform::StoredValues&)> readStored;
+  std::function<bool(const platform::StoredValues&)> writeStored;
+};
+
+MainWindowServices ProductionServices();
+
+class TViewLink;
+
+class TMainWindowModel {
+public:
+  TMainWindowModel(IMainView& view, MainWindowServices services);
+  // A run still working afterwards no longer reaches the window.
+  ~TMainWindowModel();
+  TMainWindowModel(const TMainWindowModel&) = delete;
+  TMainWindowModel& operator=(const TMainWindowModel&) = delete;
+
+  // Start-up: the stored settings (then ApplyDefaultMsDir), and the first
+  // activation (To := today 23:59, the command line, /g starts a run).
+  void RestoreSettings();
+  void ApplyDefaultMsDir();
+  void FormActivate(const std::vector<std::string>& args);
+  void ParseCommandLine(const std::vector<std::string>& args);
+
+  // Closing: stops a run and waits 1000 ms, then saves the settings once
+  // (only if they were restored).
+  void FormCloseQuery();
+  void SaveSettings();
+
+  // The controls.
+  void BtnStartClick();
+  bool ValidateSettings();
+  void SetOutputText(const std::string& text);  // runs EdtOutputChange on a change
+  void EdtOutputChange();
+  void SetImportChecked(bool checked);  // runs EdtImportClick on a change
+  void EdtImportClick();
+  const WindowSettings& Settings() const { return settings_; }
+  // Direct access for the other controls (format, directory, dates, boxes).
+  WindowSettings& MutableSettings() { return settings_; }
+
+  // The status protocol.
+  void SetStatus(const std::string& text);
+  void SetStatusDetail(const std::string& text);
+  const std::string& StatusStep() const { return statusStep_; }
+  const std::string& StatusDetail() const { return statusDetail_; }
+  const std::string& ButtonCaption() const { return buttonCaption_; }
+  bool ControlsEnabled() const { return controlsEnabled_; }
+
+  TWorkerThread& Trd1() { return trd1_; }
+  IMainView& View() { return view_; }
+
+  // What a run posts to the view's thread: its status texts and its end.
+  // Both are dropped for a run that a newer one has replaced.
+  void RunStatus(std::uint64_t generation, bool detail, const std::string& text);
+  void RunEnd(std::uint64_t generation, const RunResult& result);
+
+private:
+  struct RunContext;
+
+  void Trd1ThreadBegin();
+  void Trd1ThreadEnd();
+  void DisableSettings();
+  void EnableSettings();
+  void SetButtonCaption(const std::string& caption);
+  void StartRun();
+  bool Fail(const std::string& message, Control control);
+
+  IMainView& view_;
+  MainWindowServices services_;
+  std::shared_ptr<TViewLink> link_;
+  WindowSettings settings_;
+  std::string statusStep_;
+  std::string statusDetail_;
+  std::string buttonCaption_ = kCaptionStart;
+  bool controlsEnabled_ = true;
+  bool firstActivation_ = true;
+  bool restored_ = false;
+  bool saved_ = false;
+  std::uint64_t latestRun_ = 0;
+  TWorkerThread trd1_;
+};
+
+}  // namespace vz::app
