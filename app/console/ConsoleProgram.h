@@ -7,17 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "app/window/ExitStatus.h"
 #include "app/window/MainWindowModel.h"
 
 namespace vz::app {
-
-// Exit statuses.
-inline constexpr int kExitComplete = 0;          // "Export complete."
-inline constexpr int kExitSetupFailed = 1;       // usage error, sample not written
-inline constexpr int kExitInvalidSettings = 2;   // validation refused the settings
-inline constexpr int kExitStageFailed = 3;       // a stage failed
-inline constexpr int kExitImportFailed = 4;      // "Export complete, but import failed."
-inline constexpr int kExitTerminated = 130;      // stopped by Ctrl+C: "Terminated."
 
 struct ConsoleProgramOptions {
   MainWindowServices services = ProductionServices();

@@ -19,6 +19,9 @@ enum class RunEnd { Normal, Stopped, Failed };
 struct RunResult {
   RunEnd end = RunEnd::Normal;
   bool importOk = true;  // false: dialog cancelled, deletion or an import failed
+  // The export completed, but a security, a bar or a day could not be
+  // converted; the run's note says which.
+  bool leftOut = false;
 };
 
 struct SmartImportServices {

@@ -1,0 +1,14 @@
+#pragma once
+// The program's exit statuses, the same for the console program and for the
+// Windows program run from a scheduled command line.
+namespace vz::app {
+
+inline constexpr int kExitComplete = 0;          // "Export complete."
+inline constexpr int kExitSetupFailed = 1;       // usage error, sample not written
+inline constexpr int kExitInvalidSettings = 2;   // validation refused the settings
+inline constexpr int kExitStageFailed = 3;       // a stage failed
+inline constexpr int kExitImportFailed = 4;      // "Export complete, but import failed."
+inline constexpr int kExitLeftOut = 5;           // the export completed, but left something out
+inline constexpr int kExitTerminated = 130;      // stopped by Ctrl+C: "Terminated."
+
+}  // namespace vz::app
