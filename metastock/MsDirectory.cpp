@@ -4,9 +4,14 @@
 //   ~MSFL.INX, ~MSFL.LCK, ~MSFL.SEC  read and write
 //   ~MSFL.USR                         read only (one program registers at a time)
 //   MASTER, EMASTER, XMASTER          nothing
-// ~MSFL.USR is held only while a program opens or closes the directory, so
-// the steps of two programs never overlap; a program that meets a holder
-// fails at once.
+// ~MSFL.USR is held only while a program opens or closes the directory, and
+// a first opener holds the master files from before it looks for ~MSFL.USR
+// until it has written it, so the steps of two programs never overlap. A
+// program that meets such a holder tries again for a few seconds.
+//
+// Files the program creates in the directory take the sharing of the master
+// files (their permissions, the folder's group), so that every program and
+// person that may write the masters may also join through the working files.
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -24,17 +29,11 @@ namespace {
 
 using platform::FileAccess;
 using platform::FileDisposition;
+using platform::FileError;
 using platform::FileOpenMode;
 using platform::FileShare;
 
-FileOpenMode Mode(FileShare share, FileDisposition disposition) {
-  FileOpenMode mode;
-  mode.access = FileAccess::ReadWrite;
-  mode.share = share;
-  mode.disposition = disposition;
-  mode.archive = disposition == FileDisposition::CreateAlways;
-  return mode;
-}
+constexpr int kBusyPauseMs = 50;
 
 FileShare ShareOf(const char* name) {
   if (std::strcmp(name, kMsUserFileName) == 0) return FileShare::Read;
@@ -51,15 +50,59 @@ platform::TSharedFile& HandleOf(MsDirectory& dir, const char* name) {
   return dir.emasterFile;
 }
 
+// Records why a file of the directory could not be opened or written: a
+// holder is another program opening or closing (worth waiting for); a
+// refusal by the system names the file and the system's reason.
+void RecordFileFailure(const platform::TSharedFile& file, const std::string& path, const char* doing) {
+  std::string text = std::string(doing) + " " + path + ": " + file.ErrorText();
+  switch (file.ErrorKind()) {
+    case FileError::SharingViolation:
+      MsSetOpenFailure(MsOpenError::Busy, path, file.ErrorText(),
+                       text + " (another program is opening or closing the directory)");
+      break;
+    case FileError::AccessDenied: MsSetOpenFailure(MsOpenError::AccessDenied, path, file.ErrorText(), text); break;
+    case FileError::NoSpace: MsSetOpenFailure(MsOpenError::CannotWrite, path, file.ErrorText(), text); break;
+    default:
+      MsSetOpenFailure(std::strcmp(doing, "cannot read") == 0 || std::strcmp(doing, "cannot open") == 0
+                           ? MsOpenError::CannotRead
+                           : MsOpenError::CannotWrite,
+                       path, file.ErrorText(), text);
+  }
+}
+
 // Opens one of the directory's files into its handle; records why on failure.
 bool OpenNamed(MsDirectory& dir, const char* name, FileDisposition disposition) {
   platform::TSharedFile& file = HandleOf(dir, name);
   const std::string path = MsFindFile(dir.directory, name);
-  if (file.Open(path, Mode(ShareOf(name), disposition))) return true;
-  MsSetLastError(std::string(disposition == FileDisposition::CreateAlways ? "cannot create " : "cannot open ") + path +
-                 ": " + file.ErrorText());
+  FileOpenMode mode;
+  mode.access = FileAccess::ReadWrite;
+  mode.share = ShareOf(name);
+  mode.disposition = disposition;
+  mode.archive = disposition == FileDisposition::CreateAlways;
+  if (disposition == FileDisposition::CreateAlways) mode.createLike = MsFindFile(dir.directory, kMsMasterName);
+  if (file.Open(path, mode)) return true;
+  RecordFileFailure(file, path, disposition == FileDisposition::CreateAlways ? "cannot create" : "cannot open");
   return false;
 }
+
+// A master file, held exclusively. The rewrite goes through a new file put
+// in its place, so read access is enough where the system refuses writing
+// (a group member who may replace the file but not write into it).
+bool OpenMaster(MsDirectory& dir, const char* name) {
+  if (OpenNamed(dir, name, FileDisposition::OpenExisting)) return true;
+  if (MsLastOpenFailure().code != MsOpenError::AccessDenied) return false;
+  FileOpenMode mode;
+  mode.access = FileAccess::Read;
+  mode.share = FileShare::None;
+  const std::string path = MsFindFile(dir.directory, name);
+  if (HandleOf(dir, name).Open(path, mode)) return true;
+  RecordFileFailure(HandleOf(dir, name), path, "cannot open");
+  return false;
+}
+
+bool IsEmaster(const char* name) { return std::strcmp(name, kMsEmasterName) == 0; }
+
+bool HasEmaster(const MsDirectory& dir) { return platform::FileExists(MsFindFile(dir.directory, kMsEmasterName)); }
 
 void CloseAll(MsDirectory& dir) {
   for (platform::TSharedFile* f :
@@ -67,72 +110,118 @@ void CloseAll(MsDirectory& dir) {
     f->Close();
 }
 
+// Reads a file of the directory for looking only, sharing it with every
+// holder that lets others read.
+bool ReadShared(const std::string& path, FileShare share, TBytes& bytes, const MsMasterKind* kind = nullptr) {
+  platform::TSharedFile file;
+  FileOpenMode mode;
+  mode.access = FileAccess::Read;
+  mode.share = share;
+  const bool read = file.Open(path, mode) && (kind ? MsReadMasterFile(file, *kind, bytes) : file.ReadAll(bytes));
+  if (!read) RecordFileFailure(file, path, "cannot read");
+  return read;
+}
+
 bool ReadOptionalXmaster(MsDirectory& dir, TBytes& bytes) {
   bytes.clear();
   const std::string path = MsFindFile(dir.directory, kMsXmasterName);
   if (!platform::FileExists(path)) return true;
-  platform::TSharedFile file;
-  FileOpenMode mode;
-  mode.access = FileAccess::Read;
-  mode.share = FileShare::Read;
-  if (!file.Open(path, mode) || !file.ReadAll(bytes)) {
-    MsSetLastError("cannot read " + path + ": " + file.ErrorText());
-    return false;
-  }
-  return true;
+  const MsMasterKind kind = MsMasterKind::Xmaster;
+  return ReadShared(path, FileShare::Read, bytes, &kind);
 }
 
-// Rewrites a master file held open, closes it and sets it read-only or not.
+// Whether ~MSFL.USR registers programs: a whole header with its magic.
+bool UserFileInUse(const MsDirectory& dir) {
+  const std::string path = MsFindFile(dir.directory, kMsUserFileName);
+  if (!platform::FileExists(path)) return false;
+  TBytes users;
+  return ReadShared(path, FileShare::ReadWrite, users) && MsUserFileLooksValid(users);
+}
+
+// Rewrites a master file held open, closes it and sets it read-only or
+// writable again (with the write permissions the working files kept).
 void RewriteAndClose(MsDirectory& dir, const char* name, int (*write)(MsDirectory&), bool readOnly, bool& ok) {
+  if (!HandleOf(dir, name).IsOpen()) return;  // no EMASTER in this directory
   if (write(dir) != 1) ok = false;
   HandleOf(dir, name).Close();
-  MsSetReadOnly(MsFindFile(dir.directory, name), readOnly);
+  const std::string path = MsFindFile(dir.directory, name);
+  if (readOnly)
+    MsSetReadOnly(path, true);
+  else
+    platform::RestoreWritable(path, MsFindFile(dir.directory, kMsUserFileName));
 }
 
-bool FirstOpening(MsDirectory& dir) {
+enum class TAttempt { Opened, Failed, Busy };
+
+TAttempt Outcome(bool ok) {
+  if (ok) return TAttempt::Opened;
+  return MsLastOpenFailure().code == MsOpenError::Busy ? TAttempt::Busy : TAttempt::Failed;
+}
+
+TAttempt FirstOpening(MsDirectory& dir) {
+  // Masters first and exclusively: a program starting at the same moment
+  // meets them held and waits, instead of cleaning away our working files.
+  const std::string userPath = MsFindFile(dir.directory, kMsUserFileName);
+  for (const char* name : {kMsMasterName, kMsEmasterName}) {
+    if (IsEmaster(name) && !HasEmaster(dir)) continue;
+    platform::RestoreWritable(MsFindFile(dir.directory, name), userPath);
+    if (!OpenMaster(dir, name)) return CloseAll(dir), Outcome(false);
+  }
+  if (UserFileInUse(dir)) {
+    // Another program finished its first opening meanwhile: join it.
+    CloseAll(dir);
+    MsSetOpenFailure(MsOpenError::Busy, userPath, "another program opened the directory meanwhile");
+    return TAttempt::Busy;
+  }
   MsCleanDirectory(dir);
   for (const char* name : {kMsIndexFileName, kMsLockFileName, kMsSecurityFileName, kMsUserFileName})
-    if (!OpenNamed(dir, name, FileDisposition::CreateAlways)) return CloseAll(dir), false;
-  for (const char* name : {kMsMasterName, kMsEmasterName})
-    if (!OpenNamed(dir, name, FileDisposition::OpenExisting)) return CloseAll(dir), false;
+    if (!OpenNamed(dir, name, FileDisposition::CreateAlways)) return CloseAll(dir), Outcome(false);
 
   TBytes master, emaster, xmaster;
-  if (!dir.masterFile.ReadAll(master) || !dir.emasterFile.ReadAll(emaster)) {
-    MsSetLastError("cannot read the master files of " + dir.directory);
-    return CloseAll(dir), false;
+  if (!MsReadMasterFile(dir.masterFile, MsMasterKind::Master, master) ||
+      (dir.emasterFile.IsOpen() && !MsReadMasterFile(dir.emasterFile, MsMasterKind::Emaster, emaster))) {
+    MsSetOpenFailure(MsOpenError::CannotRead, dir.directory, "cannot read the master files",
+                     "cannot read the master files of " + dir.directory);
+    return CloseAll(dir), TAttempt::Failed;
   }
-  if (!ReadOptionalXmaster(dir, xmaster)) return CloseAll(dir), false;
+  if (!ReadOptionalXmaster(dir, xmaster)) return CloseAll(dir), Outcome(false);
   MsLoadFromMasters(dir, master, emaster, xmaster);
 
-  bool written = MsWriteIndexFile(dir) == 1;
-  written = MsWriteLockFile(dir) == 1 && written;
-  written = MsWriteSecurityFile(dir) == 1 && written;
+  const std::pair<platform::TSharedFile*, TBytes> working[] = {{&dir.indexFile, MsBuildIndexFile(dir)},
+                                                               {&dir.lockFile, MsBuildLockFile(dir)},
+                                                               {&dir.securityFile, MsBuildSecurityFile(dir)}};
   dir.userCount = 0;
   dir.slotCount = 0;
   dir.mySlot = -1;
   for (MsSlot& slot : dir.slots) slot = MsSlot{};
   MsRegisterUser(dir);
+  for (const auto& [file, bytes] : working) {
+    if (MsWriteWholeFile(*file, bytes) != 1) {
+      // The masters are untouched and stay writable.
+      RecordFileFailure(*file, dir.directory, "cannot write the working files of");
+      return CloseAll(dir), TAttempt::Failed;
+    }
+  }
   // The master files are rewritten while ~MSFL.USR is still held, so no
   // program can join and change the list before they are.
   bool mastersOk = true;
   RewriteAndClose(dir, kMsMasterName, MsWriteMaster, true, mastersOk);
   RewriteAndClose(dir, kMsEmasterName, MsWriteEmaster, true, mastersOk);
-  written = MsWriteUserFile(dir) == 1 && written;
-  dir.userFile.Close();
-  if (!written) {
-    MsSetLastError("cannot write the working files of " + dir.directory);
-    return CloseAll(dir), false;
+  if (MsWriteUserFile(dir) != 1) {
+    RecordFileFailure(dir.userFile, userPath, "cannot write");
+    return CloseAll(dir), TAttempt::Failed;
   }
-  return true;
+  dir.userFile.Close();
+  return TAttempt::Opened;
 }
 
-enum class TJoin { Joined, Failed, Leftovers };
+enum class TJoin { Joined, Failed, Busy, Leftovers };
 
 TJoin Joining(MsDirectory& dir) {
   for (const char* name : {kMsSecurityFileName, kMsLockFileName, kMsIndexFileName, kMsUserFileName}) {
     if (!OpenNamed(dir, name, FileDisposition::OpenExisting)) {
-      MsSetLastError(MsLastError() + " (another program may be opening or closing the directory)");
-      return CloseAll(dir), TJoin::Failed;
+      CloseAll(dir);
+      return Outcome(false) == TAttempt::Busy ? TJoin::Busy : TJoin::Failed;
     }
   }
   TBytes security, users, locks;
@@ -142,8 +231,9 @@ TJoin Joining(MsDirectory& dir) {
   // what a failed first opening left behind, and the directory is not open.
   if (!MsUserFileLooksValid(users)) return CloseAll(dir), TJoin::Leftovers;
   if (!MsSecurityFileLooksValid(security)) {
-    MsSetLastError("damaged working file " + MsFindFile(dir.directory, kMsSecurityFileName) +
-                   " while other programs are registered");
+    const std::string path = MsFindFile(dir.directory, kMsSecurityFileName);
+    MsSetOpenFailure(MsOpenError::Damaged, path, "damaged working file while other programs are registered",
+                     "damaged working file " + path + " while other programs are registered");
     return CloseAll(dir), TJoin::Failed;
   }
   MsDecodeSecurityFile(dir, security);
@@ -152,7 +242,10 @@ TJoin Joining(MsDirectory& dir) {
   if (!locks.empty()) MsDecodeLockFile(dir, locks);
   MsClearStaleLocks(dir);
   MsRegisterUser(dir);
-  MsWriteUserFile(dir);
+  if (MsWriteUserFile(dir) != 1) {
+    RecordFileFailure(dir.userFile, MsFindFile(dir.directory, kMsUserFileName), "cannot write");
+    return CloseAll(dir), TJoin::Failed;
+  }
   dir.userFile.Close();
   return TJoin::Joined;
 }
@@ -166,44 +259,98 @@ void CopyName(char (&field)[n], const std::string& text) {
 // Other programs hold ~MSFL.USR only while they open or close; closing waits
 // a little for them instead of deciding without the file.
 bool OpenUserFileForClosing(MsDirectory& dir) {
-  for (int attempt = 0; attempt < 50; ++attempt) {
-    if (dir.userFile.Open(MsFindFile(dir.directory, kMsUserFileName), Mode(FileShare::Read, FileDisposition::OpenExisting)))
-      return true;
-    if (!platform::FileExists(MsFindFile(dir.directory, kMsUserFileName))) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const std::string path = MsFindFile(dir.directory, kMsUserFileName);
+  FileOpenMode mode;
+  mode.share = FileShare::Read;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kMsBusyWaitMs);
+  for (;;) {
+    if (dir.userFile.Open(path, mode)) return true;
+    if (dir.userFile.ErrorKind() != FileError::SharingViolation || std::chrono::steady_clock::now() >= deadline) {
+      MsSetLastError("cannot open " + path + " to close the directory: " + dir.userFile.ErrorText());
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(kBusyPauseMs));
   }
-  return false;
 }
 
-void LastClose(MsDirectory& dir) {
+// The last program out writes the masters back and removes the working
+// files. False, with the reason recorded, when it could not: the working
+// files then stay (the list lives only there) with nobody registered, the
+// masters stay read-only, and the next program to open joins and closes
+// in its turn.
+bool LastClose(MsDirectory& dir) {
   // Take up what other programs changed in the list since we opened.
   TBytes security;
   if (dir.securityFile.ReadAll(security) && MsSecurityFileLooksValid(security)) MsDecodeSecurityFile(dir, security);
+  const std::string userPath = MsFindFile(dir.directory, kMsUserFileName);
   bool mastersOk = true;
   for (const char* name : {kMsMasterName, kMsEmasterName}) {
-    MsSetReadOnly(MsFindFile(dir.directory, name), false);
-    if (!OpenNamed(dir, name, FileDisposition::OpenExisting)) mastersOk = false;
+    if (IsEmaster(name) && !HasEmaster(dir)) continue;
+    platform::RestoreWritable(MsFindFile(dir.directory, name), userPath);
+    if (mastersOk && !OpenMaster(dir, name)) mastersOk = false;
   }
+  std::string why = mastersOk ? std::string() : MsLastError();
   if (mastersOk) {
-    RewriteAndClose(dir, kMsMasterName, MsWriteMaster, false, mastersOk);
-    RewriteAndClose(dir, kMsEmasterName, MsWriteEmaster, false, mastersOk);
-    mastersOk = MsWriteXmaster(dir) == 1 && mastersOk;
+    const auto rewrite = [&](const char* name, int (*write)(MsDirectory&)) {
+      bool ok = true;
+      RewriteAndClose(dir, name, write, false, ok);
+      if (!ok && why.empty()) why = "cannot rewrite " + MsFindFile(dir.directory, name) + ": " + MsLastError();
+      mastersOk = mastersOk && ok;
+    };
+    rewrite(kMsMasterName, MsWriteMaster);
+    rewrite(kMsEmasterName, MsWriteEmaster);
+    if (MsWriteXmaster(dir) != 1) {
+      if (why.empty()) why = "cannot rewrite " + MsFindFile(dir.directory, kMsXmasterName) + ": " + MsLastError();
+      mastersOk = false;
+    }
   }
   if (!mastersOk) {
-    // Keep the working files (the list lives only there now) and the
-    // directory marked open; the next program to close as last writes the
-    // masters again.
     for (const char* name : {kMsMasterName, kMsEmasterName}) {
       HandleOf(dir, name).Close();
       MsSetReadOnly(MsFindFile(dir.directory, name), true);
     }
     MsWriteUserFile(dir);
     CloseAll(dir);
-    return;
+    MsSetLastError("the directory " + dir.directory + " could not be closed (" + why +
+                   "); it stays marked open and the next program to use it closes it");
+    return false;
   }
   CloseAll(dir);
+  bool removed = true;
   for (const char* name : {kMsIndexFileName, kMsLockFileName, kMsSecurityFileName, kMsUserFileName})
-    platform::RemoveFile(MsFindFile(dir.directory, name));
+    removed = platform::RemoveFile(MsFindFile(dir.directory, name)) && removed;
+  if (!removed) MsSetLastError("cannot remove the working files of " + dir.directory);
+  return removed;
+}
+
+// Where opening starts: the folder and its MASTER must be there.
+bool CheckFolder(const std::string& directory) {
+  if (!platform::DirectoryExists(directory.empty() ? "." : directory)) {
+    MsSetOpenFailure(MsOpenError::NotAFolder, directory, "no such folder");
+    return false;
+  }
+  const std::string master = MsFindFile(directory, kMsMasterName);
+  if (!platform::FileExists(master)) {
+    MsSetOpenFailure(MsOpenError::NoMaster, directory,
+                     platform::EntryExists(master) ? "MASTER is not a file" : "no MASTER file",
+                     "no MASTER file in " + directory + (platform::EntryExists(master) ? " (not a file)" : ""));
+    return false;
+  }
+  return true;
+}
+
+// Runs attempts until one ends other than busy, or the wait is over.
+template <class Attempt>
+MsDirectory* WithBusyWait(Attempt attempt) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kMsBusyWaitMs);
+  for (;;) {
+    MsSetLastError({});
+    std::unique_ptr<MsDirectory> dir;
+    const TAttempt outcome = attempt(dir);
+    if (outcome == TAttempt::Opened) return dir.release();
+    if (outcome == TAttempt::Failed || std::chrono::steady_clock::now() >= deadline) return nullptr;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kBusyPauseMs));
+  }
 }
 
 }  // namespace
@@ -211,37 +358,59 @@ void LastClose(MsDirectory& dir) {
 MsDirectory* MsOpenDirectory(const std::string& directory, int32_t version, const std::string& appName,
                              const std::string& userName) {
   MsSetLastError({});
-  for (const char* name : {kMsMasterName, kMsEmasterName}) {
-    if (!platform::FileExists(MsFindFile(directory, name))) {
-      MsSetLastError(std::string("no ") + name + " file in " + directory +
-                     (platform::DirectoryExists(directory) ? "" : " (no such directory)"));
-      return nullptr;
-    }
-  }
-  auto dir = std::make_unique<MsDirectory>();
-  dir->directory = directory;
-  dir->version = version;
-  CopyName(dir->appName, appName);
-  CopyName(dir->userName, userName);
-
-  bool opened = false;
-  if (!platform::FileExists(MsFindFile(directory, kMsUserFileName))) {
-    opened = FirstOpening(*dir);
-  } else {
+  if (!CheckFolder(directory)) return nullptr;
+  return WithBusyWait([&](std::unique_ptr<MsDirectory>& dir) {
+    dir = std::make_unique<MsDirectory>();
+    dir->directory = directory;
+    dir->version = version;
+    CopyName(dir->appName, appName);
+    CopyName(dir->userName, userName);
+    if (!platform::FileExists(MsFindFile(directory, kMsUserFileName))) return FirstOpening(*dir);
     switch (Joining(*dir)) {
-      case TJoin::Joined: opened = true; break;
-      case TJoin::Failed: opened = false; break;
-      case TJoin::Leftovers: opened = FirstOpening(*dir); break;
+      case TJoin::Joined: return TAttempt::Opened;
+      case TJoin::Busy: return TAttempt::Busy;
+      case TJoin::Leftovers: return FirstOpening(*dir);
+      case TJoin::Failed: break;
     }
-  }
-  if (!opened) return nullptr;
-  return dir.release();
+    return TAttempt::Failed;
+  });
 }
 
-void MsCloseDirectory(MsDirectory* dir) {
-  if (dir == nullptr) return;
+MsDirectory* MsOpenDirectoryToRead(const std::string& directory) {
+  MsSetLastError({});
+  if (!CheckFolder(directory)) return nullptr;
+  return WithBusyWait([&](std::unique_ptr<MsDirectory>& dir) {
+    dir = std::make_unique<MsDirectory>();
+    dir->directory = directory;
+    dir->readOnly = true;
+    // Open by other programs: the list they share is in ~MSFL.SEC.
+    TBytes security;
+    if (UserFileInUse(*dir) &&
+        ReadShared(MsFindFile(directory, kMsSecurityFileName), FileShare::ReadWrite, security) &&
+        MsSecurityFileLooksValid(security)) {
+      MsDecodeSecurityFile(*dir, security);
+      return TAttempt::Opened;
+    }
+    MsSetLastError({});
+    TBytes master, emaster, xmaster;
+    const MsMasterKind masterKind = MsMasterKind::Master, emasterKind = MsMasterKind::Emaster;
+    if (!ReadShared(MsFindFile(directory, kMsMasterName), FileShare::Read, master, &masterKind))
+      return Outcome(false);
+    if (HasEmaster(*dir) &&
+        !ReadShared(MsFindFile(directory, kMsEmasterName), FileShare::Read, emaster, &emasterKind))
+      return Outcome(false);
+    if (!ReadOptionalXmaster(*dir, xmaster)) return Outcome(false);
+    MsLoadFromMasters(*dir, master, emaster, xmaster);
+    return TAttempt::Opened;
+  });
+}
+
+int MsCloseDirectory(MsDirectory* dir) {
+  if (dir == nullptr) return 1;
+  MsSetLastError({});
   std::unique_ptr<MsDirectory> owned(dir);
   for (MsSecurity& s : dir->securities) s.dataFile.Close();
+  if (dir->readOnly) return 1;
   if (!OpenUserFileForClosing(*dir)) {
     // Without the user file this program cannot know whether it is the last
     // one; it leaves its registration (reused when it opens again) and only
@@ -250,7 +419,7 @@ void MsCloseDirectory(MsDirectory* dir) {
     MsReleaseOwnLocks(*dir);
     MsWriteLockFile(*dir);
     CloseAll(*dir);
-    return;
+    return 0;
   }
   MsReadUserFile(*dir);
   // Own locks are found by this program's user bit, so they are released
@@ -258,13 +427,16 @@ void MsCloseDirectory(MsDirectory* dir) {
   MsReadLockFile(*dir);
   MsReleaseOwnLocks(*dir);
   MsUnregisterUser(*dir);
-  if (dir->userCount == 0) {
-    LastClose(*dir);
-    return;
+  if (dir->userCount == 0) return LastClose(*dir) ? 1 : 0;
+  const bool locks = MsWriteLockFile(*dir) == 1;
+  const bool users = MsWriteUserFile(*dir) == 1;
+  if (!locks || !users) {
+    const platform::TSharedFile& failed = users ? dir->lockFile : dir->userFile;
+    MsSetLastError("cannot write " + MsFindFile(dir->directory, users ? kMsLockFileName : kMsUserFileName) + ": " +
+                   failed.ErrorText());
   }
-  MsWriteLockFile(*dir);
-  MsWriteUserFile(*dir);
   CloseAll(*dir);
+  return locks && users ? 1 : 0;
 }
 
 }  // namespace vz

@@ -9,6 +9,10 @@
 //   files, writes the working files and makes MASTER and EMASTER read-only;
 //   later openers join by reading the working files; the last closer writes
 //   the master files back from the list and deletes the working files.
+// - A directory with MASTER but no EMASTER opens all the same (several data
+//   services write such directories): the list comes from MASTER (and
+//   XMASTER) and no EMASTER is ever created in it, so programs that read
+//   MASTER alone go on reading it as before.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -45,19 +49,70 @@ struct MsDirectory {
   MsSlot slots[kMsSlotCount];
   int32_t securityCount = 0;  // always securities.size()
   std::vector<MsSecurity> securities;
+
+  // Opened by MsOpenDirectoryToRead: nothing in the directory is created,
+  // changed or deleted, and no lock bytes are set around reads.
+  bool readOnly = false;
+  // Master records the list leaves out because they cannot be taken (a
+  // garbled record, a count beyond the file, a second record for a data file
+  // already listed), each described as far as it can be named: "ABC (F12):
+  // garbled MASTER record", "3 records MASTER counts but does not hold".
+  std::vector<std::string> skippedRecords;
+  // Why the last MsReadBars of this directory returned -1 ("" otherwise).
+  std::string readFailure;
+};
+
+// Why MsOpenDirectory or MsOpenDirectoryToRead returned none.
+enum class MsOpenError {
+  None,
+  NotAFolder,    // the path names no folder
+  NoMaster,      // the folder holds no MASTER file
+  Busy,          // another program kept opening or closing it past the wait
+  AccessDenied,  // the system refused a file (permissions, read-only disk)
+  CannotRead,    // a master or working file could not be read
+  CannotWrite,   // a working or master file could not be written (full disk)
+  Damaged,       // working files unreadable while other programs are registered
+};
+
+struct MsOpenFailure {
+  MsOpenError code = MsOpenError::None;
+  std::string path;    // the folder or file concerned
+  std::string reason;  // the system's reason or what is wrong, for people
 };
 
 // Opens the directory as a registered program. Returns none (nullptr) when it
-// cannot be opened; MsLastError() then says why.
+// cannot be opened; MsLastOpenFailure() and MsLastError() then say why. An
+// opening that meets another program opening or closing the directory (its
+// files held) tries again for up to kMsBusyWaitMs before giving up as Busy.
 MsDirectory* MsOpenDirectory(const std::string& directory, int32_t version, const std::string& appName,
                              const std::string& userName);
+// Opens the directory only to look at it: the list is read from the working
+// files when other programs have the directory open, else from the master
+// files, each opened for reading under the sharing rules (a writer holding
+// one is waited for as above). Nothing in the directory is created, changed
+// or deleted, now or by MsReadBars or MsCloseDirectory.
+MsDirectory* MsOpenDirectoryToRead(const std::string& directory);
 // Unregisters, writes the master files back when this was the last program,
-// and releases the object. Accepts nullptr.
-void MsCloseDirectory(MsDirectory* dir);
+// and releases the object. Accepts nullptr. Returns 1 when the closing
+// finished, 0 when it could not (a full disk, a file the system refused):
+// MsLastError() then says why, and the directory is left as the next
+// opener repairs it (still marked open, the list in the working files).
+int MsCloseDirectory(MsDirectory* dir);
 
-// Why the last MsOpenDirectory of this thread failed ("" after a success).
+constexpr int kMsBusyWaitMs = 3000;
+
+// Why the last MsOpenDirectory / MsOpenDirectoryToRead of this thread
+// failed, as a code, the path concerned and the reason (code None after a
+// success). For messages such as "Invalid MetaStock directory." followed by
+// the reason and the path.
+const MsOpenFailure& MsLastOpenFailure();
+// The same as one text ("" after a success); also set by a failed close.
 std::string MsLastError();
 void MsSetLastError(const std::string& text);
+// Records an opening failure (code, path, reason); MsLastError() becomes
+// "reason: path" unless `text` gives a fuller one.
+void MsSetOpenFailure(MsOpenError code, const std::string& path, const std::string& reason,
+                      const std::string& text = {});
 
 // Directory text, a separator unless it already ends with one, the name.
 std::string MsJoinPath(const std::string& directory, const std::string& name);

@@ -9,10 +9,19 @@ namespace vz {
 
 namespace {
 thread_local std::string lastError;
+thread_local MsOpenFailure lastOpenFailure;
 }  // namespace
 
 std::string MsLastError() { return lastError; }
-void MsSetLastError(const std::string& text) { lastError = text; }
+void MsSetLastError(const std::string& text) {
+  lastError = text;
+  if (text.empty()) lastOpenFailure = MsOpenFailure{};
+}
+const MsOpenFailure& MsLastOpenFailure() { return lastOpenFailure; }
+void MsSetOpenFailure(MsOpenError code, const std::string& path, const std::string& reason, const std::string& text) {
+  lastOpenFailure = MsOpenFailure{code, path, reason};
+  lastError = text.empty() ? reason + ": " + path : text;
+}
 
 std::string MsJoinPath(const std::string& directory, const std::string& name) {
   if (directory.empty() || platform::EndsWithSeparator(directory)) return directory + name;

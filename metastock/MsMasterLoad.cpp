@@ -17,6 +17,8 @@
 // MASTER lists.
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <string>
 
 #include "metastock/MsMasters.h"
 #include "metastock/MsNumbers.h"
@@ -112,9 +114,60 @@ bool MsDecodeXmasterRecord(TByteView r, MsSecurity& out) {
          IsFieldCount(out.fieldCount) && IsPeriodLetter(out.period);
 }
 
+bool MsReadMasterFile(const platform::TSharedFile& file, MsMasterKind kind, TBytes& out) {
+  out.clear();
+  const size_t recordSize = kind == MsMasterKind::Master    ? kMsMasterRecordSize
+                            : kind == MsMasterKind::Emaster ? kMsEmasterRecordSize
+                                                            : kMsXmasterRecordSize;
+  const int64_t size = file.Size();
+  if (size < 0) return false;
+  // The header is one record; the count is a uint16 at 0 (MASTER, EMASTER)
+  // or at 10 (XMASTER), read from the header itself.
+  out.resize(static_cast<size_t>(std::min<int64_t>(size, static_cast<int64_t>(recordSize))));
+  size_t got = 0;
+  if (!file.ReadAt(0, out.data(), out.size(), got)) return false;
+  out.resize(got);
+  const TByteView header(out);
+  const size_t claimed = kind == MsMasterKind::Xmaster ? header.U16(10) : header.U16(0);
+  const uint64_t wanted =
+      std::min<uint64_t>(static_cast<uint64_t>(size), recordSize * (claimed + 1) + kMsMasterTailBytes);
+  if (got < recordSize || wanted <= got) return true;
+  const size_t start = out.size();
+  out.resize(static_cast<size_t>(wanted));
+  if (!file.ReadAt(start, out.data() + start, out.size() - start, got)) return false;
+  out.resize(start + got);
+  return true;
+}
+
+namespace {
+
+std::string Trimmed(std::string text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// "ABC (F12)", "ABC", "F12" or "" for a master record that cannot be listed.
+std::string RecordLabel(const std::string& symbol, const std::string& name, int32_t fileNumber) {
+  std::string label = symbol.empty() ? name : symbol;
+  if (fileNumber > 0) label += (label.empty() ? "F" : " (F") + std::to_string(fileNumber) + (label.empty() ? "" : ")");
+  return label;
+}
+
+}  // namespace
+
 int MsLoadFromMasters(MsDirectory& dir, TByteSpan masterBytes, TByteSpan emasterBytes, TByteSpan xmasterBytes) {
   const TByteView master(masterBytes), emaster(emasterBytes), xmaster(xmasterBytes);
+  const size_t masterClaimed = master.Size() >= kMsMasterRecordSize ? master.U16(0) : 0;
   const size_t masterCount = RecordsPresent(master, kMsMasterRecordSize, kMsMasterRecordSize, master.U16(0));
+  dir.skippedRecords.clear();
+  size_t unnamed = 0;
+  auto skip = [&](const std::string& label, const char* why) {
+    if (label.empty())
+      ++unnamed;
+    else
+      dir.skippedRecords.push_back(label + ": " + why);
+  };
   const size_t emasterCount = RecordsPresent(emaster, kMsEmasterRecordSize, kMsEmasterRecordSize, emaster.U16(0));
 
   // The valid EMASTER record of each file number (the first one).
@@ -132,8 +185,17 @@ int MsLoadFromMasters(MsDirectory& dir, TByteSpan masterBytes, TByteSpan emaster
   list.reserve(masterCount);
   for (size_t i = 0; i < masterCount; ++i) {
     MsSecurity fromMaster;
-    if (!MsDecodeMasterRecord(master.Record(kMsMasterRecordSize * (i + 1), kMsMasterRecordSize), fromMaster)) continue;
-    if (listed[fromMaster.fileNumber]) continue;  // one security per data file
+    const TByteView record = master.Record(kMsMasterRecordSize * (i + 1), kMsMasterRecordSize);
+    if (!MsDecodeMasterRecord(record, fromMaster)) {
+      skip(RecordLabel(Trimmed(record.Text(36, 14)), Trimmed(record.Text(7, 16)), record.U8(0)),
+           "garbled MASTER record");
+      continue;
+    }
+    if (listed[fromMaster.fileNumber]) {  // one security per data file
+      skip(RecordLabel(fromMaster.symbol, fromMaster.name, fromMaster.fileNumber),
+           "a second MASTER record for a data file already listed");
+      continue;
+    }
     listed[fromMaster.fileNumber] = true;
     const int e = emasterByNumber[fromMaster.fileNumber];
     // EMASTER's record is trusted only when it describes the same security.
@@ -148,6 +210,21 @@ int MsLoadFromMasters(MsDirectory& dir, TByteSpan masterBytes, TByteSpan emaster
     }
     list.push_back(std::move(sameSecurity ? emasterRecords[e] : fromMaster));
   }
+
+  if (masterClaimed > masterCount)
+    dir.skippedRecords.push_back(std::to_string(masterClaimed - masterCount) +
+                                 " records that MASTER's header counts but the file does not hold");
+  // A MASTER that lists nothing while EMASTER describes securities: those
+  // are not converted (EMASTER alone is not trusted), but they are named.
+  if (list.empty()) {
+    for (size_t i = 0; i < emasterCount; ++i) {
+      const MsSecurity& e = emasterRecords[i];
+      if (e.fileNumber != 0 && emasterByNumber[e.fileNumber] == static_cast<int>(i))
+        skip(RecordLabel(e.symbol, e.name, e.fileNumber), "in EMASTER only, MASTER lists nothing");
+    }
+  }
+  if (unnamed > 0)
+    dir.skippedRecords.push_back(std::to_string(unnamed) + " MASTER records without a readable symbol or name");
 
   if (xmaster.Size() >= kMsXmasterRecordSize && xmaster.U32(0) == kMsXmasterMagic) {
     const size_t xmasterCount = RecordsPresent(xmaster, kMsXmasterRecordSize, kMsXmasterRecordSize, xmaster.U16(10));

@@ -205,10 +205,6 @@ uint16_t LastFileNumberField(const TBuilt& built, const MsDirectory& dir, size_t
   return static_cast<uint16_t>(std::max<int32_t>(built.old.U16(offset), built.highestWritten));
 }
 
-bool AllZero(const uint8_t* p, size_t n) {
-  return std::all_of(p, p + n, [](uint8_t b) { return b == 0; });
-}
-
 }  // namespace
 
 TBytes MsBuildMaster(const MsDirectory& dir, TByteSpan previous) {
@@ -226,7 +222,7 @@ TBytes MsBuildEmaster(const MsDirectory& dir, TByteSpan previous) {
   header.U16(0, static_cast<uint16_t>(built.count));
   header.U16(2, LastFileNumberField(built, dir, 2));
   header.U32(49, dir.stamp);
-  if (AllZero(built.bytes.data() + 53, 42)) std::memcpy(built.bytes.data() + 53, kMsNoticeText, sizeof kMsNoticeText);
+  if (!built.oldHeader) std::memcpy(built.bytes.data() + 53, kMsNoticeText, sizeof kMsNoticeText);
   return std::move(built.bytes);
 }
 
@@ -238,7 +234,7 @@ TBytes MsBuildXmaster(const MsDirectory& dir, TByteSpan previous) {
   header.U16(14, static_cast<uint16_t>(built.count));
   const int32_t next = built.highestWritten + 1;
   header.U16(18, static_cast<uint16_t>(built.oldHeader ? std::max<int32_t>(built.old.U16(18), next) : next));
-  if (AllZero(built.bytes.data() + 22, 42)) std::memcpy(built.bytes.data() + 22, kMsNoticeText, sizeof kMsNoticeText);
+  if (!built.oldHeader) std::memcpy(built.bytes.data() + 22, kMsNoticeText, sizeof kMsNoticeText);
   return std::move(built.bytes);
 }
 
@@ -263,14 +259,21 @@ int ReplaceHeldFile(MsDirectory& dir, platform::TSharedFile& held, const std::st
   mode.disposition = platform::FileDisposition::CreateAlways;
   mode.archive = true;
   mode.allowRename = true;
-  if (!temp.Open(tempPath, mode)) return 0;
+  if (!temp.Open(tempPath, mode)) {
+    MsSetLastError("cannot create " + tempPath + ": " + temp.ErrorText());
+    return 0;
+  }
   if (!temp.WriteAt(0, bytes.data(), bytes.size()) || !temp.Sync()) {
+    MsSetLastError("cannot write " + tempPath + ": " + temp.ErrorText());
     temp.Close();
     platform::RemoveFile(tempPath);
     return 0;
   }
+  // The replacement keeps who may read and write the file.
+  if (platform::FileExists(path)) temp.TakeAccessOf(path);
   held.Close();
   if (!platform::MoveFileOver(tempPath, path)) {
+    MsSetLastError("cannot put " + tempPath + " in place of " + path);
     temp.Close();
     platform::RemoveFile(tempPath);
     return 0;
@@ -279,24 +282,36 @@ int ReplaceHeldFile(MsDirectory& dir, platform::TSharedFile& held, const std::st
   return 1;
 }
 
+// The previous contents, bounded (see MsReadMasterFile); whether the file
+// holds more than was read.
+bool ReadPrevious(const platform::TSharedFile& held, MsMasterKind kind, TBytes& previous, bool& longer) {
+  if (!MsReadMasterFile(held, kind, previous)) {
+    MsSetLastError("cannot read the master file again");
+    return false;
+  }
+  longer = held.Size() > static_cast<int64_t>(previous.size());
+  return true;
+}
+
 int RewriteMaster(MsDirectory& dir, platform::TSharedFile& held, const char* name, const char* tempName,
-                  TBytes (*build)(const MsDirectory&, TByteSpan)) {
+                  MsMasterKind kind, TBytes (*build)(const MsDirectory&, TByteSpan)) {
   if (!held.IsOpen()) return 0;
   TBytes previous;
-  if (!held.ReadAll(previous)) return 0;  // never rebuild from a failed read
+  bool longer = false;
+  if (!ReadPrevious(held, kind, previous, longer)) return 0;  // never rebuild from a failed read
   const TBytes bytes = build(dir, previous);
-  if (bytes == previous) return 1;
+  if (bytes == previous && !longer) return 1;
   return ReplaceHeldFile(dir, held, MsFindFile(dir.directory, name), tempName, bytes);
 }
 
 }  // namespace
 
 int MsWriteMaster(MsDirectory& dir) {
-  return RewriteMaster(dir, dir.masterFile, kMsMasterName, "MSMAST.TMP", MsBuildMaster);
+  return RewriteMaster(dir, dir.masterFile, kMsMasterName, "MSMAST.TMP", MsMasterKind::Master, MsBuildMaster);
 }
 
 int MsWriteEmaster(MsDirectory& dir) {
-  return RewriteMaster(dir, dir.emasterFile, kMsEmasterName, "MSEMST.TMP", MsBuildEmaster);
+  return RewriteMaster(dir, dir.emasterFile, kMsEmasterName, "MSEMST.TMP", MsMasterKind::Emaster, MsBuildEmaster);
 }
 
 int MsWriteXmaster(MsDirectory& dir) {
@@ -309,13 +324,18 @@ int MsWriteXmaster(MsDirectory& dir) {
   mode.share = platform::FileShare::None;
   mode.disposition = exists ? platform::FileDisposition::OpenExisting : platform::FileDisposition::CreateAlways;
   mode.archive = true;
-  if (!held.Open(path, mode)) return 0;
+  mode.createLike = MsFindFile(dir.directory, kMsMasterName);
+  if (!held.Open(path, mode)) {
+    MsSetLastError("cannot open " + path + ": " + held.ErrorText());
+    return 0;
+  }
   TBytes previous;
-  if (!held.ReadAll(previous)) return 0;
+  bool longer = false;
+  if (!ReadPrevious(held, MsMasterKind::Xmaster, previous, longer)) return 0;
   // A file that is not an XMASTER is left alone unless the list needs one.
   if (!XmasterHeaderValid(TByteView(previous)) && !MsNeedsXmaster(dir)) return 1;
   const TBytes bytes = MsBuildXmaster(dir, previous);
-  if (bytes == previous) return 1;
+  if (bytes == previous && !longer) return 1;
   return ReplaceHeldFile(dir, held, path, "MSXMST.TMP", bytes);
 }
 

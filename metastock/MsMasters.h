@@ -31,6 +31,17 @@ static_assert(sizeof kMsNoticeText == 42);
 
 using TByteSpan = std::span<const uint8_t>;
 
+enum class MsMasterKind { Master, Emaster, Xmaster };
+// Bytes after a master file's counted records that are read and kept when
+// the file is rewritten; anything beyond is neither read nor kept.
+constexpr size_t kMsMasterTailBytes = 64 * 1024;
+// Reads a master file from its start: the header, the records its header
+// counts (a 16-bit count, so at most 65,535 records of the kind's size) and
+// at most kMsMasterTailBytes after them, never more than the file holds. A
+// huge or sparse file costs no more than its counted records. False when
+// reading fails (`out` then holds what was read).
+bool MsReadMasterFile(const platform::TSharedFile& file, MsMasterKind kind, TBytes& out);
+
 // Field mask for a MASTER field count (5..8) and period; 0 when no layout
 // has that many fields.
 int32_t MsMaskForFieldCount(int32_t fieldCount, int32_t period);
@@ -43,9 +54,10 @@ bool MsDecodeMasterRecord(TByteView record, MsSecurity& out);
 bool MsDecodeEmasterRecord(TByteView record, MsSecurity& out);
 bool MsDecodeXmasterRecord(TByteView record, MsSecurity& out);
 
-// Builds the list at the first opening from whole MASTER, EMASTER and
-// (optional, may be empty) XMASTER contents; draws a new stamp. Every count
-// is bounded by the bytes present. Returns 1.
+// Builds the list at the first opening from MASTER, EMASTER and XMASTER
+// contents (EMASTER and XMASTER may be empty: not in the directory); draws
+// a new stamp. Every count is bounded by the bytes present. MASTER records
+// that cannot be listed are described in dir.skippedRecords. Returns 1.
 int MsLoadFromMasters(MsDirectory& dir, TByteSpan master, TByteSpan emaster, TByteSpan xmaster = {});
 
 // Later openers: the list from ~MSFL.SEC (dir.securityFile). Returns 1.
@@ -61,8 +73,10 @@ int MsWriteSecurityFile(MsDirectory& dir);
 int MsWriteIndexFile(MsDirectory& dir);
 
 // Master files rebuilt from the list over their previous contents (which
-// may be empty). MASTER and EMASTER take the in-use securities with file
-// numbers up to 255, XMASTER those above.
+// may be empty: a new file). MASTER and EMASTER take the in-use securities
+// with file numbers up to 255, XMASTER those above. Of a header only the
+// counts, the last file number and the stamp change; the program's notice
+// text goes only into a file it creates.
 TBytes MsBuildMaster(const MsDirectory& dir, TByteSpan previous);
 TBytes MsBuildEmaster(const MsDirectory& dir, TByteSpan previous);
 TBytes MsBuildXmaster(const MsDirectory& dir, TByteSpan previous);
@@ -71,8 +85,10 @@ bool MsNeedsXmaster(const MsDirectory& dir);
 
 // Rewrite the master file held open in dir.masterFile / dir.emasterFile:
 // the current contents are read again, the new file is written completely
-// under a temporary name and then put in place, so a crash leaves either the
-// old or the new file. The handle then refers to the new file. 1 / 0.
+// under a temporary name, given the old file's owner, group and permissions
+// (as far as the system allows) and then put in place, so a crash leaves
+// either the old or the new file. The handle then refers to the new file.
+// 1 / 0 (MsLastError() then says why).
 int MsWriteMaster(MsDirectory& dir);
 int MsWriteEmaster(MsDirectory& dir);
 // Opens XMASTER exclusively and rewrites it the same way when the list

@@ -289,12 +289,12 @@ std::string MsDataFileName(const MsDirectory& dir, int32_t fileNumber) {
 
 namespace {
 
-bool OpenExistingDataFile(MsSecurity& security, const std::string& path) {
+bool OpenExistingDataFile(const MsDirectory& dir, MsSecurity& security, const std::string& path) {
   platform::FileOpenMode mode;
   mode.access = platform::FileAccess::ReadWrite;
   mode.share = platform::FileShare::ReadWrite;
-  if (security.dataFile.Open(path, mode)) return true;
-  // A data file without write permission can still be read.
+  if (!dir.readOnly && security.dataFile.Open(path, mode)) return true;
+  // Looking only, or a data file without write permission: read access.
   mode.access = platform::FileAccess::Read;
   return security.dataFile.Open(path, mode);
 }
@@ -305,9 +305,11 @@ int MsCreateDataFile(MsDirectory& dir, MsSecurity& security) {
   if (!security.inUse) return 0;
   security.dataFile.Close();
   if (security.fieldCount <= 0 || security.fieldCount > kMaxFieldCount) return 0;
+  if (dir.readOnly) return 0;
   const std::string path = MsDataFileName(dir, security.fileNumber);
-  // Never replace an existing file: its prices would be lost.
-  if (platform::FileExists(path)) return 0;
+  // Never replace an existing entry: a file's prices would be lost, and a
+  // pipe, folder or link is not ours to replace.
+  if (platform::EntryExists(path)) return 0;
   platform::TSharedFile file;
   platform::FileOpenMode mode;
   mode.access = platform::FileAccess::Write;
@@ -322,12 +324,24 @@ int MsCreateDataFile(MsDirectory& dir, MsSecurity& security) {
 }
 
 int MsOpenDataFile(MsDirectory& dir, MsSecurity& security) {
-  if (!security.inUse) return 0;
+  if (!security.inUse) {
+    dir.readFailure = "not in use";
+    return 0;
+  }
   security.dataFile.Close();
   const std::string path = MsDataFileName(dir, security.fileNumber);
-  if (!OpenExistingDataFile(security, path)) {
-    if (platform::FileExists(path)) return 0;  // exists but cannot be opened: leave it alone
-    if (!MsCreateDataFile(dir, security) || !OpenExistingDataFile(security, path)) return 0;
+  if (!OpenExistingDataFile(dir, security, path)) {
+    // An entry that exists but cannot be opened (no access, not a regular
+    // file: a folder, a pipe, a device, a link loop) is refused at once and
+    // left alone; a missing one is created empty unless only looking.
+    if (platform::EntryExists(path) || dir.readOnly) {
+      dir.readFailure = path + ": " + security.dataFile.ErrorText();
+      return 0;
+    }
+    if (!MsCreateDataFile(dir, security) || !OpenExistingDataFile(dir, security, path)) {
+      dir.readFailure = path + ": cannot create an empty data file";
+      return 0;
+    }
   }
   uint8_t header[4] = {};
   size_t got = 0;
@@ -398,7 +412,8 @@ int32_t ReadBarsInPieces(const platform::TSharedFile& file, int32_t fieldCount, 
 }  // namespace
 
 int32_t MsReadBars(MsDirectory& dir, MsSecurity& security, std::vector<MsBar>& bars) {
-  MsSetLock(dir, security, kMsLockReading, true);
+  dir.readFailure.clear();
+  if (!dir.readOnly) MsSetLock(dir, security, kMsLockReading, true);
   int32_t result = -1;
   // The name as written is what MsDataFileName finds whenever such a file
   // exists, so it is opened straight away, without the look-up; any other
@@ -409,14 +424,19 @@ int32_t MsReadBars(MsDirectory& dir, MsSecurity& security, std::vector<MsBar>& b
     security.dataFile.Close();
     char name[32];
     DataFileBaseName(security.fileNumber, name);
-    opened = OpenExistingDataFile(security, MsJoinPath(dir.directory, name));
+    opened = OpenExistingDataFile(dir, security, MsJoinPath(dir.directory, name));
     if (!opened) opened = headerRead = MsOpenDataFile(dir, security) != 0;
+  } else {
+    dir.readFailure = "not in use";
   }
   if (opened) {
     result = ReadBarsInPieces(security.dataFile, security.fieldCount, security.fieldMask, bars);
     if (result >= 0) {
       security.recordCount = result;
-    } else if (!headerRead) {
+    } else {
+      dir.readFailure = MsDataFileName(dir, security.fileNumber) + ": read failed";
+    }
+    if (result < 0 && !headerRead) {
       // The count from the header, as opening through MsOpenDataFile sets it.
       uint8_t header[4] = {};
       size_t got = 0;
@@ -425,7 +445,7 @@ int32_t MsReadBars(MsDirectory& dir, MsSecurity& security, std::vector<MsBar>& b
     }
     security.dataFile.Close();
   }
-  MsSetLock(dir, security, kMsLockReading, false);
+  if (!dir.readOnly) MsSetLock(dir, security, kMsLockReading, false);
   return result;
 }
 

@@ -33,7 +33,11 @@ std::string MsDataFileName(const MsDirectory& dir, int32_t fileNumber);
 // vector is resized to exactly the count returned); -1 when the security is
 // not in use or its data file can be neither opened nor created (bars then
 // stay as they were), and when reading fails (bars emptied if the failure
-// comes after the first 256 KiB). Sets the read lock bit around the read.
+// comes after the first 256 KiB); dir.readFailure then says why. A data
+// file that is not a regular file (a folder, a pipe, a device, a link loop)
+// is refused at once. Sets the read lock bit around the read, except in a
+// directory opened only to look (MsOpenDirectoryToRead), where nothing is
+// written and a missing data file is not created.
 int32_t MsReadBars(MsDirectory& dir, MsSecurity& security, std::vector<MsBar>& bars);
 // Opens the data file (creating an empty one only when none exists) and
 // sets recordCount; 1 / 0.

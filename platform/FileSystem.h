@@ -13,6 +13,9 @@ char PathSeparator();
 bool EndsWithSeparator(const std::string& path);
 
 bool FileExists(const std::string& path);
+// True when the path names any entry at all: a file, a folder, a pipe, a
+// device, or a link (even one that leads nowhere).
+bool EntryExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 // Deletes a file; false when it does not exist or cannot be deleted.
 bool RemoveFile(const std::string& path);
@@ -22,6 +25,11 @@ bool RemoveFile(const std::string& path);
 // writable gives the owner write permission back.
 bool SetReadOnly(const std::string& path, bool readOnly);
 bool IsReadOnly(const std::string& path);
+// Clears the read-only attribute. On Linux write permission goes back to
+// each class (owner, group, others) that `like` grants it, and to the owner
+// in any case; `like` is a file that kept the sharing the read-only file had
+// before (on Windows the same as SetReadOnly(path, false)).
+bool RestoreWritable(const std::string& path, const std::string& like);
 // Sets the attributes to "archive" only (clearing read-only, hidden, system);
 // false when the file does not exist.
 bool SetArchiveOnly(const std::string& path);

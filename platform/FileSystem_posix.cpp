@@ -21,6 +21,20 @@ bool SetReadOnly(const std::string& path, bool readOnly) {
   return true;
 }
 
+bool RestoreWritable(const std::string& path, const std::string& like) {
+  struct stat st {}, model {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  mode_t mode = (st.st_mode & 07777) | S_IWUSR;
+  if (::stat(like.c_str(), &model) == 0) mode |= model.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH);
+  if (mode != (st.st_mode & 07777)) ::chmod(path.c_str(), mode);
+  return true;
+}
+
+bool EntryExists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
 bool IsReadOnly(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return false;

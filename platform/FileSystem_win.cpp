@@ -23,6 +23,12 @@ bool SetReadOnly(const std::string& path, bool readOnly) {
   return true;
 }
 
+bool RestoreWritable(const std::string& path, const std::string&) { return SetReadOnly(path, false); }
+
+bool EntryExists(const std::string& path) {
+  return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool IsReadOnly(const std::string& path) {
   const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;

@@ -1,6 +1,15 @@
 #include "platform/SharedFile.h"
 
+#include <atomic>
+
 namespace vz::platform {
+
+namespace {
+std::atomic<bool> diskFull{false};
+}  // namespace
+
+void SimulateDiskFullForTesting(bool on) { diskFull = on; }
+bool DiskFullSimulated() { return diskFull; }
 
 bool TSharedFile::ReadAll(std::vector<uint8_t>& out) const {
   // Resized, not cleared first: a reused buffer is not zero-filled again.

@@ -21,6 +21,8 @@ namespace vz::platform {
 enum class FileAccess { Read, Write, ReadWrite };
 enum class FileShare { None, Read, ReadWrite };
 enum class FileDisposition { OpenExisting, CreateAlways };
+// What kind of failure the last Open or write met.
+enum class FileError { None, NotFound, SharingViolation, AccessDenied, NotRegular, NoSpace, Other };
 
 struct FileOpenMode {
   FileAccess access = FileAccess::ReadWrite;
@@ -28,6 +30,11 @@ struct FileOpenMode {
   FileDisposition disposition = FileDisposition::OpenExisting;
   bool archive = false;      // Windows: create with the archive attribute
   bool allowRename = false;  // others (and we) may rename or delete it while open
+  // POSIX: a file this open creates or truncates takes the read and write
+  // permission bits of this file and the group of the folder it is in, so
+  // that the people who share the folder can share the new file too
+  // (ignored when empty, when the file is not ours to change, on Windows).
+  std::string createLike;
 };
 
 class TSharedFile {
@@ -60,13 +67,29 @@ public:
   bool Flush();
   bool Sync();
 
-  // Text of the last failure of Open, for messages.
+  // Gives the open file the owner, group and permissions (POSIX) or the
+  // access control list and attributes other than read-only (Windows) of
+  // the file at `path`, as a replacement for it should have; what the
+  // system does not allow (another owner without privilege) is left as it
+  // is. False when the file at `path` cannot be examined.
+  bool TakeAccessOf(const std::string& path);
+
+  // Text and kind of the last failure of Open or of a write, for messages
+  // (the system's reason: "Permission denied", "No space left on device").
   const std::string& ErrorText() const { return error_; }
+  FileError ErrorKind() const { return errorKind_; }
 
 private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
   std::string error_;
+  FileError errorKind_ = FileError::None;
 };
+
+// Test seam: while on, every write or truncation that would make a file
+// longer fails as on a full disk (overwriting bytes already there still
+// works, as it does on a real full disk). Process-wide; off by default.
+void SimulateDiskFullForTesting(bool on);
+bool DiskFullSimulated();
 
 }  // namespace vz::platform

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
+#include <string>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -52,6 +53,47 @@ bool TakeGate(int fd) {
   return false;
 }
 
+FileError KindOf(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR: return FileError::NotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS: return FileError::AccessDenied;
+    case EISDIR:
+    case ELOOP:
+    case ENXIO:
+    case ENODEV: return FileError::NotRegular;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return FileError::NoSpace;
+    default: return FileError::Other;
+  }
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The permission bits of `like` (read and write only) and the group of the
+// folder: the folder's sharing, for a file just created in it.
+void ShareLike(int fd, const std::string& path, const std::string& like) {
+  struct stat model {}, folder {}, own {};
+  if (fstat(fd, &own) != 0) return;
+  if (::stat(like.c_str(), &model) == 0) {
+    const mode_t wanted = model.st_mode & 0666;
+    if ((own.st_mode & 07777) != wanted && fchmod(fd, wanted) != 0) {
+      // not ours to change: it keeps what the system gave it
+    }
+  }
+  if (::stat(FolderOf(path).c_str(), &folder) == 0 && folder.st_gid != own.st_gid &&
+      fchown(fd, static_cast<uid_t>(-1), folder.st_gid) != 0) {
+    // not a member of the folder's group: the file keeps ours
+  }
+}
+
 }  // namespace
 
 struct TSharedFile::Impl {
@@ -63,12 +105,14 @@ TSharedFile::~TSharedFile() { Close(); }
 TSharedFile::TSharedFile(TSharedFile&& other) noexcept : impl_(std::make_unique<Impl>()) {
   std::swap(impl_, other.impl_);
   std::swap(error_, other.error_);
+  std::swap(errorKind_, other.errorKind_);
 }
 TSharedFile& TSharedFile::operator=(TSharedFile&& other) noexcept {
   if (this != &other) {
     Close();
     std::swap(impl_, other.impl_);
     std::swap(error_, other.error_);
+    std::swap(errorKind_, other.errorKind_);
   }
   return *this;
 }
@@ -76,22 +120,28 @@ TSharedFile& TSharedFile::operator=(TSharedFile&& other) noexcept {
 bool TSharedFile::Open(const std::string& path, const FileOpenMode& mode) {
   Close();
   error_.clear();
+  errorKind_ = FileError::None;
+  auto fail = [&](int error) {
+    error_ = std::strerror(error);
+    errorKind_ = KindOf(error);
+    return false;
+  };
   const bool wantRead = mode.access != FileAccess::Write;
   const bool wantWrite = mode.access != FileAccess::Read;
   // Writers open read-write as well so that they can take read locks.
-  int flags = (wantWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC;
+  // Without O_NONBLOCK, opening a pipe would wait for its other end.
+  int flags = (wantWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK;
   if (mode.disposition == FileDisposition::CreateAlways) flags |= O_CREAT;
   const int fd = ::open(path.c_str(), flags, 0666);
-  if (fd < 0) {
-    error_ = std::strerror(errno);
-    return false;
-  }
+  if (fd < 0) return fail(errno);
   struct stat st {};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    error_ = "not a regular file";
+    error_ = "not a regular file (a folder, pipe or device)";
+    errorKind_ = FileError::NotRegular;
     ::close(fd);
     return false;
   }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   const bool denyRead = mode.share == FileShare::None;
   const bool denyWrite = mode.share != FileShare::ReadWrite;
   const bool gated = wantWrite && TakeGate(fd);
@@ -105,13 +155,17 @@ bool TSharedFile::Open(const std::string& path, const FileOpenMode& mode) {
   if (gated) SetLock(fd, F_UNLCK, kGate);
   if (!locked) {
     error_ = "in use by another program (sharing violation)";
+    errorKind_ = FileError::SharingViolation;
     ::close(fd);  // closing the description drops every lock it took
     return false;
   }
-  if (mode.disposition == FileDisposition::CreateAlways && ftruncate(fd, 0) != 0) {
-    error_ = std::strerror(errno);
-    ::close(fd);
-    return false;
+  if (mode.disposition == FileDisposition::CreateAlways) {
+    if (ftruncate(fd, 0) != 0) {
+      const int error = errno;
+      ::close(fd);
+      return fail(error);
+    }
+    if (!mode.createLike.empty()) ShareLike(fd, path, mode.createLike);
   }
   impl_->fd = fd;
   return true;
@@ -148,18 +202,48 @@ bool TSharedFile::ReadAt(uint64_t offset, void* buffer, size_t size, size_t& got
 
 bool TSharedFile::WriteAt(uint64_t offset, const void* data, size_t size) {
   if (!IsOpen()) return false;
+  if (DiskFullSimulated() && static_cast<int64_t>(offset + size) > Size()) {
+    error_ = std::strerror(ENOSPC);
+    errorKind_ = FileError::NoSpace;
+    return false;
+  }
   const auto* in = static_cast<const char*>(data);
   size_t done = 0;
   while (done < size) {
     const ssize_t n = ::pwrite(impl_->fd, in + done, size - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) {
+      const int error = n < 0 ? errno : ENOSPC;
+      error_ = std::strerror(error);
+      errorKind_ = KindOf(error);
+      return false;
+    }
     done += static_cast<size_t>(n);
   }
   return true;
 }
 
-bool TSharedFile::Truncate(uint64_t size) { return IsOpen() && ftruncate(impl_->fd, static_cast<off_t>(size)) == 0; }
+bool TSharedFile::Truncate(uint64_t size) {
+  if (!IsOpen()) return false;
+  if (DiskFullSimulated() && static_cast<int64_t>(size) > Size()) {
+    error_ = std::strerror(ENOSPC);
+    errorKind_ = FileError::NoSpace;
+    return false;
+  }
+  return ftruncate(impl_->fd, static_cast<off_t>(size)) == 0;
+}
+
+bool TSharedFile::TakeAccessOf(const std::string& path) {
+  struct stat model {};
+  if (!IsOpen() || ::stat(path.c_str(), &model) != 0) return false;
+  // Owner and group when allowed (as root, or the group alone when we are
+  // a member of it); the permissions always, the file being ours.
+  if (fchown(impl_->fd, model.st_uid, model.st_gid) != 0 &&
+      fchown(impl_->fd, static_cast<uid_t>(-1), model.st_gid) != 0) {
+    // keeps our own group
+  }
+  return fchmod(impl_->fd, model.st_mode & 07777) == 0;
+}
 
 bool TSharedFile::Flush() { return IsOpen(); }
 

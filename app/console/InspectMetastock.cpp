@@ -7,19 +7,32 @@
 #include "metastock/MsDirectory.h"
 #include "metastock/MsNumbers.h"
 #include "metastock/MsPriceData.h"
-#include "platform/UserName.h"
+#include "platform/FileSystem.h"
 
 namespace vz {
 
 namespace {
 
-constexpr int32_t kInspectVersion = 100;
-constexpr const char* kInspectAppName = "Vuzuz archive creator";
-
+// Opened only to look: nothing in the directory is created or changed.
 MsDirectory* OpenForInspection(const std::string& dir, std::ostream& err) {
-  MsDirectory* opened = MsOpenDirectory(dir, kInspectVersion, kInspectAppName, platform::RegisteredOwner());
+  MsDirectory* opened = MsOpenDirectoryToRead(dir);
   if (opened == nullptr) err << "Can't open the MetaStock directory " << dir << ": " << MsLastError() << "\n";
   return opened;
+}
+
+// "F12.DAT" or "F300.MWD" (any letter case): the file number it names, or
+// 0 when the text is not a data file name.
+int32_t DataFileNumber(const std::string& text) {
+  if (text.size() < 6 || (text[0] != 'F' && text[0] != 'f')) return 0;
+  const size_t dot = text.size() - 4;
+  int64_t number = 0;
+  for (size_t i = 1; i < dot; ++i) {
+    if (text[i] < '0' || text[i] > '9' || number > 65535) return 0;
+    number = number * 10 + (text[i] - '0');
+  }
+  char name[32];
+  std::snprintf(name, sizeof name, "F%d.%s", static_cast<int>(number), number < 256 ? "DAT" : "MWD");
+  return dot > 1 && platform::EqualsNoCase(text, name) ? static_cast<int32_t>(number) : 0;
 }
 
 // Normalised through UTC seconds, so that odd records (day 0, month 13)
@@ -56,7 +69,9 @@ int RunListCommand(const std::string& dir, std::ostream& out, std::ostream& err)
   for (MsSecurity& s : opened->securities) {
     if (!Listed(s)) continue;
     const int32_t count = MsReadBars(*opened, s, bars);
-    if (count < 0) err << "Can't read the prices of " << s.symbol << " (file number " << s.fileNumber << ")\n";
+    if (count < 0)
+      err << "Can't read the prices of " << s.symbol << " (file number " << s.fileNumber << "): " << opened->readFailure
+          << "\n";
     out << s.fileNumber << '\t' << s.symbol << '\t' << s.name << '\t' << static_cast<char>(s.period) << '\t'
         << s.interval << '\t' << FormatRecordTime(s.first) << '\t' << FormatRecordTime(s.last) << '\t' << count
         << '\n';
@@ -68,19 +83,38 @@ int RunListCommand(const std::string& dir, std::ostream& out, std::ostream& err)
 int RunBarsCommand(const std::string& dir, const std::string& symbol, std::ostream& out, std::ostream& err) {
   MsDirectory* opened = OpenForInspection(dir, err);
   if (opened == nullptr) return 1;
+  // A listed symbol first; else a data file name picks one security among
+  // several that share a symbol.
   MsSecurity* found = nullptr;
+  std::vector<const MsSecurity*> same;
+  for (MsSecurity& s : opened->securities) {
+    if (!Listed(s) || symbol != s.symbol) continue;
+    if (found == nullptr) found = &s;
+    same.push_back(&s);
+  }
+  const int32_t fileNumber = found == nullptr ? DataFileNumber(symbol) : 0;
   for (MsSecurity& s : opened->securities)
-    if (Listed(s) && symbol == s.symbol) {
+    if (fileNumber != 0 && Listed(s) && s.fileNumber == fileNumber) {
       found = &s;
       break;
     }
+  if (same.size() > 1) {
+    err << "The symbol " << symbol << " is listed " << same.size() << " times; these are the bars of the first (";
+    for (const MsSecurity* s : same) {
+      char name[32];
+      std::snprintf(name, sizeof name, "F%d.%s", static_cast<int>(s->fileNumber), s->fileNumber < 256 ? "DAT" : "MWD");
+      err << (s == same.front() ? "" : ", ") << name;
+    }
+    err << "); name another by its data file instead of the symbol\n";
+  }
   int status = 0;
   std::vector<MsBar> bars;
   if (found == nullptr) {
     err << "The symbol " << symbol << " is not listed in " << dir << "\n";
     status = 1;
   } else if (MsReadBars(*opened, *found, bars) < 0) {
-    err << "Can't read the prices of " << symbol << " (file number " << found->fileNumber << ")\n";
+    err << "Can't read the prices of " << symbol << " (file number " << found->fileNumber
+        << "): " << opened->readFailure << "\n";
     status = 1;
   } else {
     for (const MsBar& bar : bars)

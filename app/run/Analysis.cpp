@@ -58,6 +58,7 @@ std::string RunNotes::Text() const {
   add(badFirstLast, "Unreadable first or last date, all bars read: ");
   add(emptySymbol, "No symbol, converted under their names: ");
   add(skippedNoName, "Neither symbol nor name, skipped: ");
+  add(skippedRecords, "Master file records left out: ");
   for (const std::string& set : skippedSets) {
     if (!text.empty()) text += "\n";
     text += "Not written: " + set;
@@ -78,6 +79,7 @@ bool FillSecurityTables(const IMsSource& source, const TRunSettings& settings, c
                         SecurityTables& tables, RunNotes& notes) {
   tables.descr.clear();
   tables.descrD.clear();
+  notes.skippedRecords = source.SkippedRecords();
   auto selected = [&](const SecurityEntry& r) {
     return !settings.selected || SelectionPasses(tables.options, r.symbol);
   };

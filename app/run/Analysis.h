@@ -20,11 +20,14 @@ struct RunNotes {
   std::vector<std::string> emptySymbol;     // converted under their name
   std::vector<std::string> skippedNoName;   // neither symbol nor name: left out
   std::vector<std::string> skippedSets;     // file sets whose values the files cannot hold
+  std::vector<std::string> skippedRecords;  // master records the directory's list leaves out
 
   bool Empty() const {
     return invalidPeriod.empty() && badFirstLast.empty() && emptySymbol.empty() && skippedNoName.empty() &&
-           skippedSets.empty();
+           skippedSets.empty() && skippedRecords.empty();
   }
+  // True when the run left securities or data out of its archives.
+  bool LeftOut() const { return !skippedNoName.empty() || !skippedSets.empty() || !skippedRecords.empty(); }
   // One text listing every note, for a single message.
   std::string Text() const;
 };

@@ -50,12 +50,18 @@ public:
 
   void Close() override {
     if (!dir_) return;
-    MsCloseDirectory(dir_);
+    skipped_ = dir_->skippedRecords;
+    if (MsCloseDirectory(dir_) != 1) closeFailure_ = MsLastError();
     dir_ = nullptr;
   }
 
+  std::string CloseFailure() const override { return closeFailure_; }
+  std::vector<std::string> SkippedRecords() const override { return dir_ ? dir_->skippedRecords : skipped_; }
+
 private:
   MsDirectory* dir_;
+  std::string closeFailure_;
+  std::vector<std::string> skipped_;
 };
 
 }  // namespace

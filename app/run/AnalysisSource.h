@@ -38,6 +38,12 @@ public:
   virtual void ReadBars(int q, std::vector<BarEntry>& bars) = 0;
   // Closes the directory (unregisters this program); idempotent.
   virtual void Close() = 0;
+  // After Close: why the closing could not finish (a full disk), "" when it
+  // did. The directory then stays marked open until another program closes it.
+  virtual std::string CloseFailure() const { return {}; }
+  // Records of the directory's master files that the list leaves out
+  // (garbled, counted but missing), each named as far as it can be.
+  virtual std::vector<std::string> SkippedRecords() const { return {}; }
 };
 
 // Opens the MetaStock directory `dir` as the program's registered user.

@@ -20,6 +20,7 @@ struct TConversion::State {
   CollectedData data;
   RunNotes notes;
   ExportOptions exportOptions;
+  std::string closeFailure;  // why the last closing of the directory could not finish
 
   State(const TRunSettings& s, IRunStatus& st) : settings(s), status(st) {}
 };
@@ -84,6 +85,13 @@ bool TConversion::CollectPriceData() {
     if (!s.source) return true;  // nothing open: nothing to read
     CollectBars(*s.source, s.settings, s.status, s.tables, s.data);
     CloseMsDirectory();  // after a stop as well: the run would close it next
+    // A closing that could not finish leaves the directory marked open for
+    // every program: the run ends failed, saying so.
+    if (!s.closeFailure.empty()) {
+      s.status.SetStatus("Can't close the MetaStock directory.");
+      s.status.SetStatusDetail(s.closeFailure);
+      return false;
+    }
     return true;
   });
 }
@@ -101,6 +109,7 @@ bool TConversion::ExportArchives() {
 void TConversion::CloseMsDirectory() {
   if (!state_->source) return;
   state_->source->Close();
+  state_->closeFailure = state_->source->CloseFailure();
   state_->source.reset();
 }
 

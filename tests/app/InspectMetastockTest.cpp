@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "app/console/InspectMetastock.h"
@@ -71,7 +73,94 @@ TEST_F(InspectMetastockTest, FailsWithAMessage) {
   }
   std::ostringstream out, err;
   EXPECT_NE(RunListCommand(Dir() + "/missing", out, err), 0);
-  EXPECT_NE(err.str().find("no MASTER"), std::string::npos) << err.str();
+  EXPECT_NE(err.str().find("no such folder"), std::string::npos) << err.str();
+}
+
+namespace fs = std::filesystem;
+
+// Names, bytes and permissions of every entry: equal snapshots mean the
+// directory was left exactly as it was.
+std::map<std::string, std::string> Snapshot(const fs::path& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::directory_iterator(dir)) {
+    const std::string kind = e.is_regular_file() ? test::ReadFileBytes(e.path()) : "(not a file)";
+    files[e.path().filename().string()] = kind + "|" + std::to_string(static_cast<int>(e.status().permissions()));
+  }
+  return files;
+}
+
+// Lists a directory and prints the bars of its first listed security.
+void ListAndPrintBars(const std::string& dir) {
+  std::ostringstream out, err;
+  ASSERT_EQ(RunListCommand(dir, out, err), 0) << err.str();
+  const std::string first = out.str().substr(0, out.str().find('\n'));
+  const size_t tab = first.find('\t');
+  ASSERT_NE(tab, std::string::npos) << dir;
+  const std::string symbol = first.substr(tab + 1, first.find('\t', tab + 1) - tab - 1);
+  std::ostringstream bars;
+  RunBarsCommand(dir, symbol, bars, err);
+}
+
+TEST_F(InspectMetastockTest, LeavesTheDirectoryByteIdentical) {
+  const auto before = Snapshot(scratch_.Path());
+  ListAndPrintBars(Dir());
+  std::ostringstream out, err;
+  EXPECT_NE(RunBarsCommand(Dir(), "NOPE", out, err), 0);
+  EXPECT_EQ(Snapshot(scratch_.Path()), before);
+}
+
+TEST(InspectMetastockCorpus, LeavesEveryCorpusDirectoryByteIdentical) {
+  if (!test::HaveCorpus()) GTEST_SKIP() << "no corpus";
+  for (const char* name :
+       {"bbfinance", "cse_intra", "equis_a", "equis_b", "m2pd", "mininge", "oko_daily", "oko_intra", "stooq"}) {
+    test::TScratchDir scratch;
+    const fs::path dir = test::CopyCorpusDir(name, scratch.Path());
+    const auto before = Snapshot(dir);
+    ListAndPrintBars(dir.string());
+    EXPECT_EQ(Snapshot(dir), before) << name;
+  }
+}
+
+TEST_F(InspectMetastockTest, BarsOfOneOfSeveralSecuritiesSharingASymbol) {
+  msgen::MsGenDirectory d;
+  msgen::MsGenSecurity one;
+  one.fileNumber = 1;
+  one.symbol = "EURUSD";
+  one.name = "EURUSD";
+  one.period = 'I';
+  one.interval = 1;
+  one.fieldMask = msgen::kMaskDtohlcv;
+  one.bars = {{20020221, 93000, 1, 1, 1, 1, 10, 0}};
+  msgen::MsGenSecurity five = one;
+  five.fileNumber = 2;
+  five.interval = 5;
+  five.bars = {{20020221, 93500, 2, 2, 2, 2, 20, 0}};
+  d.securities = {one, five};
+  test::TScratchDir scratch;
+  std::string error;
+  ASSERT_TRUE(msgen::WriteMetastockDirectory(d, scratch.Path(), &error)) << error;
+  const std::string dir = scratch.Path().string();
+  const struct {
+    const char* argument;
+    std::string bars;  // "" = refused
+    const char* note;
+  } cases[] = {
+      {"EURUSD", "2002-02-21 09:30:00,1,1,1,1,10,0\n", "listed 2 times; these are the bars of the first (F1.DAT, F2.DAT)"},
+      {"F2.DAT", "2002-02-21 09:35:00,2,2,2,2,20,0\n", ""},
+      {"f1.dat", "2002-02-21 09:30:00,1,1,1,1,10,0\n", ""},
+      {"F3.DAT", "", "not listed"},
+      {"F2.MWD", "", "not listed"},
+      {"F02.DAT", "", "not listed"},
+  };
+  for (const auto& c : cases) {
+    std::ostringstream out, err;
+    EXPECT_EQ(RunBarsCommand(dir, c.argument, out, err), c.bars.empty() ? 1 : 0) << c.argument;
+    EXPECT_EQ(out.str(), c.bars) << c.argument;
+    if (*c.note == '\0')
+      EXPECT_EQ(err.str(), "") << c.argument;
+    else
+      EXPECT_NE(err.str().find(c.note), std::string::npos) << c.argument << ": " << err.str();
+  }
 }
 
 }  // namespace
