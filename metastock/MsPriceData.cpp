@@ -316,6 +316,7 @@ int MsCreateDataFile(MsDirectory& dir, MsSecurity& security) {
   mode.share = platform::FileShare::ReadWrite;
   mode.disposition = platform::FileDisposition::CreateAlways;
   mode.archive = true;
+  mode.createLike = MsFindFile(dir.directory, kMsMasterName);  // the directory's sharing
   if (!file.Open(path, mode)) return 0;
   security.recordCount = 0;
   TBytes header(static_cast<size_t>(security.fieldCount) * 4, 0);
