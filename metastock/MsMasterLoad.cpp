@@ -247,7 +247,9 @@ int MsLoadFromMasters(MsDirectory& dir, TByteSpan masterBytes, TByteSpan emaster
   dir.securityCount = static_cast<int32_t>(dir.securities.size());
   dir.activeCount = dir.securityCount;
   dir.lastFileNumber = highest;
-  MsNewStamp(dir, emaster.U32(49));
+  // Different from the stamp in EMASTER's header (MASTER's where there is
+  // no EMASTER).
+  MsNewStamp(dir, emaster.Size() >= kMsEmasterRecordSize ? emaster.U32(49) : master.U32(49));
   return 1;
 }
 

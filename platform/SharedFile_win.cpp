@@ -15,8 +15,8 @@ std::string ErrorMessage(DWORD code) {
   if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION)
     return "in use by another program (sharing violation)";
   if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return "not found";
-  if (code == ERROR_ACCESS_DENIED) return "access denied";
-  if (code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL) return "no space left on the disk";
+  if (code == ERROR_ACCESS_DENIED) return "Access denied";
+  if (code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL) return "No space left on the disk";
   if (code == ERROR_WRITE_PROTECT) return "the disk is write-protected";
   return "Windows error " + std::to_string(code);
 }

@@ -135,7 +135,7 @@ TEST_F(MsSafetyTest, ACloseThatCannotFinishIsReportedAndRepairedByTheNextOpener)
   const int closed = MsCloseDirectory(dir);
   platform::SimulateDiskFullForTesting(false);
   EXPECT_EQ(closed, 0);
-  EXPECT_NE(MsLastError().find("No space left on device"), std::string::npos) << MsLastError();
+  EXPECT_NE(MsLastError().find("No space left"), std::string::npos) << MsLastError();
   EXPECT_NE(MsLastError().find("could not be closed"), std::string::npos) << MsLastError();
   for (const char* name : kWorkingFiles) EXPECT_TRUE(Exists(name)) << name;
   EXPECT_TRUE(platform::IsReadOnly(PathOf(kMsMasterName)));
@@ -165,7 +165,7 @@ TEST_F(MsSafetyTest, AFullDiskAtTheFirstOpeningLeavesTheMastersAlone) {
   platform::SimulateDiskFullForTesting(false);
   EXPECT_EQ(dir, nullptr);
   EXPECT_EQ(MsLastOpenFailure().code, MsOpenError::CannotWrite);
-  EXPECT_NE(MsLastError().find("No space left on device"), std::string::npos) << MsLastError();
+  EXPECT_NE(MsLastError().find("No space left"), std::string::npos) << MsLastError();
   EXPECT_EQ(test::ReadFileBytes(PathOf(kMsMasterName)), master);
   EXPECT_FALSE(platform::IsReadOnly(PathOf(kMsMasterName)));
   MsDirectory* again = test::OpenAs(Dir(), "alice");
