@@ -20,10 +20,20 @@ struct RunNotes {
   std::vector<std::string> emptySymbol;     // converted under their name
   std::vector<std::string> skippedNoName;   // neither symbol nor name: left out
   std::vector<std::string> skippedSets;     // file sets whose values the files cannot hold
+  std::vector<std::string> unreadable;      // data could not be read: left out
+  std::vector<std::string> leftOutData;     // bars or securities a file could not hold: left out of that set
+  std::vector<std::string> reordered;       // bars out of time order: sorted, repeats dropped
+  std::vector<std::string> sharedSymbol;    // another security of the same symbol was converted
 
   bool Empty() const {
     return invalidPeriod.empty() && badFirstLast.empty() && emptySymbol.empty() && skippedNoName.empty() &&
-           skippedSets.empty();
+           skippedSets.empty() && unreadable.empty() && leftOutData.empty() && reordered.empty() &&
+           sharedSymbol.empty();
+  }
+  // True when some security's data, or part of it, did not reach the
+  // archives (the export completed with something left out).
+  bool LeftOut() const {
+    return !skippedNoName.empty() || !skippedSets.empty() || !unreadable.empty() || !leftOutData.empty();
   }
   // One text listing every note, for a single message.
   std::string Text() const;
