@@ -7,6 +7,7 @@
 // daily securities over ten years; 0.05 (the default) runs in seconds.
 // Prints its figures last:
 //   conversion_time_vs_stormlib_compression  run wall time / StormLib time (target <= 1)
+//   durable_archive_writes_share_of_run       (archives written durably - plainly) / run wall time
 //   peak_rss_bytes                            peak resident memory of the run
 //   kept_intraday_bars                        intraday bars the run kept
 //   peak_rss_bytes_per_kept_bar_over_100mib   (peak - 100 MiB) / kept bars (target <= 64)
@@ -107,6 +108,42 @@ double StormLibSeconds(const fs::path& output, uint64_t& bytesIn, double& cpuSec
   return seconds;
 }
 
+// Writes every archive under `output` again under a new name in its folder,
+// as the export does (temporary name, then renamed over the final name):
+// durably (flushed to the disk, rename flushed) or plainly. Returns seconds.
+double RewriteArchivesSeconds(const fs::path& output, bool durable) {
+  std::vector<std::pair<fs::path, vz::omz::Bytes>> archives;
+  for (const auto& entry : fs::recursive_directory_iterator(output)) {
+    if (!entry.is_regular_file() || entry.path().extension() != ".omz") continue;
+    vz::omz::Bytes bytes;
+    std::string error;
+    if (vz::omz::ReadWholeFile(entry.path(), bytes, error)) archives.emplace_back(entry.path(), std::move(bytes));
+  }
+  const auto start = Clock::now();
+  for (const auto& [path, bytes] : archives) {
+    fs::path copy = path;
+    copy += durable ? ".durable" : ".plain";
+    std::string error;
+    if (durable) {
+      vz::omz::WriteFileAtomically(copy, bytes, error);
+    } else {
+      const fs::path temp = vz::omz::TemporaryPathFor(copy);
+      std::ofstream(temp, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                  static_cast<std::streamsize>(bytes.size()));
+      std::error_code ec;
+      fs::rename(temp, copy, ec);
+    }
+  }
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  for (const auto& [path, bytes] : archives) {
+    fs::path copy = path;
+    copy += durable ? ".durable" : ".plain";
+    std::error_code ec;
+    fs::remove(copy, ec);
+  }
+  return seconds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -167,6 +204,12 @@ int main(int argc, char** argv) {
   const double runCpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
   const uint64_t peak = PeakRssBytes();
 
+  // What making each archive durable (flush before the rename, the rename
+  // flushed) costs over writing it plainly, against the whole run.
+  const double plainSeconds = RewriteArchivesSeconds(out, false);
+  const double durableSeconds = RewriteArchivesSeconds(out, true);
+  std::printf("archives written again: plainly %.3f s, durably %.3f s\n", plainSeconds, durableSeconds);
+
   uint64_t bytesIn = 0;
   double stormCpuSeconds = 0;
   const double stormSeconds = StormLibSeconds(out, bytesIn, stormCpuSeconds);
@@ -177,6 +220,7 @@ int main(int argc, char** argv) {
 
   const double over = static_cast<double>(peak) - 100.0 * 1048576.0;
   std::printf("conversion_time_vs_stormlib_compression %.4f\n", runSeconds / stormSeconds);
+  std::printf("durable_archive_writes_share_of_run %.4f\n", (durableSeconds - plainSeconds) / runSeconds);
   std::printf("peak_rss_bytes %llu\n", static_cast<unsigned long long>(peak));
   std::printf("kept_intraday_bars %lld\n", static_cast<long long>(keptBars));
   std::printf("peak_rss_bytes_per_kept_bar_over_100mib %.2f\n", keptBars > 0 ? over / keptBars : 0.0);

@@ -67,8 +67,71 @@ size_t CountNameRun(const std::vector<DailyRow>& rows, size_t start) {
   return n;
 }
 
-bool BuildDailyFile(const std::vector<DailyRow>& rows, Bytes& out, std::string& error) {
+namespace {
+
+// Why a row cannot be stored at any tick size, or empty.
+std::string UnstorableRow(const DailyRow& row) {
+  if (!TickExponentOf(row.size)) return "tick size of " + Describe(row) + " is not usable";
+  if (!DayNumber(row.date)) return "date of " + Describe(row) + " is outside the days that can be stored";
+  for (double price : PricesOf(row))
+    if (!RoundToInt32(price / TickSizeOfExponent(kCoarsestTickExponent))) {
+      char text[64];
+      std::snprintf(text, sizeof text, "%.4g", price);
+      return "price " + std::string(text) + " of " + Describe(row) + " cannot be stored";
+    }
+  return {};
+}
+
+// The rows that can be stored; the others are named in `leftOut`, one line
+// per name with the count and the first reason.
+std::vector<DailyRow> StorableRows(const std::vector<DailyRow>& rows, std::vector<std::string>& leftOut) {
+  std::vector<DailyRow> kept;
+  kept.reserve(rows.size());
+  for (size_t first = 0; first < rows.size();) {
+    const size_t n = CountNameRun(rows, first);
+    size_t dropped = 0;
+    std::string firstReason;
+    for (size_t r = first; r < first + n; ++r) {
+      const std::string why = UnstorableRow(rows[r]);
+      if (why.empty()) {
+        kept.push_back(rows[r]);
+      } else if (dropped++ == 0) {
+        firstReason = why;
+      }
+    }
+    if (dropped > 0)
+      leftOut.push_back("\"" + rows[first].name + "\": " + std::to_string(dropped) + (dropped == 1 ? " row" : " rows") +
+                        " (" + firstReason + ")");
+    first += n;
+  }
+  return kept;
+}
+
+}  // namespace
+
+bool BuildDailyFile(const std::vector<DailyRow>& rows, Bytes& out, std::string& error,
+                    std::vector<std::string>* leftOut) {
   out.clear();
+  if (leftOut) {
+    // Rows that cannot be stored are left out one by one, and a name whose
+    // stored field another name already has loses its run; the rest is
+    // written as it would be without them.
+    std::vector<DailyRow> storable = StorableRows(rows, *leftOut);
+    TSymbolFieldRegistry names;
+    std::vector<DailyRow> kept;
+    kept.reserve(storable.size());
+    for (size_t first = 0; first < storable.size();) {
+      const size_t n = CountNameRun(storable, first);
+      std::string why;
+      if (names.Add(storable[first].name, MakeSymbolField(storable[first].name), why))
+        kept.insert(kept.end(), storable.begin() + static_cast<std::ptrdiff_t>(first),
+                    storable.begin() + static_cast<std::ptrdiff_t>(first + n));
+      else
+        leftOut->push_back(why);
+      first += n;
+    }
+    return BuildDailyFile(kept, out, error);
+  }
   TSymbolFieldRegistry names;
   for (size_t first = 0; first < rows.size();) {
     const size_t n = CountNameRun(rows, first);

@@ -27,7 +27,11 @@ size_t CountNameRun(const std::vector<DailyRow>& rows, size_t start);
 // The file's bytes; false with a message (and nothing usable) when a row
 // cannot be stored right: a day outside 0..65535, a price that fits no tick
 // size, a tick size that is not positive, or two names sharing a field.
-bool BuildDailyFile(const std::vector<DailyRow>& rows, Bytes& out, std::string& error);
+// With `leftOut`, such rows (and a name whose field another name has) are
+// left out instead, named there one line per name, and the rest written;
+// no rows left gives an empty file.
+bool BuildDailyFile(const std::vector<DailyRow>& rows, Bytes& out, std::string& error,
+                    std::vector<std::string>* leftOut = nullptr);
 
 // Writes dir/(base + ".DLY"). An empty table writes no file and gives true.
 bool WriteDailyFile(const std::filesystem::path& dir, const std::string& base,

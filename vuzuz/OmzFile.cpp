@@ -4,7 +4,10 @@
 #include <cctype>
 #include <chrono>
 #include <fstream>
+#include <string_view>
 #include <system_error>
+
+#include "platform/DurableFile.h"
 
 namespace fs = std::filesystem;
 
@@ -40,12 +43,20 @@ bool WriteFileAtomically(const fs::path& path, ByteView bytes, std::string& erro
       return false;
     }
   }
-  return MoveIntoPlace(tmp, path, error);
+  return FlushToDisk(tmp, error) && MoveIntoPlace(tmp, path, error);
+}
+
+bool FlushToDisk(const fs::path& temp, std::string& error) {
+  const std::error_code ec = platform::FlushFileToDisk(temp);
+  if (!ec) return true;
+  std::error_code ignored;
+  fs::remove(temp, ignored);
+  error = "cannot write " + temp.string() + " to the disk: " + ec.message();
+  return false;
 }
 
 bool MoveIntoPlace(const fs::path& temp, const fs::path& path, std::string& error) {
-  std::error_code ec;
-  fs::rename(temp, path, ec);
+  const std::error_code ec = platform::RenameDurably(temp, path);
   if (!ec) return true;
   std::error_code ignored;
   fs::remove(temp, ignored);
@@ -77,6 +88,44 @@ bool ReadWholeFile(const fs::path& path, Bytes& bytes, std::string& error, size_
     return false;
   }
   return true;
+}
+
+namespace {
+
+bool AllDigits(std::string_view text) {
+  if (text.empty()) return false;
+  for (unsigned char c : text)
+    if (!std::isdigit(c)) return false;
+  return true;
+}
+
+// base + ".omz." + digits + "-" + digits + ".tmp", base a valid base name.
+bool IsArchiveTemporaryName(const std::string& name) {
+  constexpr std::string_view kMiddle = ".omz.";
+  constexpr std::string_view kEnd = ".tmp";
+  const size_t middle = name.find(kMiddle);
+  if (middle == std::string::npos || !name.ends_with(kEnd)) return false;
+  if (!IsValidBaseName(name.substr(0, middle))) return false;
+  const size_t numbersAt = middle + kMiddle.size();
+  if (numbersAt + kEnd.size() > name.size()) return false;
+  const std::string_view numbers = std::string_view(name).substr(numbersAt, name.size() - kEnd.size() - numbersAt);
+  const size_t dash = numbers.find('-');
+  return dash != std::string_view::npos && AllDigits(numbers.substr(0, dash)) && AllDigits(numbers.substr(dash + 1));
+}
+
+}  // namespace
+
+size_t RemoveLeftoverArchiveTemporaries(const fs::path& folder) {
+  size_t removed = 0;
+  std::error_code ec;
+  fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    std::error_code kind;
+    if (!it->is_regular_file(kind) || !IsArchiveTemporaryName(it->path().filename().string())) continue;
+    std::error_code gone;
+    if (fs::remove(it->path(), gone)) ++removed;
+  }
+  return removed;
 }
 
 bool IsValidBaseName(const std::string& base) {

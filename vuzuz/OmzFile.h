@@ -17,9 +17,20 @@ std::filesystem::path PathIn(const std::filesystem::path& dir, const std::string
 // A fresh name for a temporary file next to `path`.
 std::filesystem::path TemporaryPathFor(const std::filesystem::path& path);
 
-// Renames a complete temporary file over its final name; on failure removes
-// the temporary and says why.
+// Flushes a complete, closed temporary file to the disk, so that renaming
+// it over an older file can never leave an empty one after a power cut; on
+// failure removes the temporary and says why.
+bool FlushToDisk(const std::filesystem::path& temp, std::string& error);
+
+// Renames a complete temporary file over its final name, the rename itself
+// flushed to the disk; on failure removes the temporary and says why.
 bool MoveIntoPlace(const std::filesystem::path& temp, const std::filesystem::path& path, std::string& error);
+
+// Removes the temporary archives a killed run left in a folder: files
+// named base + ".omz." + digits + "-" + digits + ".tmp", the pattern
+// TemporaryPathFor gives an archive. Nothing else is touched. Returns how
+// many were removed.
+size_t RemoveLeftoverArchiveTemporaries(const std::filesystem::path& folder);
 
 bool WriteFileAtomically(const std::filesystem::path& path, ByteView bytes, std::string& error);
 

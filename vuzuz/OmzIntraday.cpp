@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <optional>
 
 #include "vuzuz/OmzFile.h"
@@ -47,6 +48,8 @@ constexpr size_t kTickSize = 8;
 constexpr uint8_t kMark = 0xDE;
 
 constexpr double kMinutesPerDay = 24 * 60;
+constexpr int64_t kMinDifference = std::numeric_limits<int16_t>::min();
+constexpr int64_t kMaxDifference = std::numeric_limits<int16_t>::max();
 
 // Minutes since midnight of `day`, multiplied out as hours then minutes.
 double MinutesSince(double dateTime, uint16_t day) { return RoundHalfAway((dateTime - day) * 24 * 60); }
@@ -84,8 +87,10 @@ struct BlockPlan {
 
 class TRunWriter {
 public:
-  TRunWriter(std::span<const Tick> ticks, size_t first, size_t last, std::string& error)
-      : ticks_(ticks), first_(first), last_(last), error_(error) {}
+  TRunWriter(std::span<const Tick> ticks, size_t first, size_t last) : ticks_(ticks), first_(first), last_(last) {}
+
+  // Why Plan() refused the run.
+  const std::string& Error() const { return error_; }
 
   // Checks every tick of the run and chooses the blocks.
   bool Plan() {
@@ -100,7 +105,7 @@ public:
         return Fail("tick " + std::to_string(k - first_) + " is more than 45 days after the first or before it");
     }
     if (!ChooseTick()) return false;
-    if (!PlanCommonBase()) PlanFreshBases();
+    if (!PlanCommonBase() && !PlanCoarserCommonBase()) PlanFreshBases();
     return true;
   }
 
@@ -185,17 +190,51 @@ private:
     }
   }
 
+  // Blocks of 60 on the run's first price at a coarser tick: the finest
+  // power of ten, coarser than the tick chosen, at which every price is a
+  // whole number of ticks (as rounded at the chosen tick, so prices read
+  // back as before) and every difference from the first fits 16 bits. An
+  // index future quoted in whole or tenth points finds one; a price that
+  // needs the finer tick leaves the run to fresh bases.
+  bool PlanCoarserCommonBase() {
+    std::vector<int64_t> units;
+    units.reserve(last_ - first_ + 1);
+    for (size_t k = first_; k <= last_; ++k) units.push_back(*RoundToInt32(ticks_[k].price / tick_));
+    const int exponent = *TickExponentOf(tick_);
+    int64_t step = 1;
+    for (int k = exponent - 1; k >= kCoarsestTickExponent; --k) {
+      step *= 10;
+      const int64_t base = units.front() / step;
+      bool fits = true;
+      for (size_t i = 0; i < units.size() && fits; ++i)
+        fits = units[i] % step == 0 && units[i] / step - base >= kMinDifference && units[i] / step - base <= kMaxDifference;
+      if (!fits) continue;
+      coarseUnits_.resize(units.size());
+      for (size_t i = 0; i < units.size(); ++i) coarseUnits_[i] = static_cast<int32_t>(units[i] / step);
+      tick_ = TickSizeOfExponent(k);
+      for (size_t s = first_; s <= last_; s += kTicksPerBlock)
+        blocks_.push_back({s, std::min(s + kTicksPerBlock - 1, last_), ticks_[first_].price,
+                           static_cast<int32_t>(base)});
+      return true;
+    }
+    return false;
+  }
+
   int16_t Difference(size_t k, const BlockPlan& plan) const {
+    // At a coarser tick prices are whole numbers of ticks: the difference
+    // is exact in integers.
+    if (!coarseUnits_.empty()) return static_cast<int16_t>(coarseUnits_[k - first_] - plan.base);
     return *RoundToInt16((ticks_[k].price - plan.basePrice) / tick_);
   }
 
   std::span<const Tick> ticks_;
   size_t first_;
   size_t last_;
-  std::string& error_;
+  std::string error_;
   uint16_t day_ = 0;
   double tick_ = 0;
   std::vector<BlockPlan> blocks_;
+  std::vector<int32_t> coarseUnits_;  // prices in ticks when a coarser tick was chosen
 };
 
 bool DecodeBlock(ByteView dat, const IndexEntry& entry, IntradayContents& out, std::string& error) {
@@ -251,30 +290,72 @@ bool DecodeBlock(ByteView dat, const IndexEntry& entry, IntradayContents& out, s
 }  // namespace
 
 bool BuildIntradayFiles(const std::string& base, std::span<const Tick> ticks, uint32_t unixTime, IntradayImage& out,
-                        std::string& error) {
+                        std::string& error, std::vector<std::string>* leftOut) {
   out = {};
   if (!IsValidBaseName(base)) {
     error = "invalid base name \"" + base + "\"";
     return false;
   }
   if (ticks.empty()) return true;
+  // The runs in the byte order of their stored names, so that the index
+  // keys ascend also where a long symbol's stored name sorts apart from
+  // the whole symbol. Equal names keep their input order.
+  struct Run {
+    size_t first = 0;
+    size_t last = 0;
+    std::string symbol;
+    SymbolField field{};
+  };
+  std::vector<Run> runs;
+  for (size_t first = 0; first < ticks.size();) {
+    Run run;
+    run.first = first;
+    run.symbol = TickSymbol(ticks[first]);
+    run.last = first;
+    while (run.last + 1 < ticks.size() && TickSymbol(ticks[run.last + 1]) == run.symbol) ++run.last;
+    run.field = MakeSymbolField(run.symbol);
+    first = run.last + 1;
+    runs.push_back(std::move(run));
+  }
+  std::stable_sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.field < b.field; });
+
+  // A run that cannot be stored fails the file, or with `leftOut` is left
+  // out of it and named there.
+  auto refuse = [&](const std::string& why) {
+    if (!leftOut) {
+      error = why;
+      return false;
+    }
+    leftOut->push_back(why);
+    return true;
+  };
+  std::vector<TRunWriter> planned;
+  std::vector<const Run*> plannedRuns;
+  TSymbolFieldRegistry names;
+  for (size_t r = 0; r < runs.size(); ++r) {
+    const Run& run = runs[r];
+    std::string why;
+    // A symbol in two runs would give two blocks under one key.
+    const bool repeated = r > 0 && runs[r - 1].symbol == run.symbol;
+    TRunWriter writer(ticks, run.first, run.last);
+    if (repeated) why = "\"" + run.symbol + "\": ticks not together in one run";
+    else if (names.Add(run.symbol, run.field, why) && !writer.Plan()) why = writer.Error();
+    if (!why.empty()) {
+      if (!refuse(why)) {
+        out = {};
+        return false;
+      }
+      continue;
+    }
+    planned.push_back(std::move(writer));
+    plannedRuns.push_back(&run);
+  }
+  if (planned.empty()) return true;  // everything left out: no files
+
   out.dat.assign(kDataHeaderSize, 0);
   PutDataHeader(out.dat.data(), base, unixTime);
   std::vector<IndexEntry> entries;
-  TSymbolFieldRegistry names;
-  for (size_t first = 0; first < ticks.size();) {
-    const std::string symbol = TickSymbol(ticks[first]);
-    size_t last = first;
-    while (last + 1 < ticks.size() && TickSymbol(ticks[last + 1]) == symbol) ++last;
-    const SymbolField field = MakeSymbolField(symbol);
-    TRunWriter run(ticks, first, last, error);
-    if (!names.Add(symbol, field, error) || !run.Plan()) {
-      out = {};
-      return false;
-    }
-    run.Write(field, out.dat, entries);
-    first = last + 1;
-  }
+  for (size_t r = 0; r < planned.size(); ++r) planned[r].Write(plannedRuns[r]->field, out.dat, entries);
   const uint32_t blocksLast = static_cast<uint32_t>(out.dat.size() - 1);
   PadToMultiple(out.dat, kFileUnit);
   uint8_t* h = out.dat.data();

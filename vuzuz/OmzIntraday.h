@@ -5,10 +5,14 @@
 // Prices: a tick stores its price as a 16-bit difference in ticks from the
 // block's base price. When every price of a symbol run lies within 16 bits
 // of the run's first price, all blocks hold 60 ticks and share that base
-// price (the plain layout). Otherwise each block takes its own first price as
-// its base and is closed early where the next difference would not fit, so
-// every price stays exact to the tick size. Where a price does not fit 32
-// bits in ticks the run uses a coarser power of ten, shown by the scale code.
+// price (the plain layout). Otherwise the run takes the finest coarser power
+// of ten at which every price is a whole number of ticks and every
+// difference fits 16 bits (an index future in whole points), again 60 ticks
+// a block on one base. Only where no such tick exists does each block take
+// its own first price as its base, closed early where the next difference
+// would not fit, so every price stays exact to the tick size. Where a price
+// does not fit 32 bits in ticks the run uses a coarser power of ten, shown
+// by the scale code.
 // Minutes outside 0..65535 from the run's day, days outside 0..65535 and a
 // run of more than 65535 ticks are errors, never stored cut.
 #include <cstdint>
@@ -33,9 +37,13 @@ struct IntradayImage {
 };
 
 // Both files' bytes. `unixTime` is the creation and finishing time stamped in
-// the headers. False with a message when a tick cannot be stored right.
+// the headers. The symbol runs are written in the byte order of their stored
+// 12-byte names (the index keys ascend whatever the input order); a symbol
+// must form one run. False with a message when a tick cannot be stored right;
+// with `leftOut`, such a symbol's run is left out instead, one line per run
+// there, and the others are written (no files at all when none is left).
 bool BuildIntradayFiles(const std::string& base, std::span<const Tick> ticks, uint32_t unixTime,
-                        IntradayImage& out, std::string& error);
+                        IntradayImage& out, std::string& error, std::vector<std::string>* leftOut = nullptr);
 
 // Writes dir/(base + ".DAT") and dir/(base + ".IDX"), stamped with the current
 // time. No ticks: no files, true.

@@ -39,6 +39,10 @@ double TickSizeOfExponent(int k) {
   return 1.0 / scale;
 }
 
+bool PriceFitsSomeTick(double price) {
+  return RoundToInt32(price / TickSizeOfExponent(kCoarsestTickExponent)).has_value();
+}
+
 std::optional<int32_t> RoundToInt32(double x) {
   const double r = RoundHalfAway(x);
   if (!(r >= std::numeric_limits<int32_t>::min() && r <= std::numeric_limits<int32_t>::max()))

@@ -31,6 +31,10 @@ std::optional<int> TickExponentOf(double size);
 // 10^-k as the nearest double, the same value as the literal (0.0001 ...).
 double TickSizeOfExponent(int k);
 
+// True when some tick size the writers use (10^-9 to 1) holds the price in
+// 32 bits: a finite price within +-2,147,483,647.
+bool PriceFitsSomeTick(double price);
+
 // RoundHalfAway(x) when it lies in the range of the type, else empty.
 std::optional<int32_t> RoundToInt32(double x);
 std::optional<int16_t> RoundToInt16(double x);

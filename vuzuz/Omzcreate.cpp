@@ -164,7 +164,7 @@ bool TOMZCompressor::OMZClose() {
     return Fail(error_ + "; " + archivePath_.string() + " left as it was");
   }
   std::string why;
-  return MoveIntoPlace(archiveTemp_, archivePath_, why) || Fail(why);
+  return (FlushToDisk(archiveTemp_, why) && MoveIntoPlace(archiveTemp_, archivePath_, why)) || Fail(why);
 }
 
 bool TOMZCompressor::OMZUnzip(const std::string& path) {

@@ -114,7 +114,9 @@ private:
 int ExitStatus(const RunResult& result) {
   switch (result.end) {
     case RunEnd::Normal:
-      return result.importOk ? kExitComplete : kExitImportFailed;
+      // The same precedence as the final status: a failed import first.
+      if (!result.importOk) return kExitImportFailed;
+      return result.leftOut ? kExitLeftOut : kExitComplete;
     case RunEnd::Stopped:
       return kExitTerminated;
     case RunEnd::Failed:

@@ -63,6 +63,13 @@ std::string RunNotes::Text() const {
     if (!text.empty()) text += "\n";
     text += "Not written: " + set;
   }
+  add(unreadable, "Data could not be read, left out: ");
+  for (const std::string& item : leftOutData) {
+    if (!text.empty()) text += "\n";
+    text += "Left out, the files cannot hold it: " + item;
+  }
+  add(reordered, "Bars out of time order, sorted: ");
+  add(sharedSymbol, "Same symbol as a converted security, not converted: ");
   return text;
 }
 

@@ -21,13 +21,22 @@ struct RunNotes {
   std::vector<std::string> skippedNoName;   // neither symbol nor name: left out
   std::vector<std::string> skippedSets;     // file sets whose values the files cannot hold
   std::vector<std::string> skippedRecords;  // master records the directory's list leaves out
+  std::vector<std::string> unreadable;      // data could not be read: left out
+  std::vector<std::string> leftOutData;     // bars or securities a file could not hold: left out of that set
+  std::vector<std::string> reordered;       // bars out of time order: sorted, repeats dropped
+  std::vector<std::string> sharedSymbol;    // another security of the same symbol was converted
 
   bool Empty() const {
     return invalidPeriod.empty() && badFirstLast.empty() && emptySymbol.empty() && skippedNoName.empty() &&
-           skippedSets.empty() && skippedRecords.empty();
+           skippedSets.empty() && skippedRecords.empty() && unreadable.empty() && leftOutData.empty() &&
+           reordered.empty() && sharedSymbol.empty();
   }
-  // True when the run left securities or data out of its archives.
-  bool LeftOut() const { return !skippedNoName.empty() || !skippedSets.empty() || !skippedRecords.empty(); }
+  // True when some security's data, or part of it, did not reach the
+  // archives (the export completed with something left out).
+  bool LeftOut() const {
+    return !skippedNoName.empty() || !skippedSets.empty() || !skippedRecords.empty() || !unreadable.empty() ||
+           !leftOutData.empty();
+  }
   // One text listing every note, for a single message.
   std::string Text() const;
 };

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "metastock/MsDirectory.h"
 #include "platform/UserName.h"
@@ -14,6 +16,12 @@ constexpr int32_t kMsVersion = 100;
 constexpr char kAppName[] = "Vuzuz archive creator";
 
 // A fixed character field as text: up to its first zero, never beyond it.
+// The last part of a path.
+std::string FileNameOf(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 template <size_t N>
 std::string FieldText(const char (&field)[N]) {
   return std::string(field, strnlen(field, N));
@@ -39,13 +47,40 @@ public:
     e.last = r.last;
     e.symbol = FieldText(r.symbol);
     e.name = FieldText(r.name);
+    e.fileNumber = r.fileNumber;
     return e;
   }
 
-  void ReadBars(int q, std::vector<BarEntry>& bars) override {
+  bool ReadBars(int q, std::vector<BarEntry>& bars, std::string& why) override {
     bars.clear();
-    if (!dir_ || q < 0 || static_cast<size_t>(q) >= dir_->securities.size()) return;
-    if (MsReadBars(*dir_, dir_->securities[static_cast<size_t>(q)], bars) < 0) bars.clear();
+    if (!dir_ || q < 0 || static_cast<size_t>(q) >= dir_->securities.size()) {
+      why = "no such security";
+      return false;
+    }
+    MsSecurity& security = dir_->securities[static_cast<size_t>(q)];
+    const std::string path = MsDataFileName(*dir_, security.fileNumber);
+    // Only a regular file is read: a pipe or a device would block the run,
+    // a folder or a link loop cannot hold prices. The read makes an empty
+    // file where none exists; a missing file still means the security's
+    // prices are not there.
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    const bool existed = status.type() != std::filesystem::file_type::not_found;
+    if (existed && (ec || !std::filesystem::is_regular_file(status))) {
+      why = FileNameOf(path) + (ec ? " cannot be read: " + ec.message() : " is not a regular file");
+      return false;
+    }
+    if (MsReadBars(*dir_, security, bars) < 0) {
+      bars.clear();
+      why = FileNameOf(path) + " cannot be read";
+      return false;
+    }
+    if (!existed) {
+      bars.clear();
+      why = FileNameOf(path) + " is missing";
+      return false;
+    }
+    return true;
   }
 
   void Close() override {

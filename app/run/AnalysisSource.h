@@ -22,6 +22,7 @@ struct SecurityEntry {
   std::tm last{};
   std::string symbol;
   std::string name;
+  int fileNumber = 0;  // of F<n>.DAT / F<n>.MWD
 };
 
 // One price bar as the MetaStock library decodes it; time in seconds since
@@ -34,8 +35,10 @@ public:
   virtual int SecurityCount() const = 0;
   // Security q of the list, 0 <= q < SecurityCount().
   virtual SecurityEntry Security(int q) const = 0;
-  // All bars of security q in file order; none when they cannot be read.
-  virtual void ReadBars(int q, std::vector<BarEntry>& bars) = 0;
+  // All bars of security q in file order. False, with no bars and the
+  // reason in `why`, when its data could not be read: a missing data file
+  // (which the read creates empty), one that cannot be opened or read.
+  virtual bool ReadBars(int q, std::vector<BarEntry>& bars, std::string& why) = 0;
   // Closes the directory (unregisters this program); idempotent.
   virtual void Close() = 0;
   // After Close: why the closing could not finish (a full disk), "" when it

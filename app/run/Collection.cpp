@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
+#include <tuple>
 
+#include "app/run/BarOrder.h"
 #include "vuzuz/Dates.h"
 
 namespace vz::app {
@@ -23,20 +26,58 @@ std::string Progress(size_t i, size_t count) {
   return std::to_string(i) + "/" + std::to_string(count);
 }
 
+// Reads one security's bars in time order; false, with the security named
+// in the note, when its data could not be read. Files out of order are
+// sorted and named too.
+bool ReadSortedBars(IMsSource& source, int no, const std::string& label, std::vector<BarEntry>& bars,
+                    RunNotes& notes) {
+  std::string why;
+  if (!source.ReadBars(no, bars, why)) {
+    bars.clear();
+    notes.unreadable.push_back(label + " (" + why + ")");
+    return false;
+  }
+  const BarOrderCounts counts = SortBarsByTime(bars);
+  if (counts.reordered > 0)
+    notes.reordered.push_back(label + " (" + std::to_string(counts.reordered) + " reordered, " +
+                              std::to_string(counts.repeats) + " repeats dropped)");
+  return true;
+}
+
+// Groups of table rows that would share one symbol in the archives: GlobalServer
+// keeps one security per symbol. Row indices in table order.
+template <class Rows, class SymbolOf>
+std::vector<std::vector<size_t>> SharedSymbolGroups(const Rows& rows, SymbolOf symbolOf) {
+  std::map<std::string, std::vector<size_t>> bySymbol;
+  for (size_t r = 0; r < rows.size(); ++r) bySymbol[symbolOf(rows[r])].push_back(r);
+  std::vector<std::vector<size_t>> groups;
+  for (auto& [symbol, members] : bySymbol)
+    if (members.size() > 1) groups.push_back(std::move(members));
+  return groups;
+}
+
 void CollectDaily(IMsSource& source, const TRunSettings& settings, IRunStatus& status,
-                  const SecurityTables& tables, CollectedData& data, bool& stopped) {
+                  const SecurityTables& tables, CollectedData& data, RunNotes& notes, bool& stopped) {
   // Whole months; the last day counts whole, time of day included.
   const double low = FirstOfMonth(settings.from);
   const double highExclusive = LastOfMonth(settings.to) + 1;
   std::vector<BarEntry> bars;
-  for (const DescrDRow& row : tables.descrD) {
+  // Each security's rows apart until securities sharing a symbol are settled.
+  std::vector<std::vector<omz::DailyRow>> perRow(tables.descrD.size());
+  auto keepRows = [&] {
+    for (std::vector<omz::DailyRow>& rows : perRow)
+      data.daily.insert(data.daily.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+  };
+  for (size_t q = 0; q < tables.descrD.size(); ++q) {
+    const DescrDRow& row = tables.descrD[q];
     status.SetStatus("Reading " + row.Symbol + "...");
-    source.ReadBars(row.No, bars);
+    ReadSortedBars(source, row.No, row.Symbol, bars, notes);
     status.SetStatus("Creating daily data for " + row.Name + "...");
     int64_t previous = std::numeric_limits<int64_t>::min();
     for (size_t i = 0; i < bars.size(); ++i) {
       if (status.StopRequested()) {
         stopped = true;
+        keepRows();
         return;
       }
       if (i % 100 == 0) status.SetStatusDetail(Progress(i, bars.size()));
@@ -54,17 +95,38 @@ void CollectDaily(IMsSource& source, const TRunSettings& settings, IRunStatus& s
       out.close = bar.close;
       out.volume = SaturatedVolume(bar.volume);
       out.size = kDailyTickSize;
-      data.daily.push_back(std::move(out));
+      perRow[q].push_back(std::move(out));
     }
   }
   std::vector<BarEntry>().swap(bars);
+  // Of securities sharing a symbol the one with the most bars in the range
+  // is converted (the lower file number when equal); two would give each
+  // date twice in the month's block.
+  for (const std::vector<size_t>& group :
+       SharedSymbolGroups(tables.descrD, [](const DescrDRow& row) { return row.Symbol; })) {
+    size_t best = group.front();
+    for (size_t q : group) {
+      const size_t n = perRow[q].size(), m = perRow[best].size();
+      const int fq = source.Security(tables.descrD[q].No).fileNumber;
+      const int fb = source.Security(tables.descrD[best].No).fileNumber;
+      if (n > m || (n == m && fq < fb)) best = q;
+    }
+    for (size_t q : group) {
+      if (q == best) continue;
+      const DescrDRow& row = tables.descrD[q];
+      notes.sharedSymbol.push_back(row.Symbol + " (F" + std::to_string(source.Security(row.No).fileNumber) + ", " +
+                                   std::to_string(perRow[q].size()) + " bars in the range)");
+      perRow[q].clear();
+    }
+  }
+  keepRows();
 }
 
 void CollectIntraday(IMsSource& source, const TRunSettings& settings, IRunStatus& status,
-                     const SecurityTables& tables, CollectedData& data, bool& stopped) {
+                     const SecurityTables& tables, CollectedData& data, RunNotes& notes, bool& stopped) {
   data.rows.resize(tables.descr.size());
-  data.firstTickTime = settings.to;
-  data.lastTickTime = settings.from;
+  // Each row's first and last kept shifted time, on the data clock.
+  std::vector<std::pair<double, double>> bounds(tables.descr.size());
   std::vector<BarEntry> bars;
   std::vector<double> shifted;
   for (size_t r = 0; r < tables.descr.size(); ++r) {
@@ -77,10 +139,10 @@ void CollectIntraday(IMsSource& source, const TRunSettings& settings, IRunStatus
     out.symbol = CutText(row.Symbol, kTickSymbolWidth);
     if (!(row.DateFrom <= row.DateTo)) continue;
     status.SetStatus("Reading " + row.Symbol + "...");
-    source.ReadBars(row.No, bars);
+    ReadSortedBars(source, row.No, row.Symbol, bars, notes);
     status.SetStatus("Creating intraday data for " + row.Symbol + "...");
     // Shifted times (one minute earlier) and which bars are kept: inside the
-    // range and later than the bar before them in the file.
+    // range and later than the bar before them in time order.
     shifted.resize(bars.size());
     size_t kept = 0;
     int64_t previous = std::numeric_limits<int64_t>::min();
@@ -100,14 +162,40 @@ void CollectIntraday(IMsSource& source, const TRunSettings& settings, IRunStatus
       }
       const double t = shifted[i];
       if (std::isnan(t)) continue;
-      data.lastTickTime = std::max(data.lastTickTime, t);
-      data.firstTickTime = std::min(data.firstTickTime, t);
+      if (out.bars.empty()) bounds[r].first = t;
+      bounds[r].second = t;
       if (i % 1000 == 0) status.SetStatusDetail(Progress(i, bars.size()));
       const BarEntry& bar = bars[i];
       out.bars.push_back({PlusOneToMinusFive(t), bar.open, bar.high, bar.low, bar.close,
                           SaturatedVolume(bar.volume)});
     }
-    data.tickTotal += 4 * static_cast<int64_t>(out.bars.size());
+  }
+  // Of securities whose ticks would carry one symbol, the finest interval
+  // is converted (then the most bars kept, then the lower file number);
+  // merged, their ticks would go back in time and count volume twice.
+  for (const std::vector<size_t>& group : SharedSymbolGroups(data.rows, [](const TickRow& row) { return row.symbol; })) {
+    auto rank = [&](size_t r) {
+      return std::make_tuple(tables.descr[r].Interval, -static_cast<int64_t>(data.rows[r].bars.size()),
+                             source.Security(tables.descr[r].No).fileNumber);
+    };
+    size_t best = group.front();
+    for (size_t r : group)
+      if (rank(r) < rank(best)) best = r;
+    for (size_t r : group) {
+      if (r == best) continue;
+      const DescrRow& row = tables.descr[r];
+      notes.sharedSymbol.push_back(row.Symbol + " at " + std::to_string(row.Interval) + " minutes (F" +
+                                   std::to_string(source.Security(row.No).fileNumber) + ")");
+      std::vector<KeptBar>().swap(data.rows[r].bars);
+    }
+  }
+  data.firstTickTime = settings.to;
+  data.lastTickTime = settings.from;
+  for (size_t r = 0; r < data.rows.size(); ++r) {
+    if (data.rows[r].bars.empty()) continue;
+    data.firstTickTime = std::min(data.firstTickTime, bounds[r].first);
+    data.lastTickTime = std::max(data.lastTickTime, bounds[r].second);
+    data.tickTotal += 4 * static_cast<int64_t>(data.rows[r].bars.size());
   }
 }
 
@@ -126,11 +214,11 @@ int32_t CloseTickVolume(int32_t barVolume) {
 }
 
 bool CollectBars(IMsSource& source, const TRunSettings& settings, IRunStatus& status,
-                 const SecurityTables& tables, CollectedData& data) {
+                 const SecurityTables& tables, CollectedData& data, RunNotes& notes) {
   data = CollectedData{};
   bool stopped = false;
-  CollectDaily(source, settings, status, tables, data, stopped);
-  if (!stopped) CollectIntraday(source, settings, status, tables, data, stopped);
+  CollectDaily(source, settings, status, tables, data, notes, stopped);
+  if (!stopped) CollectIntraday(source, settings, status, tables, data, notes, stopped);
   return true;
 }
 

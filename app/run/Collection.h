@@ -58,7 +58,10 @@ int32_t CloseTickVolume(int32_t barVolume);
 
 // Fills `data` from the source for the tables' securities. Always true
 // (a stop leaves the data partly filled). The caller closes the source.
+// Each security's bars are taken in time order; securities whose data
+// cannot be read, whose files were out of order, or that share a symbol
+// with the security converted under it are named in `notes`.
 bool CollectBars(IMsSource& source, const TRunSettings& settings, IRunStatus& status,
-                 const SecurityTables& tables, CollectedData& data);
+                 const SecurityTables& tables, CollectedData& data, RunNotes& notes);
 
 }  // namespace vz::app

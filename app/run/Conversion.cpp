@@ -53,6 +53,8 @@ void TConversion::SetExportOptions(const ExportOptions& options) { state_->expor
 
 std::string TConversion::Notes() const { return state_->notes.Text(); }
 
+bool TConversion::LeftOut() const { return state_->notes.LeftOut(); }
+
 int64_t TConversion::KeptIntradayBars() const { return state_->data.tickTotal / 4; }
 
 bool TConversion::AnalyseSecurities() {
@@ -83,7 +85,7 @@ bool TConversion::CollectPriceData() {
   return Guarded([&] {
     State& s = *state_;
     if (!s.source) return true;  // nothing open: nothing to read
-    CollectBars(*s.source, s.settings, s.status, s.tables, s.data);
+    CollectBars(*s.source, s.settings, s.status, s.tables, s.data, s.notes);
     CloseMsDirectory();  // after a stop as well: the run would close it next
     // A closing that could not finish leaves the directory marked open for
     // every program: the run ends failed, saying so.

@@ -38,6 +38,10 @@ public:
   // ShowMessage at the end of the export unless the run closes the window
   // by itself.
   std::string Notes() const;
+  // True when the note names data that did not reach the archives (a
+  // security that could not be read, bars or securities a file could not
+  // hold, securities without symbol or name).
+  bool LeftOut() const;
   // Intraday bars the collection kept (four ticks each).
   int64_t KeptIntradayBars() const;
 

@@ -17,6 +17,8 @@ public:
   virtual bool CollectPriceData() = 0;
   virtual bool ExportArchives() = 0;
   virtual void CloseMsDirectory() = 0;
+  // After the export: whether it completed with something left out.
+  virtual bool LeftOut() const { return false; }
 };
 
 using StagesFactory = std::function<std::unique_ptr<IConversionStages>(const TRunSettings&, IRunStatus&)>;

@@ -14,6 +14,7 @@ public:
   bool CollectPriceData() override { return conversion_.CollectPriceData(); }
   bool ExportArchives() override { return conversion_.ExportArchives(); }
   void CloseMsDirectory() override { conversion_.CloseMsDirectory(); }
+  bool LeftOut() const override { return conversion_.LeftOut(); }
 
 private:
   TConversion conversion_;

@@ -6,6 +6,8 @@
 #include <ctime>
 #include <deque>
 #include <filesystem>
+#include <map>
+#include <set>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -15,6 +17,7 @@
 #include "vuzuz/OmzDescriptor.h"
 #include "vuzuz/OmzFile.h"
 #include "vuzuz/OmzIntraday.h"
+#include "vuzuz/OmzNumbers.h"
 #include "vuzuz/OmzArchive.h"
 #include "vuzuz/pkcmp/Pkcmp.h"
 #include "vuzuz/ShowError.h"
@@ -45,6 +48,7 @@ struct SetJob {
 struct SetResult {
   bool writeFailed = false;
   std::string message;
+  std::vector<std::string> leftOut;  // what the set's files could not hold, "base: what"
 };
 
 // Builds a set's files, packs them and writes the archive. The archive
@@ -60,22 +64,31 @@ SetResult WriteAndPack(const SetJob& job, std::vector<char>& work, const ExportO
   }
   std::vector<omz::ArchiveFile> files;
   files.emplace_back(job.base, omz::BuildDescriptorFile());
+  // What the files cannot hold is left out of the set, not the whole set:
+  // one security's bad price never costs the others their day or month.
+  std::vector<std::string> leftOut;
   if (job.intraday) {
     omz::IntradayImage image;
-    if (!omz::BuildIntradayFiles(job.base, job.ticks, static_cast<uint32_t>(std::time(nullptr)), image, error)) {
+    if (!omz::BuildIntradayFiles(job.base, job.ticks, static_cast<uint32_t>(std::time(nullptr)), image, error,
+                                 &leftOut)) {
       result.message = job.base + ": " + error;
       return result;
     }
-    files.emplace_back(job.base + ".DAT", std::move(image.dat));
-    files.emplace_back(job.base + ".IDX", std::move(image.idx));
+    if (!image.dat.empty()) {
+      files.emplace_back(job.base + ".DAT", std::move(image.dat));
+      files.emplace_back(job.base + ".IDX", std::move(image.idx));
+    }
   } else {
     omz::Bytes dly;
-    if (!omz::BuildDailyFile(job.daily, dly, error)) {
+    if (!omz::BuildDailyFile(job.daily, dly, error, &leftOut)) {
       result.message = job.base + ": " + error;
       return result;
     }
-    files.emplace_back(job.base + ".DLY", std::move(dly));
+    if (!dly.empty()) files.emplace_back(job.base + ".DLY", std::move(dly));
   }
+  for (const std::string& what : leftOut) result.leftOut.push_back(job.base + ": " + what);
+  // Nothing left to hold: an archive already there stays as it is.
+  if (files.size() == 1) return result;
   omz::Bytes archive;
   const fs::path path = omz::PathIn(fs::path(job.folder), job.base + ".omz");
   if (!omz::BuildArchive(files, work.data(), archive, error) || !omz::WriteFileAtomically(path, archive, error)) {
@@ -145,6 +158,10 @@ public:
     std::lock_guard lock(mutex_);
     return std::move(skipped_);
   }
+  std::vector<std::string> TakeLeftOut() {
+    std::lock_guard lock(mutex_);
+    return std::move(leftOut_);
+  }
 
 private:
   void Record(const SetResult& result) {
@@ -156,6 +173,7 @@ private:
     } else if (!result.message.empty()) {
       skipped_.push_back(result.message);
     }
+    leftOut_.insert(leftOut_.end(), result.leftOut.begin(), result.leftOut.end());
   }
 
   void Work() {
@@ -185,6 +203,7 @@ private:
   bool failed_ = false;
   std::string failureMessage_;
   std::vector<std::string> skipped_;
+  std::vector<std::string> leftOut_;
   std::vector<char> inlineWork_ = std::vector<char>(pkcmp::kImplodeWorkSize);
 };
 
@@ -192,6 +211,14 @@ private:
 int MonthIndex(double value) {
   const DateTimeParts parts = DecodeDateTime(std::floor(value));
   return parts.year * 12 + parts.month - 1;
+}
+
+// A bar whose prices all fit some tick size; one that does not is left
+// out alone, so the rest of its security's day is still written.
+bool BarStorable(const KeptBar& bar) {
+  for (double price : {bar.open, bar.high, bar.low, bar.close})
+    if (!omz::PriceFitsSomeTick(price)) return false;
+  return true;
 }
 
 void AppendTicks(const TickRow& row, const KeptBar& bar, std::vector<omz::Tick>& ticks) {
@@ -238,13 +265,26 @@ bool WriteArchives(const TRunSettings& settings, IRunStatus& status, CollectedDa
   if (!options.freeSpace) options.freeSpace = FolderFreeSpace;
   options.packThreads = std::max(0, options.packThreads);
   const std::string output = settings.output;
+  // Temporary archives a killed run left behind go before this run writes
+  // into a folder (each folder before its first set is handed over, so
+  // this run's own temporaries are never among them).
+  omz::RemoveLeftoverArchiveTemporaries(output);
+  std::set<std::string> cleanedFolders;
   TSetPipeline pipeline(options);
+  std::map<std::string, size_t> unstorableBars;  // intraday bars left out, per symbol
   // Every end waits for the sets handed over, so a stop or a failure
   // leaves only whole archives behind.
   auto finish = [&] {
     pipeline.Finish();
     std::vector<TickRow>().swap(data.rows);
     for (std::string& text : pipeline.TakeSkipped()) notes.skippedSets.push_back(std::move(text));
+    std::vector<std::string> leftOut = pipeline.TakeLeftOut();
+    // Sets finish in any order on several workers; the note lists them by name.
+    std::sort(leftOut.begin(), leftOut.end());
+    for (std::string& text : leftOut) notes.leftOutData.push_back(std::move(text));
+    for (const auto& [symbol, count] : unstorableBars)
+      notes.leftOutData.push_back("\"" + symbol + "\": " + std::to_string(count) +
+                                  (count == 1 ? " bar" : " bars") + " with a price no tick size can hold");
     if (pipeline.Failed()) {
       ShowError(pipeline.FailureMessage());
       return false;
@@ -294,7 +334,8 @@ bool WriteArchives(const TRunSettings& settings, IRunStatus& status, CollectedDa
       // Each row is in time order and days come in ascending order, so the
       // walk stops at the first bar of another day.
       while (cursor < row.bars.size() && DayNumber(MinusFiveToPlusOne(row.bars[cursor].time)) == d) {
-        AppendTicks(row, row.bars[cursor], job.ticks);
+        if (BarStorable(row.bars[cursor])) AppendTicks(row, row.bars[cursor], job.ticks);
+        else ++unstorableBars[row.symbol];
         ++cursor;
       }
     }
@@ -303,6 +344,7 @@ bool WriteArchives(const TRunSettings& settings, IRunStatus& status, CollectedDa
       std::error_code ec;
       fs::create_directory(omz::PathIn(output, folderName), ec);
       job.folder = omz::PathIn(output, folderName).string();
+      if (cleanedFolders.insert(folderName).second) omz::RemoveLeftoverArchiveTemporaries(job.folder);
       job.base = IntradayBaseName(day);
       pipeline.Submit(std::move(job));
     }

@@ -10,6 +10,9 @@ namespace {
 
 constexpr int kDeleteAttempts = 2;
 constexpr int kPauseBeforeIntradayMs = 1000;
+constexpr char kDeleteSkipped[] =
+    "Some data was left out of the archives, so GlobalServer's data for the range is not deleted in this run; "
+    "the archives are imported.";
 
 double DatePart(double value) { return std::trunc(value); }
 
@@ -27,7 +30,7 @@ RunEnd RunStages(IRunStatus& status, IConversionStages& stages) {
 }  // namespace
 
 bool SmartImport(const TRunSettings& settings, IRunStatus& status, SmartImportServices& services,
-                 std::vector<std::string>& intradayImportList) {
+                 std::vector<std::string>& intradayImportList, bool leftOut) {
   status.SetStatus("Smart import in progress...");
   double from = DatePart(settings.from);
   double to = DatePart(settings.to);
@@ -37,7 +40,13 @@ bool SmartImport(const TRunSettings& settings, IRunStatus& status, SmartImportSe
   BuildImportList(settings.output, intradayImportList, to, from);
 
   bool ok = true;
-  if (settings.deleteData) {
+  // GlobalServer's data for the range is deleted only to be replaced by the
+  // new archives; when some of it did not reach them, deleting would lose
+  // what GlobalServer still has of it.
+  if (settings.deleteData && leftOut) {
+    status.SetStatusDetail("Delete skipped");
+    if (!settings.autoClose || !status.MessagesWaitForUser()) status.ShowMessage(kDeleteSkipped);
+  } else if (settings.deleteData) {
     for (int attempt = 0; attempt < kDeleteAttempts; ++attempt) {
       ok = services.server.Delete(services.deleteClock(from), services.deleteClock(to));
       if (ok) break;
@@ -59,8 +68,9 @@ RunResult Trd1Exec(const TRunSettings& settings, IRunStatus& status, IConversion
   RunResult result;
   try {
     if (settings.create) result.end = RunStages(status, stages);
+    if (result.end == RunEnd::Normal && settings.create) result.leftOut = stages.LeftOut();
     if (result.end == RunEnd::Normal && settings.import && services.server.FindMainWindow())
-      result.importOk = SmartImport(settings, status, services, intradayImportList);
+      result.importOk = SmartImport(settings, status, services, intradayImportList, result.leftOut);
   } catch (...) {
     result.end = RunEnd::Failed;
   }

@@ -40,7 +40,9 @@ RunResult Trd1Exec(const TRunSettings& settings, IRunStatus& status, IConversion
                    SmartImportServices& services, std::vector<std::string>& intradayImportList);
 
 // The Smart import step alone; true when everything asked for succeeded.
+// With `leftOut` (the export left something out) the delete step is
+// skipped, saying so, and the import still runs.
 bool SmartImport(const TRunSettings& settings, IRunStatus& status, SmartImportServices& services,
-                 std::vector<std::string>& intradayImportList);
+                 std::vector<std::string>& intradayImportList, bool leftOut = false);
 
 }  // namespace vz::app

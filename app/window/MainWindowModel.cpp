@@ -345,6 +345,18 @@ void TMainWindowModel::RunStatus(std::uint64_t generation, bool detail, const st
   else SetStatus(text);
 }
 
+namespace {
+
+// A failed import asks the user to act first (import again), so it takes
+// precedence over data left out, which the run's note has already named.
+const char* FinalStatus(const RunResult& result) {
+  if (!result.importOk) return "Export complete, but import failed.";
+  if (result.leftOut) return kStatusLeftOut;
+  return "Export complete.";
+}
+
+}  // namespace
+
 void TMainWindowModel::RunEnd(std::uint64_t generation, const RunResult& result) {
   if (generation != latestRun_) return;
   switch (result.end) {
@@ -352,7 +364,7 @@ void TMainWindowModel::RunEnd(std::uint64_t generation, const RunResult& result)
       trd1_.StopIfCurrent(generation);
       SetButtonCaption(kCaptionStart);
       EnableSettings();
-      SetStatus(result.importOk ? "Export complete." : "Export complete, but import failed.");
+      SetStatus(FinalStatus(result));
       break;
     case RunEnd::Stopped:
       SetButtonCaption(kCaptionStart);

@@ -24,6 +24,9 @@ namespace vz::app {
 inline constexpr char kStoredSettingsKey[] = "Software\\Velmora\\Pendra 3.0\\Archive\\TTarvoWnd";
 inline constexpr char kDefaultMsDirKey[] = "\\SOFTWARE\\Velmora\\Pendra 3.0";
 inline constexpr char kDefaultMsDirValue[] = "MSPath";
+// The final status of a run whose export left some data out (the run's note
+// names it).
+inline constexpr char kStatusLeftOut[] = "Export complete, but some data was left out.";
 inline constexpr char kCaptionStart[] = "&Start";
 inline constexpr char kCaptionStop[] = "Stop";
 

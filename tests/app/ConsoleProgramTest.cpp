@@ -36,6 +36,7 @@ protected:
       runSettings_ = settings;
       auto stages = std::make_unique<test::TFakeStages>(log_);
       stages->failAt = failAt_;
+      stages->leftOut = leftOut_;
       stages->onStage = [this, &status](const std::string& stage) {
         status.SetStatus("working in " + stage);
         if (stage != stopIn_) return;
@@ -87,6 +88,7 @@ protected:
   std::string failAt_;
   std::string stopIn_;
   bool serverRunning_ = false;
+  bool leftOut_ = false;  // the export reports data left out
   std::atomic<bool> stopPressed_{false};
   TRunSettings runSettings_;
 };
@@ -99,6 +101,7 @@ struct ExitCase {
   bool validMsDir;
   int status;
   std::string errText;
+  bool leftOut = false;
 };
 
 TEST_F(ConsoleProgramTest, ExitStatusTellsHowTheRunEnded) {
@@ -108,6 +111,10 @@ TEST_F(ConsoleProgramTest, ExitStatusTellsHowTheRunEnded) {
       {"ctrl+c", "", "collect", false, true, kExitTerminated, "Terminated.\n"},
       {"import failed", "", "", true, true, kExitImportFailed, "Export complete, but import failed.\n"},
       {"settings refused", "", "", false, false, kExitInvalidSettings, "error: Invalid MetaStock directory.\n"},
+      {"left out", "", "", false, true, kExitLeftOut, "Export complete, but some data was left out.\n", true},
+      // A failed import comes first: it asks the user to act.
+      {"left out and import failed", "", "", true, true, kExitImportFailed, "Export complete, but import failed.\n",
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -116,6 +123,7 @@ TEST_F(ConsoleProgramTest, ExitStatusTellsHowTheRunEnded) {
     stopIn_ = c.stopIn;
     stopPressed_ = false;
     serverRunning_ = c.serverRunning;
+    leftOut_ = c.leftOut;
     const auto msDir = c.validMsDir ? msDir_ : scratch_.Path();
     const int status = Run({"/m:" + msDir.string(), "-o:" + (scratch_.Path() / "out").string()});
     EXPECT_EQ(status, c.status);

@@ -4,7 +4,10 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
+#include <tuple>
 
+#include "app/run/Analysis.h"
 #include "app/run/AnalysisSource.h"
 #include "app/run/Conversion.h"
 #include "StagesArchives.h"
@@ -21,35 +24,53 @@ struct DayTicks {
 };
 
 // Ticks per archive path, computed from the directory's own bars: each
-// listed intraday bar one minute earlier, inside the range, later than the
-// bar before it; four ticks on the UTC-5 clock (six hours earlier in a zone
-// without daylight saving).
+// listed intraday bar one minute earlier, inside the range, every distinct
+// time once whatever the file order; four ticks on the UTC-5 clock (six
+// hours earlier in a zone without daylight saving). Of securities sharing
+// a symbol the finest interval counts (then the most bars, then the lower
+// file number).
 std::map<std::string, size_t> ExpectedTickCounts(const std::string& msDir, double from, double to) {
   bool raised = false;
   std::string why;
   auto source = OpenMsSource(msDir, raised, why);
   std::map<std::string, size_t> counts;
   if (!source) return counts;
+  TRunSettings settings;
+  test::TRecordingStatus status;
+  SecurityTables tables;
+  RunNotes notes;
+  FillSecurityTables(*source, settings, status, tables, notes);
+  struct Candidate {
+    std::tuple<int, int64_t, int> rank;
+    std::map<std::string, size_t> counts;
+  };
+  std::map<std::string, Candidate> bySymbol;
   std::vector<BarEntry> bars;
-  for (int q = 0; q < source->SecurityCount(); ++q) {
-    const SecurityEntry s = source->Security(q);
-    if (!s.inUse || s.hidden || s.period != 'I') continue;
-    source->ReadBars(q, bars);
-    int64_t previous = INT64_MIN;
-    for (const BarEntry& b : bars) {
-      const int64_t shifted = b.time - 60;
-      const bool keep = shifted > previous;
-      previous = shifted;
+  for (const DescrRow& row : tables.descr) {
+    if (!(row.DateFrom <= row.DateTo)) continue;
+    source->ReadBars(row.No, bars, why);
+    std::set<int64_t> times;
+    for (const BarEntry& b : bars) times.insert(b.time - 60);
+    Candidate c;
+    int64_t kept = 0;
+    for (int64_t shifted : times) {
       const double t = 25569.0 + static_cast<double>(shifted) / 86400;
-      if (!keep || t < from || t > to) continue;
+      if (t < from || t > to) continue;
+      ++kept;
       const int64_t day = static_cast<int64_t>(t);
       char name[32];
       const DateTimeParts p = DecodeDateTime(static_cast<double>(day));
       std::snprintf(name, sizeof name, "%04d_%02d/i%02d%02d%02d.omz", p.year, p.month, p.year % 100, p.month,
                     p.day);
-      counts[name] += 4;
+      c.counts[name] += 4;
     }
+    c.rank = {row.Interval, -kept, source->Security(row.No).fileNumber};
+    const std::string symbol = row.Symbol.substr(0, 15);
+    auto [it, fresh] = bySymbol.emplace(symbol, c);
+    if (!fresh && c.rank < it->second.rank) it->second = c;
   }
+  for (const auto& [symbol, c] : bySymbol)
+    for (const auto& [name, n] : c.counts) counts[name] += n;
   source->Close();
   return counts;
 }
@@ -94,7 +115,14 @@ TEST_P(CorpusConversion, ConvertsWithoutLosingBars) {
     }
     const auto it = expected.find(rel);
     ASSERT_NE(it, expected.end()) << rel;
-    EXPECT_EQ(test::IntradayArchiveTicks(e.path()).size(), it->second) << rel;
+    const auto ticks = test::IntradayArchiveTicks(e.path());
+    EXPECT_EQ(ticks.size(), it->second) << rel;
+    // Each symbol's ticks rise in time, and the index keys ascend.
+    for (size_t i = 1; i < ticks.size(); ++i)
+      if (omz::TickSymbol(ticks[i]) == omz::TickSymbol(ticks[i - 1]))
+        ASSERT_LE(ticks[i - 1].dateTime, ticks[i].dateTime) << rel << " tick " << i;
+    const auto keys = test::IntradayArchiveKeys(e.path());
+    for (size_t i = 1; i < keys.size(); ++i) ASSERT_LT(keys[i - 1], keys[i]) << rel << " leaf " << i;
   }
   for (const auto& [name, count] : expected) EXPECT_TRUE(fs::exists(scratch.Path() / "out" / name)) << name;
   EXPECT_GT(archives, 0u);

@@ -12,6 +12,7 @@
 #include "StagesFakes.h"
 #include "support/ScratchDir.h"
 #include "tools/msgen/MsGen.h"
+#include "tools/msgen/MsSample.h"
 
 namespace vz::app {
 namespace {
@@ -216,6 +217,62 @@ TEST_F(EndToEnd, SelectedSecuritiesOnly) {
   EXPECT_EQ(test::DailyArchiveRows(dir.Path() / "out" / "d0104.omz").size(), 2u);  // ACME's April only
   for (const omz::Tick& t : test::IntradayArchiveTicks(dir.Path() / "out" / "2001_04" / "i010427.omz"))
     EXPECT_EQ(omz::TickSymbol(t), "ABC");
+}
+
+TEST_F(EndToEnd, SampleConvertsOneSecurityPerSymbolWithAscendingKeys) {
+  // The sample holds EURUSD at 1 and at 5 minutes: the 1-minute security's
+  // bars are the symbol's ticks, the other is named in the note.
+  const msgen::MsGenDirectory sample = msgen::SampleDirectory();
+  settings.from = DateValue(2026, 11, 24);
+  settings.to = DateValue(2026, 11, 25, 23, 59);
+  const std::string notes = Run(sample);
+  EXPECT_NE(notes.find("EURUSD at 5 minutes"), std::string::npos) << notes;
+  const msgen::MsGenSecurity* oneMinute = nullptr;
+  for (const auto& s : sample.securities)
+    if (s.symbol == "EURUSD" && s.period == 'I' && s.interval == 1) oneMinute = &s;
+  ASSERT_NE(oneMinute, nullptr);
+  msgen::MsGenDirectory alone;
+  alone.securities = {*oneMinute};
+  const auto want = ExpectedTicks(alone, settings.from, settings.to);
+  ASSERT_FALSE(want.empty());
+  for (const auto& [day, ticks] : want) {
+    const DateTimeParts p = DecodeDateTime(day);
+    char name[32];
+    std::snprintf(name, sizeof name, "2026_11/i26%02d%02d.omz", p.month, p.day);
+    SCOPED_TRACE(name);
+    std::vector<omz::Tick> eur;
+    for (const omz::Tick& t : test::IntradayArchiveTicks(dir.Path() / "out" / name))
+      if (omz::TickSymbol(t) == "EURUSD") eur.push_back(t);
+    ASSERT_EQ(eur.size(), ticks.size());
+    for (size_t i = 0; i < eur.size(); ++i) {
+      EXPECT_NEAR(eur[i].dateTime, ticks[i].dateTime, 1e-6) << i;
+      EXPECT_NEAR(eur[i].price, ticks[i].price, 1e-4) << i;
+    }
+    const auto keys = test::IntradayArchiveKeys(dir.Path() / "out" / name);
+    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()) && std::adjacent_find(keys.begin(), keys.end()) == keys.end());
+  }
+}
+
+TEST_F(EndToEnd, SecuritiesWhoseDataCannotBeReadAreNamedAndLeftOut) {
+  const msgen::MsGenDirectory d = Directory(0);
+  std::string error;
+  ASSERT_TRUE(msgen::WriteMetastockDirectory(d, dir.Path() / "ms", &error)) << error;
+  fs::remove(dir.Path() / "ms" / "F1.DAT");  // ACME: missing
+  fs::remove(dir.Path() / "ms" / "F4.DAT");  // ABC: a folder in its place
+  fs::create_directory(dir.Path() / "ms" / "F4.DAT");
+  test::TRecordingStatus status;
+  TConversion conversion(settings, status);
+  ASSERT_TRUE(conversion.AnalyseSecurities());
+  ASSERT_TRUE(conversion.CollectPriceData());
+  ASSERT_TRUE(conversion.ExportArchives());
+  EXPECT_TRUE(conversion.LeftOut());
+  const std::string notes = conversion.Notes();
+  EXPECT_NE(notes.find("ACME (F1.DAT is missing)"), std::string::npos) << notes;
+  EXPECT_NE(notes.find("ABC (F4.DAT is not a regular file)"), std::string::npos) << notes;
+  // The others are converted.
+  for (const omz::DailyRow& r : test::DailyArchiveRows(dir.Path() / "out" / "d0104.omz")) EXPECT_EQ(r.name, "BKG.L");
+  for (const omz::Tick& t : test::IntradayArchiveTicks(dir.Path() / "out" / "2001_04" / "i010427.omz"))
+    EXPECT_EQ(omz::TickSymbol(t), "EURUSD");
 }
 
 TEST_F(EndToEnd, MissingDirectoryFailsAnalysis) {

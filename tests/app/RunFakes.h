@@ -40,6 +40,8 @@ public:
   bool CollectPriceData() override { return Stage("collect"); }
   bool ExportArchives() override { return Stage("export"); }
   void CloseMsDirectory() override { log_.Add("close-ms"); }
+  bool LeftOut() const override { return leftOut; }
+  bool leftOut = false;  // what the export reports after its stage
 
 private:
   bool Stage(const std::string& name) {

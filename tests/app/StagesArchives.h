@@ -9,6 +9,7 @@
 #include "vuzuz/OmzArchive.h"
 #include "vuzuz/OmzDaily.h"
 #include "vuzuz/OmzFile.h"
+#include "vuzuz/OmzIndex.h"
 #include "vuzuz/OmzIntraday.h"
 
 namespace vz::test {
@@ -41,6 +42,19 @@ inline std::vector<omz::DailyRow> DailyArchiveRows(const std::filesystem::path& 
     }
   }
   return omz::DailyRowsOf(blocks);
+}
+
+// The leaf keys of an intraday archive's index, in tree order.
+inline std::vector<omz::IndexKey> IntradayArchiveKeys(const std::filesystem::path& path) {
+  std::vector<omz::IndexKey> keys;
+  std::vector<omz::IndexEntry> leaves;
+  std::string error;
+  for (const omz::ArchiveEntry& e : ArchiveEntries(path))
+    if (e.name.ends_with(".IDX")) {
+      EXPECT_TRUE(omz::ReadIndexLeaves(e.data, leaves, error)) << path << ": " << error;
+      for (const omz::IndexEntry& leaf : leaves) keys.push_back(leaf.key);
+    }
+  return keys;
 }
 
 inline std::vector<omz::Tick> IntradayArchiveTicks(const std::filesystem::path& path) {

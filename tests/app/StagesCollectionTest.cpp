@@ -36,20 +36,21 @@ TEST(SaturatedVolume, TruncatesAndSaturates) {
   EXPECT_EQ(CloseTickVolume(std::numeric_limits<int32_t>::min() + 1), std::numeric_limits<int32_t>::min());
 }
 
-TEST(CollectBars, KeepsDailyBarsOfWholeMonthsInRisingOrder) {
+TEST(CollectBars, KeepsDailyBarsOfWholeMonthsInTimeOrder) {
   test::TFakeSource source;
   source.securities = {{MakeSecurity('D', "ABCDEFGHIJKLMN", "n"), {}}};
   source.securities[0].bars = {
       Bar(Seconds(2001, 3, 31), 1),         Bar(Seconds(2001, 4, 1), 2),
       Bar(Seconds(2001, 4, 15), 3),         Bar(Seconds(2001, 4, 15), 4),  // same time: dropped
-      Bar(Seconds(2001, 4, 14), 5),                                        // earlier: dropped
+      Bar(Seconds(2001, 4, 14), 5),                                        // earlier: sorted in
       Bar(Seconds(2001, 4, 16), 6, 7e9),    Bar(Seconds(2001, 5, 31, 10, 0), 7),
       Bar(Seconds(2001, 6, 1), 8)};
   SecurityTables tables;
   tables.descrD = {{0, "ABCDEFGHIJKLMN", "n"}};
   test::TRecordingStatus status;
+  RunNotes notes;
   CollectedData data;
-  CollectBars(source, Range(DateValue(2001, 4, 10), DateValue(2001, 5, 20, 23, 59)), status, tables, data);
+  CollectBars(source, Range(DateValue(2001, 4, 10), DateValue(2001, 5, 20, 23, 59)), status, tables, data, notes);
   std::vector<double> closes, dates;
   for (const omz::DailyRow& r : data.daily) {
     closes.push_back(r.close);
@@ -57,9 +58,11 @@ TEST(CollectBars, KeepsDailyBarsOfWholeMonthsInRisingOrder) {
     EXPECT_EQ(r.name, "ABCDEFGHIJKLMN");
     EXPECT_EQ(r.size, 0.0001);
   }
-  EXPECT_EQ(closes, (std::vector<double>{2, 3, 6, 7}));
+  EXPECT_EQ(closes, (std::vector<double>{2, 5, 3, 6, 7}));
   EXPECT_EQ(dates.back(), DateValue(2001, 5, 31));  // time of day dropped, bar kept
-  EXPECT_EQ(data.daily[2].volume, std::numeric_limits<int32_t>::max());
+  EXPECT_EQ(data.daily[3].volume, std::numeric_limits<int32_t>::max());
+  EXPECT_EQ(notes.reordered, std::vector<std::string>{"ABCDEFGHIJKLMN (1 reordered, 1 repeats dropped)"});
+  EXPECT_FALSE(notes.LeftOut());
   EXPECT_EQ(status.statuses.front(), "Reading ABCDEFGHIJKLMN...");
 }
 
@@ -78,8 +81,9 @@ TEST(CollectBars, ShiftsAndFiltersIntradayBars) {
   SecurityTables tables;
   tables.descr = {{1, "A", "n", 1, 0, 1}, {0, "B", "n", 1, 0, 1}, {2, "C", "n", 1, 2, 1}};  // C: from > to
   test::TRecordingStatus status;
+  RunNotes notes;
   CollectedData data;
-  CollectBars(source, Range(DateValue(2001, 4, 10), DateValue(2001, 4, 11, 23, 59)), status, tables, data);
+  CollectBars(source, Range(DateValue(2001, 4, 10), DateValue(2001, 4, 11, 23, 59)), status, tables, data, notes);
   ASSERT_EQ(data.rows.size(), 3u);
   EXPECT_EQ(source.reads, (std::vector<int>{1, 0}));  // C is not read
   EXPECT_TRUE(data.rows[2].bars.empty());
@@ -104,9 +108,10 @@ TEST(CollectBars, NoIntradayBarsLeaveTickTimesAtTheRange) {
   SecurityTables tables;
   tables.descr = {{0, "A", "n", 1, 0, 1}};
   test::TRecordingStatus status;
+  RunNotes notes;
   CollectedData data;
   const TRunSettings range = Range(DateValue(2001, 4, 10), DateValue(2001, 4, 20));
-  CollectBars(source, range, status, tables, data);
+  CollectBars(source, range, status, tables, data, notes);
   EXPECT_EQ(data.firstTickTime, range.to);
   EXPECT_EQ(data.lastTickTime, range.from);
   EXPECT_EQ(data.tickTotal, 0);
@@ -120,11 +125,115 @@ TEST(CollectBars, StopRequestEndsTheStage) {
   SecurityTables tables;
   tables.descrD = {{0, "A", "n"}, {1, "B", "n"}};
   test::TRecordingStatus status;
+  RunNotes notes;
   status.stopAfter = 5;  // asked before every bar
   CollectedData data;
-  EXPECT_TRUE(CollectBars(source, Range(DateValue(2001, 4, 1), DateValue(2001, 4, 30)), status, tables, data));
+  EXPECT_TRUE(CollectBars(source, Range(DateValue(2001, 4, 1), DateValue(2001, 4, 30)), status, tables, data, notes));
   EXPECT_EQ(data.daily.size(), 4u);
   EXPECT_EQ(source.reads, (std::vector<int>{0}));
+}
+
+// Closes of the bars each intraday row keeps, in order.
+std::vector<std::vector<double>> KeptCloses(const CollectedData& data) {
+  std::vector<std::vector<double>> closes;
+  for (const TickRow& row : data.rows) {
+    closes.emplace_back();
+    for (const KeptBar& bar : row.bars) closes.back().push_back(bar.close);
+  }
+  return closes;
+}
+
+TEST(CollectBars, BarsOutOfTimeOrderAreKeptOnceInTimeOrder) {
+  // Closes number the bars by time; a repeat carries the number of the bar
+  // it repeats plus 100.
+  const struct {
+    const char* what;
+    std::vector<std::pair<int, int>> bars;  // (day in April 2001 * 10000 + hhmm, close)
+    std::vector<double> kept;
+    std::string note;
+  } cases[] = {
+      {"in order: as before", {{31000, 1}, {31005, 2}, {41000, 3}}, {1, 2, 3}, ""},
+      {"in order with a repeated minute", {{31000, 1}, {31000, 101}, {31005, 2}}, {1, 2}, ""},
+      {"a day written before the one ahead of it",
+       {{41000, 3}, {31000, 1}, {31005, 2}, {41010, 4}, {41015, 5}}, {1, 2, 3, 4, 5},
+       "S (2 reordered, 0 repeats dropped)"},
+      {"the same bars written again and again",
+       {{31000, 1}, {31005, 2}, {31000, 101}, {31005, 102}, {31000, 201}, {31005, 202}}, {1, 2},
+       "S (2 reordered, 4 repeats dropped)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::TFakeSource source;
+    source.securities = {{MakeSecurity('I', "S", "n")}};
+    for (const auto& [when, close] : c.bars)
+      source.securities[0].bars.push_back(Bar(Seconds(2001, 4, when / 10000, when % 10000 / 100, when % 100 + 1), close));
+    SecurityTables tables;
+    tables.descr = {{0, "S", "n", 1, 0, 1}};
+    test::TRecordingStatus status;
+    RunNotes notes;
+    CollectedData data;
+    CollectBars(source, Range(DateValue(2001, 4, 1), DateValue(2001, 4, 30)), status, tables, data, notes);
+    EXPECT_EQ(KeptCloses(data), std::vector<std::vector<double>>{c.kept});
+    for (size_t i = 1; i < data.rows[0].bars.size(); ++i) EXPECT_LT(data.rows[0].bars[i - 1].time, data.rows[0].bars[i].time);
+    EXPECT_EQ(notes.reordered, c.note.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.note});
+    EXPECT_EQ(data.tickTotal, 4 * static_cast<int64_t>(c.kept.size()));
+  }
+}
+
+TEST(CollectBars, SecurityWhoseDataCannotBeReadIsNamedAsLeftOut) {
+  test::TFakeSource source;
+  source.securities = {{MakeSecurity('D', "GONE", "n")}, {MakeSecurity('D', "OK", "n")},
+                       {MakeSecurity('I', "LOOP", "n")}};
+  source.securities[0].unreadable = "F1.DAT is missing";
+  source.securities[1].bars = {Bar(Seconds(2001, 4, 2), 5)};
+  source.securities[2].unreadable = "F3.DAT cannot be read: Too many levels of symbolic links";
+  SecurityTables tables;
+  tables.descrD = {{0, "GONE", "n"}, {1, "OK", "n"}};
+  tables.descr = {{2, "LOOP", "n", 1, 0, 1}};
+  test::TRecordingStatus status;
+  RunNotes notes;
+  CollectedData data;
+  CollectBars(source, Range(DateValue(2001, 4, 1), DateValue(2001, 4, 30)), status, tables, data, notes);
+  EXPECT_EQ(data.daily.size(), 1u);
+  EXPECT_EQ(notes.unreadable, (std::vector<std::string>{"GONE (F1.DAT is missing)",
+                                                        "LOOP (F3.DAT cannot be read: Too many levels of symbolic links)"}));
+  EXPECT_TRUE(notes.LeftOut());
+  EXPECT_NE(notes.Text().find("GONE (F1.DAT is missing)"), std::string::npos);
+}
+
+TEST(CollectBars, OneSecurityPerSymbol) {
+  // Intraday: the finest interval wins, then the most bars, then the lower
+  // file number. Daily: the most bars in the range, then the lower file
+  // number.
+  test::TFakeSource source;
+  auto security = [](char period, int fileNumber, int interval) {
+    app::SecurityEntry e = MakeSecurity(period, "EURUSD", "n", interval);
+    e.fileNumber = fileNumber;
+    return e;
+  };
+  source.securities = {{security('I', 7, 5)}, {security('I', 3, 1)}, {security('D', 9, 0)}, {security('D', 4, 0)},
+                       {security('D', 2, 0)}};
+  source.securities[0].bars = {Bar(Seconds(2001, 4, 2, 10, 5), 50), Bar(Seconds(2001, 4, 2, 10, 10), 51)};
+  source.securities[1].bars = {Bar(Seconds(2001, 4, 2, 10, 1), 10)};
+  source.securities[2].bars = {Bar(Seconds(2001, 4, 2), 90), Bar(Seconds(2001, 4, 3), 91)};
+  source.securities[3].bars = {Bar(Seconds(2001, 4, 2), 40), Bar(Seconds(2001, 4, 3), 41), Bar(Seconds(2001, 6, 1), 42)};
+  source.securities[4].bars = {Bar(Seconds(2001, 4, 2), 20)};
+  SecurityTables tables;
+  tables.descr = {{0, "EURUSD", "n", 5, 0, 1}, {1, "EURUSD", "n", 1, 0, 1}};
+  tables.descrD = {{2, "EURUSD", "n"}, {3, "EURUSD", "n"}, {4, "EURUSD", "n"}};
+  test::TRecordingStatus status;
+  RunNotes notes;
+  CollectedData data;
+  CollectBars(source, Range(DateValue(2001, 4, 1), DateValue(2001, 4, 30)), status, tables, data, notes);
+  EXPECT_EQ(KeptCloses(data), (std::vector<std::vector<double>>{{}, {10}}));
+  EXPECT_EQ(data.tickTotal, 4);
+  std::vector<double> daily;
+  for (const omz::DailyRow& r : data.daily) daily.push_back(r.close);
+  EXPECT_EQ(daily, (std::vector<double>{40, 41}));  // F4 and F9 both hold 2 in April: F4 is lower
+  EXPECT_EQ(notes.sharedSymbol, (std::vector<std::string>{"EURUSD (F9, 2 bars in the range)",
+                                                          "EURUSD (F2, 1 bars in the range)",
+                                                          "EURUSD at 5 minutes (F7)"}));
+  EXPECT_FALSE(notes.LeftOut());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // failures and stops.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 
 #include "app/run/Export.h"
@@ -180,15 +181,53 @@ TEST_F(ExportFixture, StopEndsAfterTheCurrentDay) {
   for (const auto& entry : fs::directory_iterator(Out("2001_04"))) EXPECT_EQ(entry.path().extension(), ".omz");
 }
 
-TEST_F(ExportFixture, DataTheFilesCannotHoldSkipsOnlyThatSet) {
+TEST_F(ExportFixture, WhatTheFilesCannotHoldIsLeftOutAloneAndNamed) {
+  // One corrupt price never costs the other securities their month or day,
+  // nor its own security the rest of its bars.
   Range(DateValue(2001, 3, 1), DateValue(2001, 4, 30));
-  data.daily = {Daily("AAA", DateValue(2001, 3, 2), 1e12), Daily("AAA", DateValue(2001, 4, 2), 5)};
+  data.daily = {Daily("AAA", DateValue(2001, 3, 2), 1.7e38), Daily("AAA", DateValue(2001, 3, 5), 2),
+                Daily("BBB", DateValue(2001, 3, 2), 3), Daily("AAA", DateValue(2001, 4, 2), 5)};
+  AddRow("AA", {Kept(DateValue(2001, 4, 3, 10, 0), 1.7e38), Kept(DateValue(2001, 4, 3, 10, 1), 2)});
+  AddRow("BB", {Kept(DateValue(2001, 4, 3, 10, 0), 3)});
+  AddRow("CC", {Kept(DateValue(2001, 4, 4, 10, 0), std::nan(""))});  // its day holds nothing else
+  fs::create_directories(Out("2001_04"));
+  test::WriteFileBytes(Out("2001_04/i010404.omz"), "earlier archive");
   EXPECT_TRUE(Export());
-  EXPECT_FALSE(fs::exists(Out("d0103.omz")));
+  std::vector<std::pair<std::string, double>> march;
+  for (const omz::DailyRow& r : test::DailyArchiveRows(Out("d0103.omz"))) march.emplace_back(r.name, r.close);
+  EXPECT_EQ(march, (std::vector<std::pair<std::string, double>>{{"AAA", 2}, {"BBB", 3}}));
   EXPECT_EQ(test::DailyArchiveRows(Out("d0104.omz")).size(), 1u);
-  ASSERT_EQ(notes.skippedSets.size(), 1u);
-  EXPECT_NE(notes.skippedSets[0].find("d0103"), std::string::npos);
+  std::vector<std::string> symbols;
+  for (const omz::Tick& t : test::IntradayArchiveTicks(Out("2001_04/i010403.omz"))) symbols.push_back(omz::TickSymbol(t));
+  EXPECT_EQ(symbols, (std::vector<std::string>{"AA", "AA", "AA", "AA", "BB", "BB", "BB", "BB"}));
+  // A day left with nothing to hold keeps the archive that was there.
+  EXPECT_EQ(test::ReadFileBytes(Out("2001_04/i010404.omz")), "earlier archive");
+  ASSERT_EQ(notes.leftOutData.size(), 3u);
+  EXPECT_NE(notes.leftOutData[0].find("d0103: \"AAA\": 1 row (price 1.7e+38"), std::string::npos)
+      << notes.leftOutData[0];
+  EXPECT_EQ(notes.leftOutData[1], "\"AA\": 1 bar with a price no tick size can hold");
+  EXPECT_EQ(notes.leftOutData[2], "\"CC\": 1 bar with a price no tick size can hold");
+  EXPECT_TRUE(notes.skippedSets.empty());
+  EXPECT_TRUE(notes.LeftOut());
   EXPECT_TRUE(recorder.errors.empty());
+}
+
+TEST_F(ExportFixture, RemovesTemporaryArchivesAKilledRunLeft) {
+  Range(DateValue(2001, 4, 1), DateValue(2001, 4, 30));
+  data.daily = {Daily("AAA", DateValue(2001, 4, 2), 1)};
+  AddRow("AA", {Kept(DateValue(2001, 4, 3, 10, 0), 1)});
+  fs::create_directories(Out("2001_04"));
+  fs::create_directories(Out("2001_03"));
+  const char* leftovers[] = {"d0104.omz.123456-0.tmp", "2001_04/i010402.omz.99-12.tmp"};
+  const char* others[] = {"notes.tmp", "d0104.omz.tmp", "d0104.omz.12a-1.tmp", "x.omz.1-2.tmp.keep",
+                          "2001_03/i010302.omz.1-2.tmp"};  // a folder this run does not write into
+  for (const char* name : leftovers) test::WriteFileBytes(Out(name), "partial archive");
+  for (const char* name : others) test::WriteFileBytes(Out(name), "user file");
+  EXPECT_TRUE(Export(2));
+  for (const char* name : leftovers) EXPECT_FALSE(fs::exists(Out(name))) << name;
+  for (const char* name : others) EXPECT_TRUE(fs::exists(Out(name))) << name;
+  EXPECT_EQ(test::DailyArchiveRows(Out("d0104.omz")).size(), 1u);
+  EXPECT_EQ(test::IntradayArchiveTicks(Out("2001_04/i010403.omz")).size(), 4u);
 }
 
 }  // namespace

@@ -33,15 +33,19 @@ struct FakeSecurity {
   FakeSecurity(app::SecurityEntry e, std::vector<app::BarEntry> b = {}) : entry(std::move(e)), bars(std::move(b)) {}
   app::SecurityEntry entry;
   std::vector<app::BarEntry> bars;
+  std::string unreadable;  // when set, reading fails with this reason
 };
 
 class TFakeSource : public app::IMsSource {
 public:
   int SecurityCount() const override { return static_cast<int>(securities.size()); }
   app::SecurityEntry Security(int q) const override { return securities.at(static_cast<size_t>(q)).entry; }
-  void ReadBars(int q, std::vector<app::BarEntry>& bars) override {
+  bool ReadBars(int q, std::vector<app::BarEntry>& bars, std::string& why) override {
     reads.push_back(q);
-    bars = securities.at(static_cast<size_t>(q)).bars;
+    const FakeSecurity& s = securities.at(static_cast<size_t>(q));
+    bars = s.bars;
+    why = s.unreadable;
+    return why.empty();
   }
   void Close() override { ++closes; }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "RunFakes.h"
@@ -103,6 +104,28 @@ TEST_F(Trd1ExecTest, SmartImportIsSkippedWhenGlobalServerIsNotRunning) {
   EXPECT_EQ(result.end, RunEnd::Normal);
   EXPECT_TRUE(result.importOk);
   EXPECT_EQ(log_.Entries(), (Log{"analyse", "collect", "export", "find:no", "close-ms"}));
+}
+
+TEST_F(Trd1ExecTest, DataLeftOutIsReportedAndSkipsOnlyTheDeleteStep) {
+  settings_.import = true;
+  settings_.autoStart = true;
+  settings_.deleteData = true;
+  stages_.leftOut = true;
+  const RunResult result = Run();
+  EXPECT_EQ(result.end, RunEnd::Normal);
+  EXPECT_TRUE(result.leftOut);
+  EXPECT_TRUE(result.importOk);
+  const Log entries = log_.Entries();
+  EXPECT_EQ(std::count(entries.begin(), entries.end(), "detail Delete skipped"), 1);
+  EXPECT_EQ(std::count_if(entries.begin(), entries.end(), [](const std::string& e) { return e.starts_with("delete"); }), 0);
+  EXPECT_EQ(std::count(entries.begin(), entries.end(), "import 0"), 2);
+  EXPECT_NE(std::find_if(entries.begin(), entries.end(),
+                         [](const std::string& e) { return e.starts_with("message Some data was left out"); }),
+            entries.end());
+
+  // Without "Create archives" nothing is converted, so nothing is left out.
+  settings_.create = false;
+  EXPECT_FALSE(Run().leftOut);
 }
 
 struct ImportCase {

@@ -145,6 +145,19 @@ TEST(DailyFile, RefusesWhatCannotBeStoredRight) {
     std::string error;
     EXPECT_FALSE(BuildDailyFile(c.rows, bytes, error)) << c.what;
     EXPECT_FALSE(error.empty()) << c.what;
+    // Asked to, the writer leaves out only what cannot be stored and
+    // writes the rest as it would without it.
+    std::vector<DailyRow> rows = c.rows;
+    rows.push_back(Row("ZZ", 37001, 2));
+    std::vector<std::string> leftOut;
+    ASSERT_TRUE(BuildDailyFile(rows, bytes, error, &leftOut)) << c.what << ": " << error;
+    EXPECT_EQ(leftOut.size(), 1u) << c.what;
+    std::vector<DailyRow> kept;
+    if (c.rows.size() == 2) kept.push_back(c.rows[0]);  // the first of two names sharing a field stays
+    kept.push_back(rows.back());
+    Bytes expected;
+    ASSERT_TRUE(BuildDailyFile(kept, expected, error)) << c.what;
+    EXPECT_EQ(bytes, expected) << c.what;
   }
 }
 

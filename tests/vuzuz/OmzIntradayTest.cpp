@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -36,10 +37,15 @@ IntradayImage Build(const std::vector<Tick>& ticks) {
   return image;
 }
 
+// Reads both files back; every index the writer makes must have strictly
+// ascending leaf keys, or a B-tree search can miss blocks.
 IntradayContents Read(const IntradayImage& image) {
   IntradayContents contents;
   std::string error;
   EXPECT_TRUE(ReadIntradayFiles(image.dat, image.idx, contents, error)) << error;
+  std::vector<IndexEntry> leaves;
+  EXPECT_TRUE(ReadIndexLeaves(image.idx, leaves, error)) << error;
+  for (size_t i = 1; i < leaves.size(); ++i) EXPECT_LT(leaves[i - 1].key, leaves[i].key) << "leaf " << i;
   return contents;
 }
 
@@ -309,14 +315,88 @@ TEST(IntradayFiles, PricesBeyondThirtyTwoBitsUseACoarserTick) {
   EXPECT_NEAR(contents.ticks[1].price, 250000.5, 0.0005);
 }
 
-TEST(IntradayFiles, LongSymbolsStayApart) {
-  const IntradayContents contents = Read(Build({MakeTick("EURUSD.FUT.A1", Minute(1), 1.1),
-                                                MakeTick("EURUSD.FUT.A2", Minute(1), 1.2),
-                                                MakeTick("ABCDEFGHIJKL", Minute(1), 1.3)}));
-  ASSERT_EQ(contents.ticks.size(), 3u);
-  EXPECT_NE(TickSymbol(contents.ticks[0]), TickSymbol(contents.ticks[1]));
-  EXPECT_EQ(TickSymbol(contents.ticks[0]), SymbolFieldText(MakeSymbolField("EURUSD.FUT.A1").data()));
-  EXPECT_EQ(TickSymbol(contents.ticks[2]), "ABCDEFGHIJKL");
+TEST(IntradayFiles, LongSymbolsStayApartInStoredNameOrder) {
+  // Runs come in the order of the whole symbols; their stored names sort
+  // otherwise, and the file follows the stored names.
+  const struct {
+    std::vector<std::string> symbols;  // input order
+  } cases[] = {
+      {{"ABCDEFGHIJKLMN", "ABCDEFGHIJKLN"}},
+      {{"ABCDEFGHIJKL", "EURUSD.FUT.A1", "EURUSD.FUT.A2"}},
+      {{"EURUSD.FUT.A2", "EURUSD.FUT.A1", "ABCDEFGHIJKL", "AB"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<Tick> ticks;
+    for (size_t i = 0; i < c.symbols.size(); ++i)
+      for (int m = 0; m < 70; ++m) ticks.push_back(MakeTick(c.symbols[i], Minute(m), 1 + i));
+    const IntradayContents contents = Read(Build(ticks));
+    ASSERT_EQ(contents.ticks.size(), ticks.size());
+    std::vector<SymbolField> stored;
+    for (const std::string& symbol : c.symbols) stored.push_back(MakeSymbolField(symbol));
+    std::sort(stored.begin(), stored.end());
+    for (size_t i = 0; i < stored.size(); ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(TickSymbol(contents.ticks[70 * i]), SymbolFieldText(stored[i].data()));
+      EXPECT_EQ(TickSymbol(contents.ticks[70 * i + 69]), SymbolFieldText(stored[i].data()));
+    }
+  }
+}
+
+TEST(IntradayFiles, FarPricesTakeTheFinestExactCoarserTick) {
+  // Prices that leave 16 bits of 0.0001 from the first price: the finest
+  // power of ten at which all are whole and all differences fit keeps
+  // blocks of 60 on one base; only without one do blocks take fresh bases.
+  const struct {
+    const char* what;
+    double first;
+    double step;   // each tick moves by step, alternating up and down in a widening swing
+    int scaleCode;
+    bool full;     // every block but the last holds 60 ticks
+  } cases[] = {
+      {"within 3.2767 of the first: plain", 1.2345, 0.0001, 111, true},
+      {"quarter points over 600 points: 0.01", 5000, 0.25, 109, true},
+      {"whole points over 2,400 points: 0.1", 18000, 1, 105, true},
+      {"tens of points over 24,000 points: 1", 40000, 10, 101, true},
+      {"quarter points over 5,400 points: fresh bases", 18000, 2.25, 111, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<Tick> ticks;
+    for (int i = 0; i < 1200; ++i) {
+      const double swing = (i % 2 ? 1 : -1) * (i + 1) * c.step;
+      ticks.push_back(MakeTick("FDAX", Minute(i / 4), c.first + swing, i));
+    }
+    const IntradayContents contents = Read(Build(ticks));
+    ASSERT_EQ(contents.ticks.size(), ticks.size());
+    for (size_t i = 0; i < ticks.size(); ++i) ASSERT_NEAR(contents.ticks[i].price, ticks[i].price, 1e-6) << i;
+    bool full = true;
+    for (size_t b = 0; b + 1 < contents.blocks.size(); ++b) full = full && contents.blocks[b].count == 60;
+    EXPECT_EQ(full, c.full);
+    EXPECT_EQ(contents.blocks[0].scaleCode, c.scaleCode);
+  }
+}
+
+TEST(IntradayFiles, LeavesOutOnlyTheRunsThatCannotBeStored) {
+  std::vector<Tick> ticks = {MakeTick("AA", Minute(1), 1), MakeTick("BAD", Minute(1), std::nan("")),
+                             MakeTick("CC", Minute(1), 3), MakeTick("AA", Minute(2), 2)};
+  IntradayImage image;
+  std::string error;
+  EXPECT_FALSE(BuildIntradayFiles(kBase, ticks, kStamp, image, error));
+  std::vector<std::string> leftOut;
+  ASSERT_TRUE(BuildIntradayFiles(kBase, ticks, kStamp, image, error, &leftOut)) << error;
+  ASSERT_EQ(leftOut.size(), 2u);
+  EXPECT_EQ(leftOut[0], "\"AA\": ticks not together in one run");
+  EXPECT_NE(leftOut[1].find("\"BAD\""), std::string::npos) << leftOut[1];
+  const IntradayContents contents = Read(image);
+  ASSERT_EQ(contents.ticks.size(), 2u);
+  EXPECT_EQ(TickSymbol(contents.ticks[0]), "AA");
+  EXPECT_EQ(TickSymbol(contents.ticks[1]), "CC");
+  // Nothing that can be stored: no files, and no failure.
+  leftOut.clear();
+  ASSERT_TRUE(BuildIntradayFiles(kBase, std::vector<Tick>{ticks[1]}, kStamp, image, error, &leftOut));
+  EXPECT_TRUE(image.dat.empty());
+  EXPECT_TRUE(image.idx.empty());
+  EXPECT_EQ(leftOut.size(), 1u);
 }
 
 TEST(IntradayFiles, RefusesWhatCannotBeStoredRight) {
