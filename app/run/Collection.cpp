@@ -29,7 +29,10 @@ void CollectDaily(IMsSource& source, const TRunSettings& settings, IRunStatus& s
   const double low = FirstOfMonth(settings.from);
   const double highExclusive = LastOfMonth(settings.to) + 1;
   std::vector<BarEntry> bars;
+  const int64_t securities = static_cast<int64_t>(tables.descrD.size() + tables.descr.size());
+  int64_t read = 0;
   for (const DescrDRow& row : tables.descrD) {
+    status.SetProgress(RunCounter::SecuritiesRead, read++, securities);
     status.SetStatus("Reading " + row.Symbol + "...");
     source.ReadBars(row.No, bars);
     status.SetStatus("Creating daily data for " + row.Name + "...");
@@ -67,11 +70,13 @@ void CollectIntraday(IMsSource& source, const TRunSettings& settings, IRunStatus
   data.lastTickTime = settings.from;
   std::vector<BarEntry> bars;
   std::vector<double> shifted;
+  const int64_t securities = static_cast<int64_t>(tables.descrD.size() + tables.descr.size());
   for (size_t r = 0; r < tables.descr.size(); ++r) {
     if (status.StopRequested()) {
       stopped = true;
       return;
     }
+    status.SetProgress(RunCounter::SecuritiesRead, static_cast<int64_t>(tables.descrD.size() + r), securities);
     const DescrRow& row = tables.descr[r];
     TickRow& out = data.rows[r];
     out.symbol = CutText(row.Symbol, kTickSymbolWidth);
@@ -109,6 +114,7 @@ void CollectIntraday(IMsSource& source, const TRunSettings& settings, IRunStatus
     }
     data.tickTotal += 4 * static_cast<int64_t>(out.bars.size());
   }
+  status.SetProgress(RunCounter::SecuritiesRead, securities, securities);
 }
 
 }  // namespace
