@@ -59,6 +59,11 @@ bool LoadArchive(const std::string& archive, std::vector<omz::ArchiveEntry>& ent
                  std::ostream& err) {
   omz::Bytes bytes;
   std::string error;
+  std::error_code ec;
+  if (fs::is_directory(archive, ec)) {
+    err << "error: " << archive << " is a folder, not an .omz archive\n";
+    return false;
+  }
   if (!omz::ReadWholeFile(archive, bytes, error, kDumpMaxArchive)) {
     err << "error: " << error << "\n";
     return false;

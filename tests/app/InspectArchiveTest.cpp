@@ -86,8 +86,8 @@ TEST_F(InspectArchive, UnzipKeepsFilesAlreadyThereUnlessForced) {
 }
 
 TEST_F(InspectArchive, DumpExpandsEntriesLargerThanAnArchiveReadForImport) {
-  // 65 MiB expanded: beyond the 64 MiB an entry may take when archives are
-  // read back elsewhere, yet a day of ticks the export can write.
+  // 65 MiB expanded: more than ReadArchive's default bound, which --dump
+  // once used; a busy day of ticks is this large.
   std::vector<omz::ArchiveFile> files;
   files.emplace_back("BIG.BIN", omz::Bytes(size_t{65} << 20, 0x20));
   std::vector<char> work(pkcmp::kImplodeWorkSize);
@@ -104,7 +104,9 @@ TEST_F(InspectArchive, ClearErrorsForFilesThatAreNotArchives) {
   const struct {
     std::string path;
     const char* message;
-  } cases[] = {{File("notes.txt"), "is not an .omz archive"}, {File("missing.omz"), "cannot open"}};
+  } cases[] = {{File("notes.txt"), "is not an .omz archive"},
+               {File("missing.omz"), "cannot open"},
+               {dir_.Path().string(), "is a folder, not an .omz archive"}};
   for (const auto& c : cases) {
     std::ostringstream out, err, err2;
     EXPECT_EQ(RunDumpCommand(c.path, out, err), 1);
