@@ -1,6 +1,7 @@
 #include "vuzuz/OmzFile.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cctype>
 #include <chrono>
 #include <fstream>
@@ -12,6 +13,11 @@
 namespace fs = std::filesystem;
 
 namespace vz::omz {
+
+std::string SystemReason(int errorNumber) {
+  if (errorNumber == 0) return {};
+  return ": " + std::generic_category().message(errorNumber);
+}
 
 fs::path PathIn(const fs::path& dir, const std::string& name) {
   return dir.empty() ? fs::path(name) : dir / name;
@@ -28,18 +34,21 @@ fs::path TemporaryPathFor(const fs::path& path) {
 bool WriteFileAtomically(const fs::path& path, ByteView bytes, std::string& error) {
   const fs::path tmp = TemporaryPathFor(path);
   {
+    errno = 0;
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
     if (!out) {
-      error = "cannot create " + tmp.string();
+      error = "cannot create " + tmp.string() + SystemReason(errno);
       return false;
     }
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     out.flush();
+    const int writeError = errno;
     out.close();
     if (out.fail()) {
+      const int why = writeError ? writeError : errno;
       std::error_code ec;
       fs::remove(tmp, ec);
-      error = "cannot write " + tmp.string();
+      error = "cannot write " + tmp.string() + SystemReason(why);
       return false;
     }
   }

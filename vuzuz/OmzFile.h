@@ -11,6 +11,10 @@
 
 namespace vz::omz {
 
+// ": " and the system's text for an errno value ("No space left on device"),
+// or nothing for 0: what a failed write appends to its message.
+std::string SystemReason(int errorNumber);
+
 // dir / name, or name alone when dir is empty (the current directory).
 std::filesystem::path PathIn(const std::filesystem::path& dir, const std::string& name);
 

@@ -1,14 +1,20 @@
 #include "app/console/ConsoleProgram.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <system_error>
 
+#include "app/console/ConsoleHelp.h"
+#include "app/console/ConsoleSwitches.h"
 #include "app/console/ConsoleView.h"
+#include "app/console/RunSummary.h"
 #include "app/run/PathText.h"
 #include "platform/ConsoleSignal.h"
 #include "platform/Process.h"
+#include "platform/SettingsStore.h"
 #include "platform/Terminal.h"
 #include "vuzuz/Dates.h"
 #include "vuzuz/ShowError.h"
@@ -23,52 +29,33 @@ namespace {
 constexpr char kVersion[] = "1.0.0";
 constexpr auto kPollInterval = std::chrono::milliseconds(100);
 
-constexpr char kHelp[] =
-    "Usage: vuzuz-archive-creator [switches]\n"
-    "\n"
-    "Converts the price data of a MetaStock directory into Vuzuz GlobalServer\n"
-    "archives: one dYYMM.omz per month of daily bars in the output directory and\n"
-    "one YYYY_MM/iYYMMDD.omz per day of intraday ticks. The stored settings are\n"
-    "restored, the switches applied, and the run starts at once. Switches begin\n"
-    "with \"/\" or \"-\"; letters and values are not case-sensitive (paths are).\n"
-    "\n"
-    "  /m:DIR     MetaStock directory (the one holding MASTER and EMASTER)\n"
-    "  /m         the default MetaStock directory (stored \"MSPath\")\n"
-    "  /o:DIR     output directory; the From date then follows the newest day\n"
-    "             archive found there (three months back when there is none)\n"
-    "  /f:DATE    From date, YYYYMMDD (or YYMMDD, read as 20YY); after /o: to stand\n"
-    "  /t:DATE    To date, YYYYMMDD (or YYMMDD); default today 23:59\n"
-    "  /a[:V]     \"Create archives\" on (V = y, t, +) or off (V = n, f, -)\n"
-    "  /s[:V]     \"Process selected securities\" (the IMASTER selection list)\n"
-    "  /i[:V]     \"Smart import\" into a running GlobalServer; /i:d imports only\n"
-    "             the daily archives, /i:i only the intraday ones\n"
-    "  /d[:V]     \"Delete data\" in GlobalServer for the range before importing\n"
-    "  /g         start at once (always so here)\n"
-    "  /x         end when the run ends (always so here)\n"
-    "\n"
-    "  --help     this text\n"
-    "  --version  the program's version\n"
-    "  --list DIR           the securities of a MetaStock directory\n"
-    "  --bars DIR SYMBOL    the bars of one security; SYMBOL may be its data file\n"
-    "                       (F12.DAT, F300.MWD) when several share a symbol\n"
-    "  --unzip ARCHIVE DIR  unpack an .omz archive into a directory\n"
-    "  --dump ARCHIVE       the contents of an .omz archive\n"
-    "\n"
-    "With no arguments at all it converts the bundled sample MetaStock directory\n"
-    "(written next to the program on first use) and says where the archives went.\n"
-    "\n"
-    "Example:\n"
-    "  vuzuz-archive-creator /m:/data/metastock/ /o:/data/archives/ /f:20261001 /i:n\n"
-    "\n"
-    "Exit status: 0 export complete, 1 usage or set-up error, 2 settings refused,\n"
-    "3 a conversion stage failed, 4 export complete but import failed,\n"
-    "130 stopped (Ctrl+C).\n";
+// Where the defaults are kept, for the messages of --set-defaults.
+std::string StoreLocation() {
+#ifdef _WIN32
+  return " in the registry (HKEY_CURRENT_USER\\" + std::string(kStoredSettingsKey) + ")";
+#else
+  return " in " + platform::SettingsFilePath();
+#endif
+}
 
 std::string DateSwitchText(double day) {
   const DateTimeParts date = DecodeDateTime(std::trunc(day));
   char text[16];
   std::snprintf(text, sizeof text, "%04d%02d%02d", date.year, date.month, date.day);
   return text;
+}
+
+// A command's status, made a failure when its output could not be written
+// (a full disk, a closed pipe): a script must not take a cut list for a
+// whole one.
+int CheckedOutput(int status, std::ostream& out, std::ostream& err) {
+  errno = 0;
+  out.flush();
+  if (out) return status;
+  const int why = errno;
+  err << "error: cannot write the output" << (why ? ": " + std::generic_category().message(why) : std::string())
+      << '\n';
+  return status == kExitComplete ? kExitSetupFailed : status;
 }
 
 // The inspection commands: --list, --bars, --unzip, --dump. Returns -1 when
@@ -81,19 +68,25 @@ int RunInspection(const std::vector<std::string>& args, std::ostream& out, std::
   };
   if (command == "--list") {
     if (args.size() != 2) return usage("--list DIR");
-    return RunListCommand(args[1], out, err);
+    return CheckedOutput(RunListCommand(args[1], out, err), out, err);
   }
   if (command == "--bars") {
     if (args.size() != 3) return usage("--bars DIR SYMBOL");
-    return RunBarsCommand(args[1], args[2], out, err);
+    return CheckedOutput(RunBarsCommand(args[1], args[2], out, err), out, err);
   }
   if (command == "--unzip") {
-    if (args.size() != 3) return usage("--unzip ARCHIVE DIR");
-    return RunUnzipCommand(args[1], args[2], out, err);
+    std::vector<std::string> operands;
+    bool force = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+      if (args[i] == "--force") force = true;
+      else operands.push_back(args[i]);
+    }
+    if (operands.size() != 2) return usage("--unzip ARCHIVE DIR [--force]");
+    return CheckedOutput(RunUnzipCommand(operands[0], operands[1], force, out, err), out, err);
   }
   if (command == "--dump") {
     if (args.size() != 2) return usage("--dump ARCHIVE");
-    return RunDumpCommand(args[1], out, err);
+    return CheckedOutput(RunDumpCommand(args[1], out, err), out, err);
   }
   return -1;
 }
@@ -125,16 +118,37 @@ int ExitStatus(const RunResult& result) {
   return kExitStageFailed;
 }
 
-// Runs the window's behaviour with the console view until the run ends.
-int RunConversion(const std::vector<std::string>& switches, bool sample, ConsoleProgramOptions& options,
+// Drops the /g switches: the program starts the run itself, once the
+// settings are printed.
+std::vector<std::string> WithoutStartSwitch(const std::vector<std::string>& args) {
+  std::vector<std::string> out;
+  for (const std::string& arg : args)
+    if (!(arg.size() >= 2 && (arg[0] == '/' || arg[0] == '-') && (arg[1] == 'g' || arg[1] == 'G')))
+      out.push_back(arg);
+  return out;
+}
+
+// Runs the window's behaviour with the console view until the run ends. The
+// stored settings are read but never written: switches apply to this run
+// only.
+int RunConversion(const std::vector<std::string>& givenSwitches, bool sample, ConsoleProgramOptions& options,
                   TConsoleView& view) {
-  TMainWindowModel model(view, options.services);
-  if (sample) model.ApplyDefaultMsDir();  // the sample neither reads nor writes the stored settings
+  MainWindowServices services = options.services;
+  services.writeStored = nullptr;
+  TMainWindowModel model(view, services);
+  if (sample) model.ApplyDefaultMsDir();  // the sample does not read the stored settings
   else model.RestoreSettings();
-  std::vector<std::string> args = switches;
-  args.push_back("/g");
+  const std::vector<std::string> switches = WithAbsolutePaths(givenSwitches);
+  RunSummaryNotes notes;
+  notes.fromReplaced = FromReplacedByOutput(switches, model.Settings());
+  notes.smartImportAvailable = options.smartImportAvailable;
+  std::vector<std::string> args = WithoutStartSwitch(switches);
   args.push_back("/x");
   model.FormActivate(args);
+  // Started as with /g: Smart import takes the window's range.
+  model.MutableSettings().run.autoStart = true;
+  view.ShowText(DescribeRunSettings(model.Settings().run, notes));
+  model.BtnStartClick();
   if (!model.Trd1().LastThread()) return kExitInvalidSettings;
 
   bool stopSent = false;
@@ -149,15 +163,42 @@ int RunConversion(const std::vector<std::string>& switches, bool sample, Console
   // Let the finished run's thread leave before the window goes.
   if (const auto thread = model.Trd1().LastThread()) thread->WaitFor();
   view.Drain(std::chrono::milliseconds(0));
-  model.FormCloseQuery();
 
   const RunResult result = *view.Result();
   // The final status is on screen already; a failed stage's is its last step.
   if (result.end == RunEnd::Failed) view.ShowLine("Failed: " + model.StatusStep());
   else view.EndProgress();
-  if (result.end == RunEnd::Normal && result.importOk)
+  if (result.end == RunEnd::Normal && result.importOk && model.Settings().run.create)
     view.ShowLine("Archives are in " + (model.Settings().run.output.empty() ? std::string(".") : model.Settings().run.output));
   return ExitStatus(result);
+}
+
+// --set-defaults: the switches applied to the stored defaults, which are
+// written back and printed; nothing runs.
+int RunSetDefaults(const std::vector<std::string>& givenSwitches, ConsoleProgramOptions& options, std::ostream& out,
+                   std::ostream& err) {
+  for (const std::string& arg : givenSwitches) {
+    const char letter = arg.size() >= 2 ? LowerAscii(arg.substr(1, 1))[0] : 0;
+    if (letter == 'f' || letter == 't' || letter == 'g' || letter == 'x') {
+      err << "error: " << arg << ": not stored (it applies to one run only)\n";
+      return kExitSetupFailed;
+    }
+  }
+  TConsoleView view(err, false);
+  TMainWindowModel model(view, options.services);
+  model.RestoreSettings();
+  if (!givenSwitches.empty()) {
+    model.ParseCommandLine(WithAbsolutePaths(givenSwitches));
+    if (!model.SaveSettings()) {
+      err << "error: cannot store the defaults" << StoreLocation() << '\n';
+      return kExitSetupFailed;
+    }
+    out << "Stored defaults" << StoreLocation() << ":\n";
+  } else {
+    out << "Defaults" << StoreLocation() << ":\n";
+  }
+  out << DescribeDefaults(model.Settings().run);
+  return CheckedOutput(kExitComplete, out, err);
 }
 
 }  // namespace
@@ -168,18 +209,25 @@ int RunConsoleProgram(const std::vector<std::string>& args, ConsoleProgramOption
   if (!args.empty()) {
     const std::string& first = args[0];
     if (first == "--help" || first == "-h" || first == "/?") {
-      out << kHelp;
-      return kExitComplete;
+      out << kConsoleHelp;
+      return CheckedOutput(kExitComplete, out, err);
     }
     if (first == "--version") {
       out << "vuzuz-archive-creator " << kVersion << '\n';
-      return kExitComplete;
+      return CheckedOutput(kExitComplete, out, err);
     }
     if (const int status = RunInspection(args, out, err); status >= 0) return status;
-    if (first.rfind("--", 0) == 0) {
+    const bool setDefaults = first == "--set-defaults";
+    if (first.rfind("--", 0) == 0 && !setDefaults) {
       err << "error: unknown option " << first << " (see --help)\n";
       return kExitSetupFailed;
     }
+    const std::vector<std::string> switches(args.begin() + (setDefaults ? 1 : 0), args.end());
+    if (const std::string refused = RefusedSwitch(switches); !refused.empty()) {
+      err << "error: " << refused << " (see --help)\n";
+      return kExitSetupFailed;
+    }
+    if (setDefaults) return RunSetDefaults(switches, options, out, err);
   }
 
   TConsoleView view(err, options.errIsTerminal);

@@ -1,7 +1,8 @@
 #pragma once
-// The command-line program: restores the stored settings, applies the
-// switches, runs at once and ends when the run ends. With no arguments it
-// converts the bundled sample directory next to the program.
+// The command-line program: reads the stored settings, applies the switches
+// to this run only (never storing them; --set-defaults stores defaults),
+// prints the settings, runs at once and ends when the run ends. With no
+// arguments it converts the bundled sample directory next to the program.
 #include <functional>
 #include <ostream>
 #include <string>
@@ -27,6 +28,13 @@ struct ConsoleProgramOptions {
   std::function<void(double& firstDay, double& lastDay)> sampleRange;
   // Polled while the run works; true once the user asked to stop.
   std::function<bool()> stopRequested;
+  // Smart import can find GlobalServer's windows: Windows only. Elsewhere
+  // the program says once that it is skipped.
+#ifdef _WIN32
+  bool smartImportAvailable = true;
+#else
+  bool smartImportAvailable = false;
+#endif
 };
 
 // `args` holds the arguments after the program name.

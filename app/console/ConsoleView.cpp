@@ -6,8 +6,8 @@ namespace vz::app {
 
 namespace {
 
-// Plain lines repeat a changing detail (a progress count) at most this often.
-constexpr auto kDetailLineInterval = std::chrono::seconds(2);
+// Plain lines inside a counted stage come at most this often.
+constexpr auto kPlainLineInterval = std::chrono::seconds(2);
 // The in-place line is kept short enough not to wrap on a narrow terminal.
 constexpr size_t kProgressWidth = 79;
 
@@ -47,9 +47,21 @@ void TConsoleView::EndProgressLine() {
   progressOpen_ = false;
 }
 
+void TConsoleView::ShowProgress(RunCounter counter, int64_t done, int64_t total) {
+  static const char* const kCounted[] = {"securities read", "months written", "days written"};
+  std::lock_guard lock(mutex_);
+  if (count_.empty() || counter != counter_) newCounter_ = true;
+  counter_ = counter;
+  counting_ = done < total;
+  count_ = std::to_string(done) + "/" + std::to_string(total) + " " + kCounted[static_cast<int>(counter)];
+}
+
 void TConsoleView::ShowStatus(const std::string& step, const std::string& detail) {
   std::lock_guard lock(mutex_);
-  std::string line = Elapsed() + " " + step;
+  // The count first: on a narrow terminal the step's detail is cut, not it.
+  std::string line = Elapsed() + " ";
+  if (!count_.empty()) line += count_ + "  ";
+  line += step;
   if (!detail.empty()) line += "  " + detail;
   if (terminal_) {
     if (line.size() > kProgressWidth) line.resize(kProgressWidth);
@@ -57,20 +69,49 @@ void TConsoleView::ShowStatus(const std::string& step, const std::string& detail
     progressOpen_ = true;
     return;
   }
-  const auto now = Clock::now();
+  // Inside a counted stage every security or day is a step of its own: those
+  // lines come at a bounded rate. Other steps (a stage beginning, the final
+  // status) are printed as they come.
   const bool newStep = step != lastStep_;
-  if (!newStep && (detail.empty() || now - lastDetailLine_ < kDetailLineInterval)) return;
   lastStep_ = step;
-  if (!detail.empty()) lastDetailLine_ = now;
+  const bool due = Clock::now() - lastPlainLine_ >= kPlainLineInterval;
+  if ((newStep && !counting_) || newCounter_ || due) PrintPlain(line);
+  else heldLine_ = line;
+}
+
+void TConsoleView::PrintPlain(const std::string& line) {
   err_ << line << '\n' << std::flush;
+  lastPlainLine_ = Clock::now();
+  heldLine_.clear();
+  newCounter_ = false;
+}
+
+void TConsoleView::RunEnded(const RunResult& result) {
+  {
+    std::lock_guard lock(mutex_);
+    if (!terminal_ && !heldLine_.empty()) PrintPlain(heldLine_);
+  }
+  runResult_ = result;
 }
 
 void TConsoleView::ShowMessage(const std::string& text) { ShowErrorLine(text); }
 
 void TConsoleView::ShowErrorLine(const std::string& text) {
+  // A message's further lines (its reason) are indented under it.
+  std::string indented;
+  for (char c : text) {
+    indented += c;
+    if (c == '\n') indented += "  ";
+  }
   std::lock_guard lock(mutex_);
   EndProgressLine();
-  err_ << "error: " << text << '\n' << std::flush;
+  err_ << "error: " << indented << '\n' << std::flush;
+}
+
+void TConsoleView::ShowText(const std::string& text) {
+  std::lock_guard lock(mutex_);
+  EndProgressLine();
+  err_ << text << std::flush;
 }
 
 void TConsoleView::EndProgress() {

@@ -1,8 +1,9 @@
 #pragma once
-// The console program's view of the main window: the status panels become
-// progress on the error stream (one line rewritten in place on a terminal,
-// plain lines otherwise), message boxes become error lines, and the tasks a
-// run posts are run by the program's loop (Drain).
+// The console program's view of the main window: the status panels and the
+// run's counts become progress on the error stream, with the elapsed time
+// (one line rewritten in place on a terminal; plain lines otherwise, at most
+// one every two seconds inside a counted stage), message boxes become error
+// lines, and the tasks a run posts are run by the program's loop (Drain).
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -24,6 +25,7 @@ public:
   void Post(std::function<void()> task) override;
   void ShowSettings(const WindowSettings&) override {}
   void ShowStatus(const std::string& step, const std::string& detail) override;
+  void ShowProgress(RunCounter counter, int64_t done, int64_t total) override;
   void ShowButtonCaption(const std::string&) override {}
   void ShowControlsEnabled(bool, bool) override {}
   void FocusControl(Control) override {}
@@ -33,12 +35,15 @@ public:
   // There is no dialog: the window's range stands.
   bool AskImportRange(double&, double&) override { return true; }
   void RequestClose() override { closeRequested_ = true; }
-  void RunEnded(const RunResult& result) override { runResult_ = result; }
+  // Prints the last status if the rate held it back.
+  void RunEnded(const RunResult& result) override;
 
   // An error line from any thread (the error sink).
   void ShowErrorLine(const std::string& text);
   // A plain line of its own (ends the progress line first).
   void ShowLine(const std::string& text);
+  // Lines of text, each ending with a line feed (ends the progress line first).
+  void ShowText(const std::string& text);
   // Ends the in-place progress line, keeping what it shows.
   void EndProgress();
   // Runs the posted tasks, waiting up to `timeout` for the first.
@@ -50,6 +55,7 @@ public:
 private:
   void EndProgressLine();  // with mutex_ held
   std::string Elapsed() const;
+  void PrintPlain(const std::string& line);  // with mutex_ held
 
   std::ostream& err_;
   const bool terminal_;
@@ -59,7 +65,15 @@ private:
   std::deque<std::function<void()>> tasks_;
   bool progressOpen_ = false;
   std::string lastStep_;
-  Clock::time_point lastDetailLine_{};
+  Clock::time_point lastPlainLine_{};
+  std::string heldLine_;  // a plain line the rate held back
+  // The current stage's count ("12/40 securities read"); `counting_` while
+  // it is short of its total; `newCounter_` until the first line after a
+  // stage began counting.
+  std::string count_;
+  RunCounter counter_ = RunCounter::SecuritiesRead;
+  bool counting_ = false;
+  bool newCounter_ = false;
   std::optional<RunResult> runResult_;
   bool closeRequested_ = false;
 };

@@ -12,6 +12,7 @@
 #include "vuzuz/OmzFile.h"
 #include "vuzuz/OmzIntraday.h"
 #include "vuzuz/Omzcreate.h"
+#include "vuzuz/pkcmp/Pkcmp.h"
 
 namespace fs = std::filesystem;
 
@@ -47,14 +48,27 @@ std::string FormatPrice(double price, double tick) {
   return text;
 }
 
-bool LoadArchive(const std::string& archive, std::vector<omz::ArchiveEntry>& entries, std::ostream& err) {
+// How far --dump expands one entry: the size of the largest archive it reads,
+// far beyond any day of ticks the export writes, yet bounded, so that a
+// hostile archive cannot make it take all memory.
+constexpr size_t kDumpMaxEntry = size_t{1} << 30;
+constexpr size_t kDumpMaxArchive = size_t{1} << 30;
+
+// The archive's entries, each expanded up to `maxExpanded` bytes.
+bool LoadArchive(const std::string& archive, std::vector<omz::ArchiveEntry>& entries, size_t maxExpanded,
+                 std::ostream& err) {
   omz::Bytes bytes;
   std::string error;
-  if (!omz::ReadWholeFile(archive, bytes, error)) {
+  std::error_code ec;
+  if (fs::is_directory(archive, ec)) {
+    err << "error: " << archive << " is a folder, not an .omz archive\n";
+    return false;
+  }
+  if (!omz::ReadWholeFile(archive, bytes, error, kDumpMaxArchive)) {
     err << "error: " << error << "\n";
     return false;
   }
-  if (!omz::ReadArchive(bytes, entries, error)) {
+  if (!omz::ReadArchive(bytes, entries, error, maxExpanded)) {
     err << "error: " << archive << " is not an .omz archive: " << error << "\n";
     return false;
   }
@@ -102,10 +116,20 @@ bool EndsWith(const std::string& s, const std::string& tail) {
 
 }  // namespace
 
-int RunUnzipCommand(const std::string& archive, const std::string& dir, std::ostream& out, std::ostream& err) {
+int RunUnzipCommand(const std::string& archive, const std::string& dir, bool force, std::ostream& out,
+                    std::ostream& err) {
   std::vector<omz::ArchiveEntry> entries;
-  if (!LoadArchive(archive, entries, err)) return 1;
+  // Only the names are needed here; the unpacker expands to disk.
+  if (!LoadArchive(archive, entries, 0, err)) return 1;
   std::error_code ec;
+  if (!force) {
+    for (const omz::ArchiveEntry& entry : entries) {
+      const fs::path target = fs::path(dir) / entry.name;
+      if (!fs::exists(fs::symlink_status(target, ec))) continue;
+      err << "error: " << target.string() << " exists; --force replaces it\n";
+      return 1;
+    }
+  }
   fs::create_directories(dir, ec);
   if (!fs::is_directory(dir, ec)) {
     err << "error: cannot create the folder " << dir << "\n";
@@ -124,7 +148,7 @@ int RunUnzipCommand(const std::string& archive, const std::string& dir, std::ost
 
 int RunDumpCommand(const std::string& archive, std::ostream& out, std::ostream& err) {
   std::vector<omz::ArchiveEntry> entries;
-  if (!LoadArchive(archive, entries, err)) return 1;
+  if (!LoadArchive(archive, entries, kDumpMaxEntry, err)) return 1;
   std::map<std::string, const omz::Bytes*> byName;
   for (const omz::ArchiveEntry& entry : entries)
     if (entry.expanded) byName[entry.name] = &entry.data;
@@ -133,6 +157,13 @@ int RunDumpCommand(const std::string& archive, std::ostream& out, std::ostream& 
   out << archive << ": " << entries.size() << " entries\n";
   for (const omz::ArchiveEntry& entry : entries) {
     out << "entry " << entry.name << " at " << entry.offset << ": " << entry.packedSize << " packed bytes";
+    if (!entry.expanded && entry.explodeResult == pkcmp::kPkOk) {
+      out << ", expands beyond " << (kDumpMaxEntry >> 20) << " MiB\n";
+      err << "error: entry " << entry.name << " expands beyond " << (kDumpMaxEntry >> 20)
+          << " MiB, more than --dump reads; --unzip extracts it\n";
+      ok = false;
+      continue;
+    }
     if (!entry.expanded) {
       out << ", does not expand\n";
       err << "error: entry " << entry.name << " does not expand (code " << entry.explodeResult << ")\n";

@@ -68,8 +68,10 @@ void CollectDaily(IMsSource& source, const TRunSettings& settings, IRunStatus& s
     for (std::vector<omz::DailyRow>& rows : perRow)
       data.daily.insert(data.daily.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
   };
+  const int64_t securities = static_cast<int64_t>(tables.descrD.size() + tables.descr.size());
   for (size_t q = 0; q < tables.descrD.size(); ++q) {
     const DescrDRow& row = tables.descrD[q];
+    status.SetProgress(RunCounter::SecuritiesRead, static_cast<int64_t>(q), securities);
     status.SetStatus("Reading " + row.Symbol + "...");
     ReadSortedBars(source, row.No, row.Symbol, bars, notes);
     status.SetStatus("Creating daily data for " + row.Name + "...");
@@ -129,11 +131,13 @@ void CollectIntraday(IMsSource& source, const TRunSettings& settings, IRunStatus
   std::vector<std::pair<double, double>> bounds(tables.descr.size());
   std::vector<BarEntry> bars;
   std::vector<double> shifted;
+  const int64_t securities = static_cast<int64_t>(tables.descrD.size() + tables.descr.size());
   for (size_t r = 0; r < tables.descr.size(); ++r) {
     if (status.StopRequested()) {
       stopped = true;
       return;
     }
+    status.SetProgress(RunCounter::SecuritiesRead, static_cast<int64_t>(tables.descrD.size() + r), securities);
     const DescrRow& row = tables.descr[r];
     TickRow& out = data.rows[r];
     out.symbol = CutText(row.Symbol, kTickSymbolWidth);
@@ -197,6 +201,7 @@ void CollectIntraday(IMsSource& source, const TRunSettings& settings, IRunStatus
     data.lastTickTime = std::max(data.lastTickTime, bounds[r].second);
     data.tickTotal += 4 * static_cast<int64_t>(data.rows[r].bars.size());
   }
+  status.SetProgress(RunCounter::SecuritiesRead, securities, securities);
 }
 
 }  // namespace

@@ -303,7 +303,9 @@ bool WriteArchives(const TRunSettings& settings, IRunStatus& status, CollectedDa
     const int m = MonthIndex(data.daily[i].date);
     if (m >= firstMonth && m <= lastMonth) monthRows[static_cast<size_t>(m - firstMonth)].push_back(i);
   }
+  const int64_t months = std::max(0, lastMonth - firstMonth + 1);
   for (int m = firstMonth; m <= lastMonth; ++m) {
+    status.SetProgress(RunCounter::MonthsWritten, m - firstMonth, months);
     const int year = m / 12, month = m % 12 + 1;
     status.SetStatusDetail(TwoDigits(month) + "." + TwoDigits(year % 100));
     const std::vector<size_t>& rows = monthRows[static_cast<size_t>(m - firstMonth)];
@@ -319,11 +321,14 @@ bool WriteArchives(const TRunSettings& settings, IRunStatus& status, CollectedDa
     if (status.StopRequested()) return finish();
   }
 
+  status.SetProgress(RunCounter::MonthsWritten, months, months);
   status.SetStatus("Exporting intraday data...");
   const int64_t first = std::max(DayNumber(settings.from), DayNumber(data.firstTickTime));
   const int64_t last = std::min(DayNumber(settings.to), DayNumber(data.lastTickTime));
   std::vector<size_t> cursors(data.rows.size(), 0);
+  const int64_t days = std::max<int64_t>(0, last - first + 1);
   for (int64_t d = first; d <= last; ++d) {
+    status.SetProgress(RunCounter::DaysWritten, d - first, days);
     const double day = static_cast<double>(d);
     status.SetStatusDetail(FormatDateTimeText(day));
     SetJob job;
@@ -351,6 +356,7 @@ bool WriteArchives(const TRunSettings& settings, IRunStatus& status, CollectedDa
     if (pipeline.Failed()) return finish();
     if (status.StopRequested()) return finish();
   }
+  status.SetProgress(RunCounter::DaysWritten, days, days);
   return finish();
 }
 

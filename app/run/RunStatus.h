@@ -2,9 +2,13 @@
 // What a run's stages see of the window: the two status panels, the plain
 // message box, and the stop request. Implementations carry the calls to the
 // view's own thread; the stages call them from the worker thread.
+#include <cstdint>
 #include <string>
 
 namespace vz::app {
+
+// What a long stage counts as it goes.
+enum class RunCounter { SecuritiesRead, MonthsWritten, DaysWritten };
 
 class IRunStatus {
 public:
@@ -13,6 +17,13 @@ public:
   virtual void SetStatus(const std::string& text) = 0;
   // Panel 1 := text.
   virtual void SetStatusDetail(const std::string& text) = 0;
+  // How far a stage is: `done` of `total`. The window's panels do not show
+  // it; the console program does.
+  virtual void SetProgress(RunCounter counter, int64_t done, int64_t total) {
+    (void)counter;
+    (void)done;
+    (void)total;
+  }
   // A plain message box with an OK button; returns when it is dismissed.
   virtual void ShowMessage(const std::string& text) = 0;
   // The worker thread's terminate flag.

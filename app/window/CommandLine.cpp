@@ -1,5 +1,8 @@
 #include "app/window/CommandLine.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "app/run/PathText.h"
 #include "vuzuz/Dates.h"
 
@@ -111,6 +114,43 @@ bool ParseSwitchDate(const std::string& text, double& value) {
     return false;
   }
   return vz::TryEncodeDate(year, month, day, value);
+}
+
+std::string SwitchProblem(const std::string& arg) {
+  if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-')) return "not a switch (switches begin with / or -)";
+  const std::string lowered = LowerAscii(arg.substr(1));
+  const char letter = lowered[0];
+  const std::string tail = lowered.substr(1);
+  const bool hasColon = !tail.empty() && tail[0] == ':';
+  static const char* const kBooleanValues[] = {"", ":y", ":t", ":+", ":n", ":f", ":-"};
+  const bool booleanValue = std::find(std::begin(kBooleanValues), std::end(kBooleanValues), tail) != std::end(kBooleanValues);
+  switch (letter) {
+    case 'a':
+    case 'd':
+    case 's':
+      return booleanValue ? "" : "the value must be y, t or + (on), or n, f or - (off)";
+    case 'i':
+      return booleanValue || tail == ":d" || tail == ":i" ? ""
+                                                          : "the value must be y, t, + (on), n, f, - (off), d or i";
+    case 'f':
+    case 't': {
+      if (!hasColon) return "a date follows a colon: /" + std::string(1, letter) + ":YYYYMMDD";
+      const std::string date = tail.substr(1);
+      double value = 0;
+      const bool digits = date.find_first_not_of("0123456789") == std::string::npos;
+      if (!digits || (date.size() != 8 && date.size() != 6)) return "the date must be YYYYMMDD or YYMMDD";
+      return ParseSwitchDate(date, value) ? "" : "there is no such date";
+    }
+    case 'm':
+      return tail.empty() || hasColon ? "" : "a directory follows a colon: /m:DIR (/m alone is the default directory)";
+    case 'o':
+      return hasColon ? "" : "a directory follows a colon: /o:DIR";
+    case 'g':
+    case 'x':
+      return "";
+    default:
+      return "unknown switch";
+  }
 }
 
 void ParseCommandLine(const std::vector<std::string>& args, WindowSettings& settings, const CommandLineHooks& hooks) {

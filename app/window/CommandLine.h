@@ -30,4 +30,13 @@ void ParseCommandLine(const std::vector<std::string>& args, WindowSettings& sett
 // digits. False for shorter texts and dates that do not exist.
 bool ParseSwitchDate(const std::string& text, double& value);
 
+// Why ParseCommandLine would ignore or misread an argument, or empty when it
+// applies as written. The window ignores such arguments, as it always has;
+// the console program refuses them, so that a typing error in a script does
+// not quietly run over other settings. Stricter than the window in two
+// places: a date must be exactly YYYYMMDD or YYMMDD (no trailing text), and
+// /m followed by anything but ":" is refused (an absolute path such as /mnt
+// would otherwise mean "the default MetaStock directory").
+std::string SwitchProblem(const std::string& arg);
+
 }  // namespace vz::app

@@ -23,6 +23,12 @@ public:
   virtual void ShowSettings(const WindowSettings& settings) = 0;
   // Status panels 0 (the step) and 1 (the detail).
   virtual void ShowStatus(const std::string& step, const std::string& detail) = 0;
+  // How far the run's current stage is (only the console shows it).
+  virtual void ShowProgress(RunCounter counter, int64_t done, int64_t total) {
+    (void)counter;
+    (void)done;
+    (void)total;
+  }
   virtual void ShowButtonCaption(const std::string& caption) = 0;
   // The setting controls' enabled state; "Delete data" has its own.
   virtual void ShowControlsEnabled(bool enabled, bool deleteEnabled) = 0;

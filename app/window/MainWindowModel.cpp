@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "app/window/CommandLine.h"
+#include "app/window/DirectoryChecks.h"
 #include "app/window/LocalNow.h"
 #include "app/run/PathText.h"
 
@@ -83,6 +84,10 @@ public:
 
   void SetStatus(const std::string& text) override { Forward(false, text); }
   void SetStatusDetail(const std::string& text) override { Forward(true, text); }
+  void SetProgress(RunCounter counter, int64_t done, int64_t total) override {
+    const std::uint64_t generation = thread_.Generation();
+    link_->Post([=](TMainWindowModel& model) { model.RunProgress(generation, counter, done, total); });
+  }
   void ShowMessage(const std::string& text) override {
     link_->Call([text](TMainWindowModel& model) {
       model.View().ShowMessage(text);
@@ -139,30 +144,6 @@ bool ReadStoredBool(const std::string& text, bool& value) {
 }
 
 const char* BoolText(bool value) { return value ? "True" : "False"; }
-
-// Both master files, matched without regard to case, as plain files.
-bool HasMasterFiles(const std::string& dir) {
-  bool master = false;
-  bool emaster = false;
-  std::error_code ec;
-  fs::directory_iterator it(dir.empty() ? fs::path(".") : fs::path(dir), ec);
-  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    std::error_code typeError;
-    if (!it->is_regular_file(typeError)) continue;
-    const std::string name = LowerAscii(it->path().filename().string());
-    master = master || name == "master";
-    emaster = emaster || name == "emaster";
-  }
-  return master && emaster;
-}
-
-bool CreateOutputDirectory(const std::string& output) {
-  std::string path = output;
-  while (path.size() > 1 && path.back() == kDirSeparator) path.pop_back();
-  std::error_code ec;
-  fs::create_directories(path, ec);
-  return fs::is_directory(path, ec);
-}
 
 }  // namespace
 
@@ -268,11 +249,11 @@ void TMainWindowModel::FormCloseQuery() {
   SaveSettings();
 }
 
-void TMainWindowModel::SaveSettings() {
-  if (!restored_ || saved_ || !services_.writeStored) return;
+bool TMainWindowModel::SaveSettings() {
+  if (!restored_ || saved_ || !services_.writeStored) return true;
   saved_ = true;
   const TRunSettings& run = settings_.run;
-  services_.writeStored({{"FormVersion", "0"},
+  return services_.writeStored({{"FormVersion", "0"},
                          {"EdtMsDir_Text", run.msDir},
                          {"EdtOutput_Text", run.output},
                          {"EdtSelected_Checked", BoolText(run.selected)},
@@ -301,11 +282,21 @@ bool TMainWindowModel::ValidateSettings() {
   TRunSettings& run = settings_.run;
   if (run.format != 0) return Fail("Invalid option.", Control::Format);
   run.msDir = WithDirSeparator(run.msDir);
-  if (!HasMasterFiles(run.msDir)) return Fail("Invalid MetaStock directory.", Control::MsDir);
+  // Each message is followed by the reason on a line of its own.
+  if (const std::string why = MsDirectoryProblem(run.msDir); !why.empty())
+    return Fail("Invalid MetaStock directory.\n" + why, Control::MsDir);
   run.output = WithDirSeparator(run.output);
-  if (!run.output.empty() && !CreateOutputDirectory(run.output))
-    return Fail("Can't create output directory.", Control::Output);
+  if (!run.output.empty()) {
+    if (const std::string why = CreateOutputProblem(run.output); !why.empty())
+      return Fail("Can't create output directory.\n" + why, Control::Output);
+  }
   if (run.from > run.to) return Fail("'From' date must be less then 'to' date.", Control::From);
+  // A run that writes archives learns now, not after the whole read, that it
+  // cannot; one that only imports leaves the folder alone.
+  if (run.create) {
+    if (const std::string why = WriteOutputProblem(run.output); !why.empty())
+      return Fail("Can't write to output directory.\n" + why, Control::Output);
+  }
   view_.ShowSettings(settings_);
   return true;
 }
@@ -356,6 +347,11 @@ const char* FinalStatus(const RunResult& result) {
 }
 
 }  // namespace
+
+void TMainWindowModel::RunProgress(std::uint64_t generation, RunCounter counter, int64_t done, int64_t total) {
+  if (generation != latestRun_) return;
+  view_.ShowProgress(counter, done, total);
+}
 
 void TMainWindowModel::RunEnd(std::uint64_t generation, const RunResult& result) {
   if (generation != latestRun_) return;

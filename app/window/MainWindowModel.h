@@ -63,9 +63,10 @@ public:
   void ParseCommandLine(const std::vector<std::string>& args);
 
   // Closing: stops a run and waits 1000 ms, then saves the settings once
-  // (only if they were restored).
+  // (only if they were restored). SaveSettings is false when the store could
+  // not be written.
   void FormCloseQuery();
-  void SaveSettings();
+  bool SaveSettings();
 
   // The controls.
   void BtnStartClick();
@@ -92,6 +93,7 @@ public:
   // What a run posts to the view's thread: its status texts and its end.
   // Both are dropped for a run that a newer one has replaced.
   void RunStatus(std::uint64_t generation, bool detail, const std::string& text);
+  void RunProgress(std::uint64_t generation, RunCounter counter, int64_t done, int64_t total);
   void RunEnd(std::uint64_t generation, const RunResult& result);
 
 private:

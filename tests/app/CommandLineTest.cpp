@@ -144,6 +144,42 @@ TEST(ParseCommandLine, AppliesEachArgumentByItsRules) {
   }
 }
 
+TEST(SwitchProblem, NamesWhatTheWindowWouldIgnoreOrMisread) {
+  const struct {
+    const char* arg;
+    const char* problem;  // empty: applies as written
+  } cases[] = {
+      {"/a", ""},
+      {"-A:N", ""},
+      {"/i:d", ""},
+      {"/i:I", ""},
+      {"/f:20261101", ""},
+      {"/T:261101", ""},
+      {"/m", ""},
+      {"/m:", ""},
+      {"/o:\"out dir\"", ""},
+      {"/go", ""},
+      {"-xyz", ""},
+      {"/f:2026-11-01", "the date must be YYYYMMDD or YYMMDD"},
+      {"/f:20261131", "there is no such date"},
+      {"/f:2026110", "the date must be YYYYMMDD or YYMMDD"},
+      {"/t:20261101x", "the date must be YYYYMMDD or YYMMDD"},
+      {"/t:", "the date must be YYYYMMDD or YYMMDD"},
+      {"/f20261101", "a date follows a colon: /f:YYYYMMDD"},
+      {"/ab", "the value must be y, t or + (on), or n, f or - (off)"},
+      {"/s:no", "the value must be y, t or + (on), or n, f or - (off)"},
+      {"/i:x", "the value must be y, t, + (on), n, f, - (off), d or i"},
+      {"/mnt/data", "a directory follows a colon: /m:DIR (/m alone is the default directory)"},
+      {"/o", "a directory follows a colon: /o:DIR"},
+      {"/z", "unknown switch"},
+      {"/?", "unknown switch"},
+      {"data/dir", "not a switch (switches begin with / or -)"},
+      {"-", "not a switch (switches begin with / or -)"},
+      {"", "not a switch (switches begin with / or -)"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SwitchProblem(c.arg), c.problem) << c.arg;
+}
+
 TEST(ParseCommandLine, LowerCasesPathsOnlyWhereFileNamesIgnoreCase) {
   WindowSettings settings = Initial();
   ParseCommandLine({"/M:C:\\MetaStock"}, settings, {});

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <thread>
 
@@ -57,13 +59,15 @@ protected:
     services.nextStartDate = [](const std::string&, double today) { return today - 90; };
     services.now = [] { return kToday; };
     services.defaultMsDir = [] { return std::string(); };
-    services.readStored = [this](platform::StoredValues&) {
+    services.readStored = [this](platform::StoredValues& values) {
       log_.Add("read-stored");
-      return false;
+      values = stored_;
+      return !stored_.empty();
     };
-    services.writeStored = [this](const platform::StoredValues&) {
+    services.writeStored = [this](const platform::StoredValues& values) {
       log_.Add("write-stored");
-      return true;
+      written_ = values;
+      return storeWritable_;
     };
     options_.stopRequested = [this] { return stopPressed_.load(); };
   }
@@ -91,6 +95,34 @@ protected:
   bool leftOut_ = false;  // the export reports data left out
   std::atomic<bool> stopPressed_{false};
   TRunSettings runSettings_;
+  platform::StoredValues stored_;
+  platform::StoredValues written_;
+  bool storeWritable_ = true;
+};
+
+std::string StoredValue(const platform::StoredValues& values, const std::string& name) {
+  for (const auto& [key, value] : values)
+    if (key == name) return value;
+  return "(missing)";
+}
+
+// Runs a test body in another current folder.
+class TCurrentDir {
+public:
+  explicit TCurrentDir(const std::filesystem::path& dir) : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir);
+  }
+  ~TCurrentDir() { std::filesystem::current_path(previous_); }
+
+private:
+  std::filesystem::path previous_;
+};
+
+// A stream whose every write fails, as on a full disk.
+class TFailingBuffer final : public std::streambuf {
+protected:
+  int overflow(int) override { return traits_type::eof(); }
+  std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
 };
 
 struct ExitCase {
@@ -110,7 +142,8 @@ TEST_F(ConsoleProgramTest, ExitStatusTellsHowTheRunEnded) {
       {"stage failed", "export", "", false, true, kExitStageFailed, "Failed: working in export\n"},
       {"ctrl+c", "", "collect", false, true, kExitTerminated, "Terminated.\n"},
       {"import failed", "", "", true, true, kExitImportFailed, "Export complete, but import failed.\n"},
-      {"settings refused", "", "", false, false, kExitInvalidSettings, "error: Invalid MetaStock directory.\n"},
+      {"settings refused", "", "", false, false, kExitInvalidSettings,
+       "error: Invalid MetaStock directory.\n  " + StoredDir(scratch_.Path()) + ": no MASTER and no EMASTER file\n"},
       {"left out", "", "", false, true, kExitLeftOut, "Export complete, but some data was left out.\n", true},
       // A failed import comes first: it asks the user to act.
       {"left out and import failed", "", "", true, true, kExitImportFailed, "Export complete, but import failed.\n",
@@ -130,8 +163,120 @@ TEST_F(ConsoleProgramTest, ExitStatusTellsHowTheRunEnded) {
     EXPECT_NE(err_.str().find(c.errText), std::string::npos) << err_.str();
   }
   EXPECT_TRUE(Logged("read-stored"));
-  EXPECT_TRUE(Logged("write-stored"));
+  EXPECT_FALSE(Logged("write-stored"));  // a run never stores its switches
 }
+
+TEST_F(ConsoleProgramTest, RefusesASwitchItCannotReadBeforeAnythingRuns) {
+  const struct {
+    const char* arg;
+    const char* reason;
+  } cases[] = {
+      {"/f:2026-11-01", "the date must be YYYYMMDD or YYMMDD"},
+      {"/f:20261131", "there is no such date"},
+      {"/f:2026110", "the date must be YYYYMMDD or YYMMDD"},
+      {"/T:20261201x", "the date must be YYYYMMDD or YYMMDD"},
+      {"/a:no", "the value must be"},
+      {"/mnt/data", "a directory follows a colon"},
+      {"data/dir", "not a switch"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arg);
+    err_.str("");
+    EXPECT_EQ(Run({"/m:" + msDir_.string(), c.arg}), kExitSetupFailed);
+    EXPECT_NE(err_.str().find(std::string("error: ") + c.arg + ": " + c.reason), std::string::npos) << err_.str();
+    EXPECT_EQ(Run({"--set-defaults", c.arg}), kExitSetupFailed);
+  }
+  EXPECT_TRUE(log_.Entries().empty());  // not even the stored settings were read
+}
+
+TEST_F(ConsoleProgramTest, SwitchesApplyToTheirRunOnlyAndTheRunPrintsItsSettings) {
+  stored_ = {{"EdtSelected_Checked", "False"}, {"EdtCreate_Checked", "True"}};
+  options_.smartImportAvailable = false;
+  const std::string ms = "/m:" + msDir_.string();
+  const std::string out = "/o:" + (scratch_.Path() / "out").string();
+  ASSERT_EQ(Run({ms, out, "/s", "/a:n", "/f:20230101", "/t:20261201"}), kExitComplete) << err_.str();
+  EXPECT_TRUE(runSettings_.selected);
+  EXPECT_FALSE(runSettings_.create);
+  const std::string text = err_.str();
+  for (const std::string& line :
+       {"MetaStock directory: " + StoredDir(msDir_) + "\n", "Output directory:    " + StoredDir(scratch_.Path() / "out"),
+        std::string("Range:               2023-01-01 00:00 to 2026-12-01 00:00\n"),
+        std::string("To is midnight at the start of 2026-12-01: that day's intraday bars are left out."),
+        std::string("Create archives: off, process selected securities: on, Smart import: on, delete data: on\n"),
+        std::string("Create archives is off: this run converts nothing.\n"),
+        std::string("Smart import needs GlobalServer's windows, which this system does not have: it is skipped.\n")})
+    EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+  EXPECT_LT(text.find("Range:"), text.find("Export complete."));
+  EXPECT_EQ(text.find("Archives are in"), std::string::npos);  // it made none
+  EXPECT_FALSE(Logged("write-stored"));
+
+  // The next run has the stored defaults again; /f: before a changing /o:
+  // is replaced, and the printout says so.
+  err_.str("");
+  ASSERT_EQ(Run({ms, "/f:20230101", out}), kExitComplete) << err_.str();
+  EXPECT_FALSE(runSettings_.selected);
+  EXPECT_TRUE(runSettings_.create);
+  EXPECT_EQ(runSettings_.from, kToday - 90);
+  EXPECT_NE(err_.str().find("an /o: after the /f: replaced it"), std::string::npos) << err_.str();
+  EXPECT_EQ(err_.str().find("To is midnight"), std::string::npos) << err_.str();  // today 23:59
+  EXPECT_EQ(err_.str().find("converts nothing"), std::string::npos) << err_.str();
+}
+
+TEST_F(ConsoleProgramTest, RelativeDirectoriesAreTakenFromTheCurrentFolder) {
+  TCurrentDir inScratch(scratch_.Path());
+  ASSERT_EQ(Run({"/m:ms", "-o:\"out/sub\""}), kExitComplete) << err_.str();
+  EXPECT_EQ(runSettings_.msDir, StoredDir(scratch_.Path() / "ms"));
+  EXPECT_EQ(runSettings_.output, StoredDir(scratch_.Path() / "out" / "sub"));
+
+  ASSERT_EQ(Run({"--set-defaults", "/o:out", "/s", "/i:n"}), kExitComplete) << err_.str();
+  EXPECT_EQ(StoredValue(written_, "EdtOutput_Text"), StoredDir(scratch_.Path() / "out"));
+}
+
+TEST_F(ConsoleProgramTest, SetDefaultsStoresTheSwitchesAndRunsNothing) {
+  stored_ = {{"EdtMsDir_Text", msDir_.string()}, {"EdtDelete_Checked", "True"}};
+  ASSERT_EQ(Run({"--set-defaults", "/s", "/i:n", "/d:n"}), kExitComplete) << err_.str();
+  EXPECT_EQ(StoredValue(written_, "EdtMsDir_Text"), msDir_.string());
+  EXPECT_EQ(StoredValue(written_, "EdtSelected_Checked"), "True");
+  EXPECT_EQ(StoredValue(written_, "EdtImport_Checked"), "False");
+  EXPECT_EQ(StoredValue(written_, "EdtDelete_Checked"), "False");
+  EXPECT_NE(out_.str().find("Stored defaults"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("process selected securities: on, Smart import: off, delete data: off"), std::string::npos)
+      << out_.str();
+
+  // Dates and run flags belong to one run; a store that cannot be written fails.
+  for (const char* arg : {"/f:20230101", "/t:20230101", "/g", "/x"}) {
+    EXPECT_EQ(Run({"--set-defaults", arg}), kExitSetupFailed) << arg;
+    EXPECT_NE(err_.str().find(std::string(arg) + ": not stored"), std::string::npos) << err_.str();
+  }
+  storeWritable_ = false;
+  EXPECT_EQ(Run({"--set-defaults", "/s:n"}), kExitSetupFailed);
+  EXPECT_NE(err_.str().find("error: cannot store the defaults"), std::string::npos) << err_.str();
+  EXPECT_TRUE(runSettings_.msDir.empty());  // no run was started
+}
+
+TEST_F(ConsoleProgramTest, OutputThatCannotBeWrittenFailsTheCommand) {
+  TFailingBuffer failing;
+  std::ostream broken(&failing);
+  options_.out = &broken;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--help"}, {"--version"}, {"--set-defaults"}}) {
+    err_.str("");
+    EXPECT_EQ(Run(args), kExitSetupFailed) << args[0];
+    EXPECT_NE(err_.str().find("error: cannot write the output"), std::string::npos) << err_.str();
+  }
+}
+
+#ifndef _WIN32
+VZ_TEST_CHILD(HelpIntoAFullDisk) {
+  if (!std::freopen("/dev/full", "w", stdout)) return 99;
+  ConsoleProgramOptions options;
+  return RunConsoleProgram({"--help"}, options);
+}
+
+TEST(ConsoleProgramStdout, FullDiskGivesAFailureStatus) {
+  EXPECT_EQ(test::RunChild("HelpIntoAFullDisk", {}), kExitSetupFailed);
+}
+#endif
 
 TEST_F(ConsoleProgramTest, RunsAtOnceAndEndsWithTheRun) {
   EXPECT_EQ(Run({"/m:" + msDir_.string(), "/o:" + (scratch_.Path() / "out").string(), "/f:20230101"}),

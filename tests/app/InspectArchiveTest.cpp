@@ -9,7 +9,10 @@
 #include "vuzuz/OmzDaily.h"
 #include "vuzuz/OmzDescriptor.h"
 #include "vuzuz/OmzIntraday.h"
+#include "vuzuz/OmzArchive.h"
+#include "vuzuz/OmzFile.h"
 #include "vuzuz/Omzcreate.h"
+#include "vuzuz/pkcmp/Pkcmp.h"
 
 namespace fs = std::filesystem;
 
@@ -62,10 +65,38 @@ TEST_F(InspectArchive, DumpPrintsEntriesAndDecodedRecords) {
 
 TEST_F(InspectArchive, UnzipExtractsTheEntries) {
   const std::string target = File("out");
-  ASSERT_EQ(RunUnzipCommand(File("i020221.omz"), target, out_, err_), 0) << err_.str();
+  ASSERT_EQ(RunUnzipCommand(File("i020221.omz"), target, false, out_, err_), 0) << err_.str();
   EXPECT_TRUE(fs::exists(fs::path(target) / "i020221.DAT"));
   EXPECT_TRUE(fs::exists(fs::path(target) / "i020221.IDX"));
   EXPECT_EQ(fs::file_size(fs::path(target) / "i020221"), omz::kDescriptorSize);
+}
+
+TEST_F(InspectArchive, UnzipKeepsFilesAlreadyThereUnlessForced) {
+  const fs::path target = File("out");
+  fs::create_directories(target);
+  test::WriteFileBytes(target / "i020221.IDX", "mine");
+  EXPECT_EQ(RunUnzipCommand(File("i020221.omz"), target.string(), false, out_, err_), 1);
+  EXPECT_NE(err_.str().find("i020221.IDX exists; --force replaces it"), std::string::npos) << err_.str();
+  EXPECT_EQ(test::ReadFileBytes(target / "i020221.IDX"), "mine");
+  EXPECT_FALSE(fs::exists(target / "i020221.DAT"));  // refused before anything was written
+
+  ASSERT_EQ(RunUnzipCommand(File("i020221.omz"), target.string(), true, out_, err_), 0) << err_.str();
+  EXPECT_NE(test::ReadFileBytes(target / "i020221.IDX"), "mine");
+  EXPECT_TRUE(fs::exists(target / "i020221.DAT"));
+}
+
+TEST_F(InspectArchive, DumpExpandsEntriesLargerThanAnArchiveReadForImport) {
+  // 65 MiB expanded: more than ReadArchive's default bound, which --dump
+  // once used; a busy day of ticks is this large.
+  std::vector<omz::ArchiveFile> files;
+  files.emplace_back("BIG.BIN", omz::Bytes(size_t{65} << 20, 0x20));
+  std::vector<char> work(pkcmp::kImplodeWorkSize);
+  omz::Bytes archive;
+  std::string error;
+  ASSERT_TRUE(omz::BuildArchive(files, work.data(), archive, error)) << error;
+  ASSERT_TRUE(omz::WriteFileAtomically(File("big.omz"), archive, error)) << error;
+  ASSERT_EQ(RunDumpCommand(File("big.omz"), out_, err_), 0) << err_.str();
+  EXPECT_NE(out_.str().find(", " + std::to_string(size_t{65} << 20) + " bytes"), std::string::npos) << out_.str();
 }
 
 TEST_F(InspectArchive, ClearErrorsForFilesThatAreNotArchives) {
@@ -73,12 +104,14 @@ TEST_F(InspectArchive, ClearErrorsForFilesThatAreNotArchives) {
   const struct {
     std::string path;
     const char* message;
-  } cases[] = {{File("notes.txt"), "is not an .omz archive"}, {File("missing.omz"), "cannot open"}};
+  } cases[] = {{File("notes.txt"), "is not an .omz archive"},
+               {File("missing.omz"), "cannot open"},
+               {dir_.Path().string(), "is a folder, not an .omz archive"}};
   for (const auto& c : cases) {
     std::ostringstream out, err, err2;
     EXPECT_EQ(RunDumpCommand(c.path, out, err), 1);
     EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
-    EXPECT_EQ(RunUnzipCommand(c.path, File("out"), out, err2), 1);
+    EXPECT_EQ(RunUnzipCommand(c.path, File("out"), false, out, err2), 1);
     EXPECT_NE(err2.str().find(c.message), std::string::npos) << err2.str();
     EXPECT_FALSE(fs::exists(File("out")));
   }

@@ -153,6 +153,7 @@ struct ValidationCase {
   std::function<void(TRunSettings&, const std::filesystem::path& scratch)> change;
   std::string message;  // empty: passes
   Control focus;
+  std::string reason = "";  // ends the message's second line, after the folder
 };
 
 TEST_F(MainWindowModelTest, ValidationReportsTheFirstFailingCheck) {
@@ -165,20 +166,21 @@ TEST_F(MainWindowModelTest, ValidationReportsTheFirstFailingCheck) {
          std::filesystem::remove(p / "ms" / "EMASTER");
          s.to = 0;  // later checks are not reached
        },
-       "Invalid MetaStock directory.", Control::MsDir},
+       "Invalid MetaStock directory.", Control::MsDir, "ms" + std::string(1, kDirSeparator) + ": no EMASTER file"},
       {"masters are directories",
        [](TRunSettings& s, const std::filesystem::path& p) {
          s.msDir = (p / "fake").string();
          std::filesystem::create_directories(p / "fake" / "MASTER");
          std::filesystem::create_directories(p / "fake" / "EMASTER");
        },
-       "Invalid MetaStock directory.", Control::MsDir},
+       "Invalid MetaStock directory.", Control::MsDir,
+       "fake" + std::string(1, kDirSeparator) + ": no MASTER and no EMASTER file"},
       {"output blocked by a file",
        [](TRunSettings& s, const std::filesystem::path& p) {
          test::WriteFileBytes(p / "file", "x");
          s.output = (p / "file" / "sub").string();
        },
-       "Can't create output directory.", Control::Output},
+       "Can't create output directory.", Control::Output, "sub" + std::string(1, kDirSeparator) + ": "},
       {"from after to", [](TRunSettings& s, const std::filesystem::path&) { s.from = s.to + kOneMinute; },
        "'From' date must be less then 'to' date.", Control::From},
       {"from equals to", [](TRunSettings& s, const std::filesystem::path&) { s.from = s.to; }, "", Control::Format},
@@ -199,7 +201,15 @@ TEST_F(MainWindowModelTest, ValidationReportsTheFirstFailingCheck) {
       EXPECT_EQ(s.msDir.back(), kDirSeparator);
       EXPECT_TRUE(s.output.empty() || std::filesystem::is_directory(s.output));
     } else {
-      EXPECT_EQ(view_.messages, std::vector<std::string>{c.message});
+      // The system's text, then on its own line the folder and what is wrong.
+      ASSERT_EQ(view_.messages.size(), 1u);
+      const std::string& shown = view_.messages[0];
+      const size_t lineEnd = shown.find('\n');
+      EXPECT_EQ(shown.substr(0, lineEnd), c.message);
+      if (!c.reason.empty()) {
+        ASSERT_NE(lineEnd, std::string::npos) << shown;
+        EXPECT_NE(shown.find(c.reason, lineEnd), std::string::npos) << shown;
+      }
       EXPECT_EQ(view_.focus, std::vector<Control>{c.focus});
     }
   }
