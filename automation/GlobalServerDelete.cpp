@@ -96,7 +96,9 @@ bool ResetFilter(TWizardSteps& steps, WindowHandle mainWindow) {
     steps.Log("Delete: no \"Filter:\" label");
     return false;
   }
-  const WindowHandle combo = steps.InsideByClass(steps.Desktop().Parent(label), gs::kComboBoxClass);
+  // A lookup inside no window would search the whole desktop.
+  const WindowHandle parent = steps.Desktop().Parent(label);
+  const WindowHandle combo = parent != 0 ? steps.InsideByClass(parent, gs::kComboBoxClass) : 0;
   if (combo == 0) {
     steps.Log("Delete: no filter list");
     return false;

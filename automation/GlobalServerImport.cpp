@@ -88,11 +88,13 @@ bool ChooseAllSymbols(TWizardSteps& steps, WindowHandle wizard) {
     steps.Post(button, gs::kBmSetCheck, gs::kBstUnchecked, 0);
   }
   const WindowHandle all = steps.Inside(wizard, gs::kButtonClass, gs::kAllSymbolsRadio);
-  if (all == 0) {
+  // A post to no window would land in this thread's own queue.
+  const WindowHandle group = all != 0 ? steps.Desktop().Parent(all) : 0;
+  if (group == 0) {
     steps.Log("Import: no \"All Symbols\"");
     return false;
   }
-  steps.PostCommand(steps.Desktop().Parent(all), gs::kCmdAllSymbols, all);
+  steps.PostCommand(group, gs::kCmdAllSymbols, all);
   steps.Sleep(gs::kStepPauseMs);
   return true;
 }
