@@ -4,11 +4,18 @@
 // "Import Data" wizard over a list of archive paths; and the dialog that asks
 // the user for the import range. The run uses them from its worker thread
 // and blocks while they work.
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace vz::automation {
+
+class IDesktop;
+
+// Told each step of a wizard dialogue (window found, keys sent, how a wait
+// ended), so that a user whose import fails can see where.
+using StepLog = std::function<void(const std::string& step)>;
 
 class IGlobalServer {
 public:
@@ -32,6 +39,9 @@ public:
 
 // A GlobalServer that is never running: no main window is ever found, and
 // the wizards succeed without doing anything, as they do in that case.
-std::unique_ptr<IGlobalServer> MakeAbsentGlobalServer();
+std::unique_ptr<IGlobalServer> MakeAbsentGlobalServer(StepLog log = {});
+
+// The GlobalServer running on `desktop`, driven through its wizards.
+std::unique_ptr<IGlobalServer> MakeDesktopGlobalServer(std::unique_ptr<IDesktop> desktop, StepLog log);
 
 }  // namespace vz::automation

@@ -13,6 +13,6 @@ public:
 
 }  // namespace
 
-std::unique_ptr<IGlobalServer> MakeAbsentGlobalServer() { return std::make_unique<TAbsentGlobalServer>(); }
+std::unique_ptr<IGlobalServer> MakeAbsentGlobalServer(StepLog) { return std::make_unique<TAbsentGlobalServer>(); }
 
 }  // namespace vz::automation

@@ -10,6 +10,7 @@
 #include "app/window/CommandLine.h"
 #include "app/window/DirectoryChecks.h"
 #include "app/window/LocalNow.h"
+#include "app/window/ProductionGlobalServer.h"
 #include "app/run/PathText.h"
 
 namespace vz::app {
@@ -160,7 +161,7 @@ void TRunStatusLink::Forward(bool detail, const std::string& text) {
 MainWindowServices ProductionServices() {
   MainWindowServices services;
   services.makeStages = MakeConversionStages;
-  services.makeGlobalServer = automation::MakeAbsentGlobalServer;
+  services.makeGlobalServer = MakeProductionGlobalServer;
   services.sleep = [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
   services.deleteClock = DeleteWizardClock;
   services.nextStartDate = NextStartDate;
@@ -310,7 +311,9 @@ void TMainWindowModel::StartRun() {
       TRunStatusLink status(link, thread);
       TRangeDialogLink dialog(link);
       auto stages = context->services.makeStages(context->settings, status);
-      auto server = context->services.makeGlobalServer();
+      // The wizards' steps show in the status detail.
+      auto server = context->services.makeGlobalServer(
+          [&status](const std::string& step) { status.SetStatusDetail(step); });
       SmartImportServices smart{*server, dialog, context->services.sleep, context->services.deleteClock};
       std::vector<std::string> intradayImportList;
       result = Trd1Exec(context->settings, status, *stages, smart, intradayImportList);

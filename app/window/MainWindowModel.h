@@ -33,7 +33,8 @@ inline constexpr char kCaptionStop[] = "Stop";
 // What the window uses of the world; the defaults are the real ones.
 struct MainWindowServices {
   StagesFactory makeStages;
-  std::function<std::unique_ptr<automation::IGlobalServer>()> makeGlobalServer;
+  // GlobalServer, telling each step of its wizards to `log`.
+  std::function<std::unique_ptr<automation::IGlobalServer>(automation::StepLog log)> makeGlobalServer;
   std::function<void(int milliseconds)> sleep;
   std::function<double(double)> deleteClock;
   std::function<double(const std::string& outputDir, double today)> nextStartDate;

@@ -48,7 +48,7 @@ protected:
       };
       return stages;
     };
-    services.makeGlobalServer = [this]() -> std::unique_ptr<automation::IGlobalServer> {
+    services.makeGlobalServer = [this](automation::StepLog) -> std::unique_ptr<automation::IGlobalServer> {
       auto server = std::make_unique<test::TFakeGlobalServer>(log_);
       server->running = serverRunning_;
       server->importResults = {false};

@@ -23,6 +23,7 @@ public:
   std::vector<std::string> messages;
   std::vector<Control> focus;
   std::string step, detail, caption;
+  std::vector<std::string> details;  // every detail shown, in order
   bool enabled = true, deleteEnabled = true;
   int closeRequests = 0;
   std::vector<RunResult> ends;
@@ -32,6 +33,7 @@ public:
   void ShowStatus(const std::string& s, const std::string& d) override {
     step = s;
     detail = d;
+    if (!d.empty()) details.push_back(d);
   }
   void ShowButtonCaption(const std::string& c) override { caption = c; }
   void ShowControlsEnabled(bool e, bool d) override {
@@ -302,6 +304,34 @@ TEST_F(MainWindowModelTest, NormalRunWithAutoCloseEndsAndAsksToClose) {
   // The run worked on the settings as validated.
   EXPECT_EQ(runSettings_.msDir, WithDirSeparator(msDir_.string()));
   EXPECT_TRUE(runSettings_.autoStart);
+}
+
+// A GlobalServer whose import tells one step and fails.
+class TStepTellingServer final : public automation::IGlobalServer {
+public:
+  explicit TStepTellingServer(automation::StepLog log) : log_(std::move(log)) {}
+  bool FindMainWindow() override { return true; }
+  bool Delete(double, double) override { return true; }
+  bool Import(const std::vector<std::string>&) override {
+    log_("Import: no Browse button");
+    return false;
+  }
+
+private:
+  automation::StepLog log_;
+};
+
+TEST_F(MainWindowModelTest, GlobalServerStepsShowInTheStatusDetail) {
+  services_.makeGlobalServer = [](automation::StepLog log) {
+    return std::make_unique<TStepTellingServer>(std::move(log));
+  };
+  UseValidSettings();
+  Model().FormActivate({"/g", "/i"});
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_FALSE(view_.ends[0].importOk);
+  EXPECT_EQ(view_.step, "Export complete, but import failed.");
+  ASSERT_FALSE(view_.details.empty());
+  EXPECT_EQ(view_.details.back(), "Import: no Browse button");
 }
 
 TEST_F(MainWindowModelTest, FailedStageKeepsItsStatusAndDoesNotClose) {

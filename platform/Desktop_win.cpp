@@ -1,0 +1,103 @@
+#include "platform/Desktop.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace vz::platform {
+
+namespace {
+
+using automation::MessageLParam;
+using automation::MessageWParam;
+using automation::WindowHandle;
+
+HWND ToHwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
+WindowHandle FromHwnd(HWND window) { return reinterpret_cast<WindowHandle>(window); }
+
+// EnumWindows and EnumChildWindows hand every window to the visitor; it
+// returns false to end the walk.
+BOOL CALLBACK VisitWindow(HWND window, LPARAM visitor) {
+  const auto& visit = *reinterpret_cast<const automation::WindowVisitor*>(visitor);
+  return visit(FromHwnd(window)) ? TRUE : FALSE;
+}
+
+// Text read into a buffer of `size` bytes, cut at the count the call
+// reports and at the first zero.
+std::string TextOf(const std::vector<char>& buffer, LRESULT count) {
+  if (count <= 0) return {};
+  const size_t limit = std::min(static_cast<size_t>(count), buffer.size() - 1);
+  return std::string(buffer.data(), strnlen(buffer.data(), limit));
+}
+
+class TSystemDesktop final : public automation::IDesktop {
+public:
+  WindowHandle FindWindowByClass(const std::string& className) override {
+    return FromHwnd(FindWindowA(className.c_str(), nullptr));
+  }
+
+  void EnumTopLevel(const automation::WindowVisitor& visit) override {
+    EnumWindows(VisitWindow, reinterpret_cast<LPARAM>(&visit));
+  }
+
+  void EnumDescendants(WindowHandle parent, const automation::WindowVisitor& visit) override {
+    EnumChildWindows(ToHwnd(parent), VisitWindow, reinterpret_cast<LPARAM>(&visit));
+  }
+
+  std::string ClassName(WindowHandle window, size_t bufferSize) override {
+    if (bufferSize == 0) return {};
+    std::vector<char> buffer(bufferSize, '\0');
+    return TextOf(buffer, GetClassNameA(ToHwnd(window), buffer.data(), static_cast<int>(bufferSize)));
+  }
+
+  std::string WindowText(WindowHandle window, size_t bufferSize) override {
+    if (bufferSize == 0) return {};
+    std::vector<char> buffer(bufferSize, '\0');
+    return TextOf(buffer, GetWindowTextA(ToHwnd(window), buffer.data(), static_cast<int>(bufferSize)));
+  }
+
+  std::uint32_t ProcessId(WindowHandle window) override {
+    DWORD process = 0;
+    if (GetWindowThreadProcessId(ToHwnd(window), &process) == 0) return 0;
+    return process;
+  }
+
+  WindowHandle Parent(WindowHandle window) override { return FromHwnd(GetParent(ToHwnd(window))); }
+
+  WindowHandle NextTabStop(WindowHandle dialog, WindowHandle from) override {
+    return FromHwnd(GetNextDlgTabItem(ToHwnd(dialog), ToHwnd(from), FALSE));
+  }
+
+  bool SetFocus(WindowHandle window) override { return ::SetFocus(ToHwnd(window)) != nullptr; }
+
+  MessageLParam Send(WindowHandle window, std::uint32_t message, MessageWParam wParam,
+                     MessageLParam lParam) override {
+    return SendMessageA(ToHwnd(window), message, wParam, lParam);
+  }
+
+  bool Post(WindowHandle window, std::uint32_t message, MessageWParam wParam, MessageLParam lParam) override {
+    return PostMessageA(ToHwnd(window), message, wParam, lParam) != FALSE;
+  }
+
+  void SendSetText(WindowHandle window, const std::string& text) override {
+    SendMessageA(ToHwnd(window), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  }
+
+  std::string SendGetText(WindowHandle window, size_t bufferSize) override {
+    if (bufferSize == 0) return {};
+    std::vector<char> buffer(bufferSize, '\0');
+    const LRESULT count =
+        SendMessageA(ToHwnd(window), WM_GETTEXT, bufferSize, reinterpret_cast<LPARAM>(buffer.data()));
+    return TextOf(buffer, count);
+  }
+
+  void Sleep(int milliseconds) override { ::Sleep(static_cast<DWORD>(milliseconds < 0 ? 0 : milliseconds)); }
+};
+
+}  // namespace
+
+std::unique_ptr<automation::IDesktop> MakeSystemDesktop() { return std::make_unique<TSystemDesktop>(); }
+
+}  // namespace vz::platform

@@ -1,0 +1,174 @@
+#include "SimGlobalServer.h"
+
+#include <algorithm>
+
+#include "automation/GlobalServerWindows.h"
+
+namespace vz::test {
+
+namespace gs = automation::gs;
+
+namespace {
+constexpr char kDialogClass[] = "#32770";
+}  // namespace
+
+TSimGlobalServer::TSimGlobalServer(TSimDesktop& desktop, SimServerBehaviour behaviour)
+    : desktop_(desktop), behaviour_(behaviour) {
+  // Windows of another program bearing the very captions the drivers look
+  // for: the process filter must pass them over.
+  desktop_.Create("otherOpen", kDialogClass, gs::kFileDialogTitle, kOtherProcess);
+  desktop_.Create("otherNotice", kDialogClass, gs::kNoticeTitle, kOtherProcess);
+  desktop_.Create("otherWizard", kDialogClass, gs::kImportWizardTitle, kOtherProcess);
+
+  main_ = desktop_.Create("main", gs::kMainWindowClass, "Vuzuz Research GlobalServer", kServerProcess);
+  const WindowHandle toolbar = desktop_.Create("toolbar", "ToolbarWindow32", "", kServerProcess, main_);
+  if (behaviour_.filterLabel) desktop_.Create("filterLabel", gs::kStaticClass, gs::kFilterLabel, kServerProcess, toolbar);
+  if (behaviour_.filterCombo) combo_ = desktop_.Create("combo", gs::kComboBoxClass, "All", kServerProcess, toolbar);
+  if (behaviour_.dropDownList) desktop_.Create("dropDown", gs::kComboListClass, "", kServerProcess);
+
+  desktop_.onMessage = [this](const SimMessage& message) { OnMessage(message); };
+  desktop_.readBack = [this](WindowHandle window) -> std::string {
+    const bool empty = behaviour_.emptyReadBacks < 0 || readBacks_ < behaviour_.emptyReadBacks;
+    if (window == field_) ++readBacks_;
+    return window == field_ && empty ? std::string() : desktop_.Window(window).text;
+  };
+}
+
+bool TSimGlobalServer::Minimised() const { return desktop_.Window(main_).minimised; }
+
+std::vector<std::string> TSimGlobalServer::TypedFields() const { return typed_; }
+
+void TSimGlobalServer::OnMessage(const SimMessage& message) {
+  const SimWindow& to = desktop_.Window(message.to);
+  if (to.process != kServerProcess) return;
+  if (message.message == gs::kWmClose) {
+    desktop_.Destroy(message.to);
+    return;
+  }
+  if (message.to == main_) {
+    if (message.message == gs::kWmSysCommand) desktop_.Window(main_).minimised = message.wParam == gs::kScMinimize;
+    OnMenuKey(message);
+    return;
+  }
+  if (message.to == combo_) {
+    if (message.message == gs::kCbSetCurSel) comboSelection_ = static_cast<int>(message.wParam);
+    return;
+  }
+  const auto field = std::find(dateFields_.begin(), dateFields_.end(), message.to);
+  if (field != dateFields_.end() && message.message == gs::kWmKeyDown) {
+    std::string& typed = typed_[field - dateFields_.begin()];
+    if (message.wParam == gs::kVkRight) typed += '>';
+    else typed += static_cast<char>(message.wParam);
+    return;
+  }
+  if (message.message != gs::kWmCommand) return;
+  if (message.to == page_ && message.wParam == gs::kCmdBrowse && behaviour_.fileDialog) OpenFileDialog();
+  if (message.to == dialog_ && message.wParam == gs::kIdOk) AcceptFile();
+  if (message.to == wizard_ && message.wParam == gs::kCmdNext) TurnImportPage();
+  if (message.to == wizard_ && message.wParam == gs::kCmdFinish) {
+    const bool deleting = desktop_.Window(wizard_).text == gs::kDeleteWizardTitle;
+    if (deleting) ShowProgress("deleting", gs::kDeletingTitle, behaviour_.deletingMs, deleteFinished_);
+    else ShowProgress("importing", gs::kImportingTitle, behaviour_.importingMs, importFinished_);
+  }
+}
+
+void TSimGlobalServer::OnMenuKey(const SimMessage& message) {
+  if (message.message == gs::kWmSysKeyDown && message.wParam != gs::kVkAlt) {
+    menuPath_ = std::string(1, static_cast<char>(message.wParam));
+    return;
+  }
+  if (message.message != gs::kWmKeyDown) return;
+  menuPath_ += static_cast<char>(message.wParam);
+  if (menuPath_ == "FIV") OpenImportWizard();
+  if (menuPath_ == "EA") selectedAll_ = true;
+  if (menuPath_ == "FD") OpenDeleteWizard();
+}
+
+void TSimGlobalServer::OpenImportWizard() {
+  if (!behaviour_.importWizard) return;
+  wizard_ = desktop_.Create("wizard", kDialogClass, gs::kImportWizardTitle, kServerProcess);
+  auto makePage = [this] {
+    page_ = desktop_.Create("page", kDialogClass, gs::kImportPageText, kServerProcess, wizard_);
+    if (behaviour_.browseButton) desktop_.Create("browse", gs::kButtonClass, gs::kBrowseButton, kServerProcess, page_);
+  };
+  if (behaviour_.pageDelayMs > 0) desktop_.After(behaviour_.pageDelayMs, makePage);
+  else makePage();
+  if (behaviour_.nextButton)
+    desktop_.Create("next", gs::kButtonClass, Caption(gs::kNextButton, gs::kNextButtonRu), kServerProcess, wizard_);
+  if (behaviour_.finishButton)
+    desktop_.Create("finish", gs::kButtonClass, Caption(gs::kFinishButton, gs::kFinishButtonRu), kServerProcess,
+                    wizard_);
+}
+
+void TSimGlobalServer::OpenFileDialog() {
+  dialog_ = desktop_.Create("dialog", kDialogClass, Caption(gs::kFileDialogTitle, gs::kFileDialogTitleRu),
+                            kServerProcess);
+  // The file name field sits inside a combo box, as in the system's dialog.
+  const WindowHandle nameCombo = desktop_.Create("nameCombo", "ComboBoxEx32", "", kServerProcess, dialog_);
+  if (behaviour_.fileNameField) field_ = desktop_.Create("field", gs::kEditClass, "", kServerProcess, nameCombo);
+  if (behaviour_.openButton)
+    desktop_.Create("open", gs::kButtonClass, Caption(gs::kOpenButton, gs::kOpenButtonRu), kServerProcess, dialog_);
+  desktop_.Create("cancel", gs::kButtonClass, "Cancel", kServerProcess, dialog_);
+}
+
+void TSimGlobalServer::AcceptFile() {
+  const std::string file = field_ != 0 ? desktop_.Window(field_).text : std::string();
+  if (static_cast<int>(imported_.size()) == behaviour_.refusedFile) {
+    desktop_.Create("complaint", kDialogClass, Caption(gs::kFileDialogTitle, gs::kFileDialogTitleRu),
+                    kServerProcess);
+    return;
+  }
+  imported_.push_back(file);
+  desktop_.Destroy(dialog_);
+}
+
+void TSimGlobalServer::TurnImportPage() {
+  if (desktop_.Window(wizard_).text != gs::kImportWizardTitle || ++importPage_ != 1) return;
+  desktop_.Destroy(page_);
+  ShowProgress("reading", gs::kReadingSymbolsTitle, behaviour_.readingMs, readingFinished_);
+  const WindowHandle symbols = desktop_.Create("symbols", kDialogClass, "", kServerProcess, wizard_);
+  if (behaviour_.showGroup) desktop_.Create("show", gs::kButtonClass, gs::kShowGroup, kServerProcess, symbols);
+  if (behaviour_.portfolioRadio)
+    desktop_.Create("portfolio", gs::kButtonClass, gs::kPortfolioRadio, kServerProcess, symbols);
+  desktop_.Create("selected", gs::kButtonClass, gs::kPortfolioSelectedRadio, kServerProcess, symbols);
+  if (behaviour_.allSymbolsRadio) desktop_.Create("all", gs::kButtonClass, gs::kAllSymbolsRadio, kServerProcess, symbols);
+}
+
+void TSimGlobalServer::ShowProgress(const std::string& name, const std::string& title, std::int64_t ms,
+                                    bool& finished) {
+  const bool closesWizard = title != gs::kReadingSymbolsTitle;
+  auto end = [this, closesWizard, &finished] {
+    finished = true;
+    if (!closesWizard) return;
+    desktop_.Destroy(wizard_);
+    if (behaviour_.notice) desktop_.Create("notice", kDialogClass, gs::kNoticeTitle, kServerProcess);
+  };
+  if (ms < 0) {
+    end();
+    return;
+  }
+  const WindowHandle progress = desktop_.Create(name, kDialogClass, title, kServerProcess);
+  desktop_.After(ms, [this, progress, end] {
+    desktop_.Destroy(progress);
+    end();
+  });
+}
+
+void TSimGlobalServer::OpenDeleteWizard() {
+  if (!behaviour_.deleteWizard) return;
+  wizard_ = desktop_.Create("wizard", kDialogClass, gs::kDeleteWizardTitle, kServerProcess);
+  if (behaviour_.deletePage) {
+    page_ = desktop_.Create("page", kDialogClass, gs::kDeletePageText, kServerProcess, wizard_);
+    desktop_.Create("rangeLabel", gs::kStaticClass, "Range:", kServerProcess, page_);
+    for (const char* name : {"startDate", "endDate", "startTime", "endTime"})
+      dateFields_.push_back(desktop_.Create(name, "SysDateTimePick32", "", kServerProcess, page_, true));
+    typed_.assign(dateFields_.size(), "");
+  }
+  if (behaviour_.nextButton)
+    desktop_.Create("next", gs::kButtonClass, Caption(gs::kNextButton, gs::kNextButtonRu), kServerProcess, wizard_);
+  if (behaviour_.finishButton)
+    desktop_.Create("finish", gs::kButtonClass, Caption(gs::kFinishButton, gs::kFinishButtonRu), kServerProcess,
+                    wizard_);
+}
+
+}  // namespace vz::test
