@@ -140,20 +140,16 @@ bool ReadStoredBool(const std::string& text, bool& value) {
 
 const char* BoolText(bool value) { return value ? "True" : "False"; }
 
-// Both master files, matched without regard to case, as plain files.
+// MASTER, matched without regard to case, as a plain file.
 bool HasMasterFiles(const std::string& dir) {
-  bool master = false;
-  bool emaster = false;
+  // MASTER is enough: directories without EMASTER open too.
   std::error_code ec;
   fs::directory_iterator it(dir.empty() ? fs::path(".") : fs::path(dir), ec);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     std::error_code typeError;
-    if (!it->is_regular_file(typeError)) continue;
-    const std::string name = LowerAscii(it->path().filename().string());
-    master = master || name == "master";
-    emaster = emaster || name == "emaster";
+    if (it->is_regular_file(typeError) && LowerAscii(it->path().filename().string()) == "master") return true;
   }
-  return master && emaster;
+  return false;
 }
 
 bool CreateOutputDirectory(const std::string& output) {
