@@ -59,6 +59,15 @@ std::string FormatPrice(double value) {
 
 bool Listed(const MsSecurity& s) { return s.inUse && s.hidden == 0; }
 
+// The exit status once the output is written: 1 when it could not be (a
+// full disk, a closed pipe), so a listing cut short never looks complete.
+int Finished(int status, std::ostream& out, std::ostream& err) {
+  out.flush();
+  if (out) return status;
+  err << "Can't write the output\n";
+  return 1;
+}
+
 }  // namespace
 
 int RunListCommand(const std::string& dir, std::ostream& out, std::ostream& err) {
@@ -76,7 +85,7 @@ int RunListCommand(const std::string& dir, std::ostream& out, std::ostream& err)
         << '\n';
   }
   MsCloseDirectory(opened);
-  return 0;
+  return Finished(0, out, err);
 }
 
 int RunBarsCommand(const std::string& dir, const std::string& symbol, std::ostream& out, std::ostream& err) {
@@ -118,7 +127,7 @@ int RunBarsCommand(const std::string& dir, const std::string& symbol, std::ostre
           << FormatPrice(bar.openInterest) << '\n';
   }
   MsCloseDirectory(opened);
-  return status;
+  return Finished(status, out, err);
 }
 
 }  // namespace vz
