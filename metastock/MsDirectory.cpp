@@ -50,23 +50,21 @@ platform::TSharedFile& HandleOf(MsDirectory& dir, const char* name) {
   return dir.emasterFile;
 }
 
-// Records why a file of the directory could not be opened or written: a
-// holder is another program opening or closing (worth waiting for); a
-// refusal by the system names the file and the system's reason.
-void RecordFileFailure(const platform::TSharedFile& file, const std::string& path, const char* doing) {
-  std::string text = std::string(doing) + " " + path + ": " + file.ErrorText();
+// Records why a file of the directory could not be opened, read or written:
+// a holder is another program opening or closing (worth waiting for); a
+// refusal by the system names the file and the system's reason; anything
+// else counts as `otherwise`.
+void RecordFileFailure(const platform::TSharedFile& file, const std::string& path, const char* doing,
+                       MsOpenError otherwise) {
+  const std::string text = std::string(doing) + " " + path + ": " + file.ErrorText();
   switch (file.ErrorKind()) {
     case FileError::SharingViolation:
       MsSetOpenFailure(MsOpenError::Busy, path, file.ErrorText(),
                        text + " (another program is opening or closing the directory)");
-      break;
-    case FileError::AccessDenied: MsSetOpenFailure(MsOpenError::AccessDenied, path, file.ErrorText(), text); break;
-    case FileError::NoSpace: MsSetOpenFailure(MsOpenError::CannotWrite, path, file.ErrorText(), text); break;
-    default:
-      MsSetOpenFailure(std::strcmp(doing, "cannot read") == 0 || std::strcmp(doing, "cannot open") == 0
-                           ? MsOpenError::CannotRead
-                           : MsOpenError::CannotWrite,
-                       path, file.ErrorText(), text);
+      return;
+    case FileError::AccessDenied: MsSetOpenFailure(MsOpenError::AccessDenied, path, file.ErrorText(), text); return;
+    case FileError::NoSpace: MsSetOpenFailure(MsOpenError::CannotWrite, path, file.ErrorText(), text); return;
+    default: MsSetOpenFailure(otherwise, path, file.ErrorText(), text);
   }
 }
 
@@ -81,7 +79,10 @@ bool OpenNamed(MsDirectory& dir, const char* name, FileDisposition disposition) 
   mode.archive = disposition == FileDisposition::CreateAlways;
   if (disposition == FileDisposition::CreateAlways) mode.createLike = MsFindFile(dir.directory, kMsMasterName);
   if (file.Open(path, mode)) return true;
-  RecordFileFailure(file, path, disposition == FileDisposition::CreateAlways ? "cannot create" : "cannot open");
+  if (disposition == FileDisposition::CreateAlways)
+    RecordFileFailure(file, path, "cannot create", MsOpenError::CannotWrite);
+  else
+    RecordFileFailure(file, path, "cannot open", MsOpenError::CannotRead);
   return false;
 }
 
@@ -96,7 +97,7 @@ bool OpenMaster(MsDirectory& dir, const char* name) {
   mode.share = FileShare::None;
   const std::string path = MsFindFile(dir.directory, name);
   if (HandleOf(dir, name).Open(path, mode)) return true;
-  RecordFileFailure(HandleOf(dir, name), path, "cannot open");
+  RecordFileFailure(HandleOf(dir, name), path, "cannot open", MsOpenError::CannotRead);
   return false;
 }
 
@@ -118,7 +119,7 @@ bool ReadShared(const std::string& path, FileShare share, TBytes& bytes, const M
   mode.access = FileAccess::Read;
   mode.share = share;
   const bool read = file.Open(path, mode) && (kind ? MsReadMasterFile(file, *kind, bytes) : file.ReadAll(bytes));
-  if (!read) RecordFileFailure(file, path, "cannot read");
+  if (!read) RecordFileFailure(file, path, "cannot read", MsOpenError::CannotRead);
   return read;
 }
 
@@ -153,8 +154,8 @@ void RewriteAndClose(MsDirectory& dir, const char* name, int (*write)(MsDirector
 
 enum class TAttempt { Opened, Failed, Busy };
 
-TAttempt Outcome(bool ok) {
-  if (ok) return TAttempt::Opened;
+// A failed attempt: worth another try only when a file was held.
+TAttempt FailedAttempt() {
   return MsLastOpenFailure().code == MsOpenError::Busy ? TAttempt::Busy : TAttempt::Failed;
 }
 
@@ -165,7 +166,7 @@ TAttempt FirstOpening(MsDirectory& dir) {
   for (const char* name : {kMsMasterName, kMsEmasterName}) {
     if (IsEmaster(name) && !HasEmaster(dir)) continue;
     platform::RestoreWritable(MsFindFile(dir.directory, name), userPath);
-    if (!OpenMaster(dir, name)) return CloseAll(dir), Outcome(false);
+    if (!OpenMaster(dir, name)) return CloseAll(dir), FailedAttempt();
   }
   if (UserFileInUse(dir)) {
     // Another program finished its first opening meanwhile: join it.
@@ -175,7 +176,7 @@ TAttempt FirstOpening(MsDirectory& dir) {
   }
   MsCleanDirectory(dir);
   for (const char* name : {kMsIndexFileName, kMsLockFileName, kMsSecurityFileName, kMsUserFileName})
-    if (!OpenNamed(dir, name, FileDisposition::CreateAlways)) return CloseAll(dir), Outcome(false);
+    if (!OpenNamed(dir, name, FileDisposition::CreateAlways)) return CloseAll(dir), FailedAttempt();
 
   TBytes master, emaster, xmaster;
   if (!MsReadMasterFile(dir.masterFile, MsMasterKind::Master, master) ||
@@ -184,7 +185,7 @@ TAttempt FirstOpening(MsDirectory& dir) {
                      "cannot read the master files of " + dir.directory);
     return CloseAll(dir), TAttempt::Failed;
   }
-  if (!ReadOptionalXmaster(dir, xmaster)) return CloseAll(dir), Outcome(false);
+  if (!ReadOptionalXmaster(dir, xmaster)) return CloseAll(dir), FailedAttempt();
   MsLoadFromMasters(dir, master, emaster, xmaster);
 
   const std::pair<platform::TSharedFile*, TBytes> working[] = {{&dir.indexFile, MsBuildIndexFile(dir)},
@@ -198,7 +199,7 @@ TAttempt FirstOpening(MsDirectory& dir) {
   for (const auto& [file, bytes] : working) {
     if (MsWriteWholeFile(*file, bytes) != 1) {
       // The masters are untouched and stay writable.
-      RecordFileFailure(*file, dir.directory, "cannot write the working files of");
+      RecordFileFailure(*file, dir.directory, "cannot write the working files of", MsOpenError::CannotWrite);
       return CloseAll(dir), TAttempt::Failed;
     }
   }
@@ -208,7 +209,7 @@ TAttempt FirstOpening(MsDirectory& dir) {
   RewriteAndClose(dir, kMsMasterName, MsWriteMaster, true, mastersOk);
   RewriteAndClose(dir, kMsEmasterName, MsWriteEmaster, true, mastersOk);
   if (MsWriteUserFile(dir) != 1) {
-    RecordFileFailure(dir.userFile, userPath, "cannot write");
+    RecordFileFailure(dir.userFile, userPath, "cannot write", MsOpenError::CannotWrite);
     return CloseAll(dir), TAttempt::Failed;
   }
   dir.userFile.Close();
@@ -221,7 +222,7 @@ TJoin Joining(MsDirectory& dir) {
   for (const char* name : {kMsSecurityFileName, kMsLockFileName, kMsIndexFileName, kMsUserFileName}) {
     if (!OpenNamed(dir, name, FileDisposition::OpenExisting)) {
       CloseAll(dir);
-      return Outcome(false) == TAttempt::Busy ? TJoin::Busy : TJoin::Failed;
+      return FailedAttempt() == TAttempt::Busy ? TJoin::Busy : TJoin::Failed;
     }
   }
   TBytes security, users, locks;
@@ -243,7 +244,8 @@ TJoin Joining(MsDirectory& dir) {
   MsClearStaleLocks(dir);
   MsRegisterUser(dir);
   if (MsWriteUserFile(dir) != 1) {
-    RecordFileFailure(dir.userFile, MsFindFile(dir.directory, kMsUserFileName), "cannot write");
+    RecordFileFailure(dir.userFile, MsFindFile(dir.directory, kMsUserFileName), "cannot write",
+                      MsOpenError::CannotWrite);
     return CloseAll(dir), TJoin::Failed;
   }
   dir.userFile.Close();
@@ -316,11 +318,14 @@ bool LastClose(MsDirectory& dir) {
     return false;
   }
   CloseAll(dir);
-  bool removed = true;
+  // Without ~MSFL.USR the directory is closed; working files another
+  // program still holds (a ninth one without a slot, on Windows) go at the
+  // next first opening.
   for (const char* name : {kMsIndexFileName, kMsLockFileName, kMsSecurityFileName, kMsUserFileName})
-    removed = platform::RemoveFile(MsFindFile(dir.directory, name)) && removed;
-  if (!removed) MsSetLastError("cannot remove the working files of " + dir.directory);
-  return removed;
+    platform::RemoveFile(MsFindFile(dir.directory, name));
+  if (!platform::EntryExists(userPath)) return true;
+  MsSetLastError("cannot remove " + userPath + ": the directory stays marked open");
+  return false;
 }
 
 // Where opening starts: the folder and its MASTER must be there.
@@ -347,7 +352,10 @@ MsDirectory* WithBusyWait(Attempt attempt) {
     MsSetLastError({});
     std::unique_ptr<MsDirectory> dir;
     const TAttempt outcome = attempt(dir);
-    if (outcome == TAttempt::Opened) return dir.release();
+    if (outcome == TAttempt::Opened) {
+      MsSetLastError({});  // what a look-up on the way recorded is no failure
+      return dir.release();
+    }
     if (outcome == TAttempt::Failed || std::chrono::steady_clock::now() >= deadline) return nullptr;
     std::this_thread::sleep_for(std::chrono::milliseconds(kBusyPauseMs));
   }
@@ -395,11 +403,11 @@ MsDirectory* MsOpenDirectoryToRead(const std::string& directory) {
     TBytes master, emaster, xmaster;
     const MsMasterKind masterKind = MsMasterKind::Master, emasterKind = MsMasterKind::Emaster;
     if (!ReadShared(MsFindFile(directory, kMsMasterName), FileShare::Read, master, &masterKind))
-      return Outcome(false);
+      return FailedAttempt();
     if (HasEmaster(*dir) &&
         !ReadShared(MsFindFile(directory, kMsEmasterName), FileShare::Read, emaster, &emasterKind))
-      return Outcome(false);
-    if (!ReadOptionalXmaster(*dir, xmaster)) return Outcome(false);
+      return FailedAttempt();
+    if (!ReadOptionalXmaster(*dir, xmaster)) return FailedAttempt();
     MsLoadFromMasters(*dir, master, emaster, xmaster);
     return TAttempt::Opened;
   });

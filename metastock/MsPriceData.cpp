@@ -281,6 +281,12 @@ void DataFileBaseName(int32_t fileNumber, char (&name)[32]) {
 
 }  // namespace
 
+std::string MsDataFileBaseName(int32_t fileNumber) {
+  char name[32];
+  DataFileBaseName(fileNumber, name);
+  return name;
+}
+
 std::string MsDataFileName(const MsDirectory& dir, int32_t fileNumber) {
   char name[32];
   DataFileBaseName(fileNumber, name);

@@ -25,6 +25,8 @@ struct MsBar {
   double openInterest = 0.0;
 };
 
+// "F<n>.DAT" (n below 256) or "F<n>.MWD": the data file name of a file number.
+std::string MsDataFileBaseName(int32_t fileNumber);
 // Path of the data file of a file number, matched without regard to case;
 // "F<n>.DAT" / "F<n>.MWD" when no such entry exists yet.
 std::string MsDataFileName(const MsDirectory& dir, int32_t fileNumber);

@@ -14,7 +14,7 @@ const char kConsoleHelp[] =
     "not case-sensitive (paths are). A switch that cannot be read stops the\n"
     "program with status 1 before anything runs.\n"
     "\n"
-    "  /m:DIR     MetaStock directory (the one holding MASTER and EMASTER)\n"
+    "  /m:DIR     MetaStock directory (the one holding MASTER; EMASTER optional)\n"
     "  /m         the default MetaStock directory (stored \"MSPath\")\n"
     "  /o:DIR     output directory; the From date then follows the newest day\n"
     "             archive found there (three months back when there is none), so a\n"

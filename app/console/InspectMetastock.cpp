@@ -30,8 +30,7 @@ int32_t DataFileNumber(const std::string& text) {
     if (text[i] < '0' || text[i] > '9' || number > 65535) return 0;
     number = number * 10 + (text[i] - '0');
   }
-  char name[32];
-  std::snprintf(name, sizeof name, "F%d.%s", static_cast<int>(number), number < 256 ? "DAT" : "MWD");
+  const std::string name = MsDataFileBaseName(static_cast<int32_t>(number));
   return dot > 1 && platform::EqualsNoCase(text, name) ? static_cast<int32_t>(number) : 0;
 }
 
@@ -60,6 +59,15 @@ std::string FormatPrice(double value) {
 
 bool Listed(const MsSecurity& s) { return s.inUse && s.hidden == 0; }
 
+// The exit status once the output is written: 1 when it could not be (a
+// full disk, a closed pipe), so a listing cut short never looks complete.
+int Finished(int status, std::ostream& out, std::ostream& err) {
+  out.flush();
+  if (out) return status;
+  err << "Can't write the output\n";
+  return 1;
+}
+
 }  // namespace
 
 int RunListCommand(const std::string& dir, std::ostream& out, std::ostream& err) {
@@ -77,7 +85,7 @@ int RunListCommand(const std::string& dir, std::ostream& out, std::ostream& err)
         << '\n';
   }
   MsCloseDirectory(opened);
-  return 0;
+  return Finished(0, out, err);
 }
 
 int RunBarsCommand(const std::string& dir, const std::string& symbol, std::ostream& out, std::ostream& err) {
@@ -100,11 +108,7 @@ int RunBarsCommand(const std::string& dir, const std::string& symbol, std::ostre
     }
   if (same.size() > 1) {
     err << "The symbol " << symbol << " is listed " << same.size() << " times; these are the bars of the first (";
-    for (const MsSecurity* s : same) {
-      char name[32];
-      std::snprintf(name, sizeof name, "F%d.%s", static_cast<int>(s->fileNumber), s->fileNumber < 256 ? "DAT" : "MWD");
-      err << (s == same.front() ? "" : ", ") << name;
-    }
+    for (const MsSecurity* s : same) err << (s == same.front() ? "" : ", ") << MsDataFileBaseName(s->fileNumber);
     err << "); name another by its data file instead of the symbol\n";
   }
   int status = 0;
@@ -123,7 +127,7 @@ int RunBarsCommand(const std::string& dir, const std::string& symbol, std::ostre
           << FormatPrice(bar.openInterest) << '\n';
   }
   MsCloseDirectory(opened);
-  return status;
+  return Finished(status, out, err);
 }
 
 }  // namespace vz

@@ -31,19 +31,16 @@ std::string MsDirectoryProblem(const std::string& dir) {
   const fs::file_status status = fs::status(folder, ec);
   if (!fs::exists(status)) return Shown(dir) + ": no such folder";
   if (!fs::is_directory(status)) return Shown(dir) + ": not a folder";
+  // MASTER is enough: directories without EMASTER open too.
   bool master = false;
-  bool emaster = false;
   fs::directory_iterator it(folder, ec);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     std::error_code typeError;
     if (!it->is_regular_file(typeError)) continue;
     const std::string name = LowerAscii(it->path().filename().string());
     master = master || name == "master";
-    emaster = emaster || name == "emaster";
   }
   if (ec) return Shown(dir) + ": cannot list the folder: " + ec.message();
-  if (!master && !emaster) return Shown(dir) + ": no MASTER and no EMASTER file";
-  if (!emaster) return Shown(dir) + ": no EMASTER file";
   if (!master) return Shown(dir) + ": no MASTER file";
   return {};
 }

@@ -5,8 +5,8 @@
 
 namespace vz::app {
 
-// Empty when `dir` holds both master files (EMASTER and MASTER, names matched
-// without regard to case, as plain files); else why not, naming the folder.
+// Empty when `dir` holds a MASTER file (the name matched without regard to
+// case, as a plain file; EMASTER is optional); else why not, naming the folder.
 // An empty `dir` is the current directory.
 std::string MsDirectoryProblem(const std::string& dir);
 

@@ -143,7 +143,7 @@ TEST_F(ConsoleProgramTest, ExitStatusTellsHowTheRunEnded) {
       {"ctrl+c", "", "collect", false, true, kExitTerminated, "Terminated.\n"},
       {"import failed", "", "", true, true, kExitImportFailed, "Export complete, but import failed.\n"},
       {"settings refused", "", "", false, false, kExitInvalidSettings,
-       "error: Invalid MetaStock directory.\n  " + StoredDir(scratch_.Path()) + ": no MASTER and no EMASTER file\n"},
+       "error: Invalid MetaStock directory.\n  " + StoredDir(scratch_.Path()) + ": no MASTER file\n"},
       {"left out", "", "", false, true, kExitLeftOut, "Export complete, but some data was left out.\n", true},
       // A failed import comes first: it asks the user to act.
       {"left out and import failed", "", "", true, true, kExitImportFailed, "Export complete, but import failed.\n",

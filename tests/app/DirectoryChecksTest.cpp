@@ -32,9 +32,9 @@ TEST(MsDirectoryProblem, SaysWhatIsMissingAndWhere) {
     const char* problem;  // after "<dir>: "; empty: fine
   } cases[] = {
       {"both", ""},
-      {"only-master", "no EMASTER file"},
+      {"only-master", ""},
       {"only-emaster", "no MASTER file"},
-      {"folders", "no MASTER and no EMASTER file"},
+      {"folders", "no MASTER file"},
       {"missing", "no such folder"},
       {"file", "not a folder"},
   };

@@ -78,6 +78,22 @@ TEST_F(InspectMetastockTest, FailsWithAMessage) {
 
 namespace fs = std::filesystem;
 
+// An output that refuses every byte, as a full disk does.
+class TFullBuffer : public std::streambuf {
+protected:
+  int_type overflow(int_type) override { return traits_type::eof(); }
+};
+
+TEST_F(InspectMetastockTest, OutputThatCannotBeWrittenFails) {
+  TFullBuffer full;
+  std::ostream out(&full);
+  std::ostringstream err;
+  EXPECT_EQ(RunListCommand(Dir(), out, err), 1);
+  EXPECT_NE(err.str().find("Can't write the output"), std::string::npos) << err.str();
+  std::ostream bars(&full);
+  EXPECT_EQ(RunBarsCommand(Dir(), "M5_X", bars, err), 1);
+}
+
 // Names, bytes and permissions of every entry: equal snapshots mean the
 // directory was left exactly as it was.
 std::map<std::string, std::string> Snapshot(const fs::path& dir) {

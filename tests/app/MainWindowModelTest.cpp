@@ -163,9 +163,14 @@ TEST_F(MainWindowModelTest, ValidationReportsTheFirstFailingCheck) {
       {"valid", [](TRunSettings&, const std::filesystem::path&) {}, "", Control::Format},
       {"format", [](TRunSettings& s, const std::filesystem::path&) { s.format = 1; }, "Invalid option.",
        Control::Format},
-      {"no EMASTER",
+      {"no EMASTER is valid",
+       [](TRunSettings&, const std::filesystem::path& p) { std::filesystem::remove(p / "ms" / "EMASTER"); }, "",
+       Control::Format},
+      {"no MASTER",
        [](TRunSettings& s, const std::filesystem::path& p) {
-         std::filesystem::remove(p / "ms" / "EMASTER");
+         s.msDir = (p / "emaster-only").string();
+         std::filesystem::create_directories(p / "emaster-only");
+         test::WriteFileBytes(p / "emaster-only" / "EMASTER", "x");
          s.to = 0;  // later checks are not reached
        },
        "Invalid MetaStock directory.", Control::MsDir, "ms" + std::string(1, kDirSeparator) + ": no EMASTER file"},
