@@ -82,6 +82,7 @@ TEST_F(ImportRangeDialogTest, ShowsTheDaysOfTheRangeLaidOutAndOkGivesTheChosenDa
     HWND owner = nullptr;
     bool enabledOwner = true;
     bool visible = false;
+    int tabOrder[4] = {};
   } seen;
   WhenDialogShows([&](HWND dialog) {
     if (dialog == nullptr) return;
@@ -94,6 +95,11 @@ TEST_F(ImportRangeDialogTest, ShowsTheDaysOfTheRangeLaidOutAndOkGivesTheChosenDa
     seen.ok = ClientBox(dialog, IDOK);
     seen.cancel = ClientBox(dialog, IDCANCEL);
     seen.owner = GetWindow(dialog, GW_OWNER);
+    HWND control = GetDlgItem(dialog, kImportRangeFrom);
+    for (int& id : seen.tabOrder) {
+      id = GetDlgCtrlID(control);
+      control = GetNextDlgTabItem(dialog, control, FALSE);
+    }
     seen.enabledOwner = IsWindowEnabled(owner_) != FALSE;
     test::SaveScreenshot(dialog, L"range-dialog.bmp");
     // An end before the start is taken as it stands.
@@ -115,6 +121,10 @@ TEST_F(ImportRangeDialogTest, ShowsTheDaysOfTheRangeLaidOutAndOkGivesTheChosenDa
   EXPECT_EQ(from, Day(2001, 3, 10));
   EXPECT_EQ(to, Day(2001, 3, 1));
   EXPECT_TRUE(seen.visible);
+  EXPECT_EQ(seen.tabOrder[0], kImportRangeFrom);
+  EXPECT_EQ(seen.tabOrder[1], kImportRangeTo);
+  EXPECT_EQ(seen.tabOrder[2], IDOK);
+  EXPECT_EQ(seen.tabOrder[3], IDCANCEL);
   EXPECT_EQ(seen.owner, owner_);
   EXPECT_FALSE(seen.enabledOwner);  // modal
 
