@@ -35,6 +35,7 @@ TEST(OmzFile, RemovesOnlyTheArchiveTemporariesOfAKilledRun) {
                         "toolongname.omz.1-2.tmp"};
   for (const char* name : removed) test::WriteFileBytes(dir.Path() / name, "x");
   for (const char* name : kept) test::WriteFileBytes(dir.Path() / name, "x");
+  test::WriteFileBytes(dir.Path() / fs::path(u8"d0104\u00e9.omz.1-2.tmp"), "x");  // another script: kept
   fs::create_directory(dir.Path() / "i260113.omz.1-2.tmp");  // a folder of that name stays
   EXPECT_EQ(RemoveLeftoverArchiveTemporaries(dir.Path()), 2u);
   for (const char* name : removed) EXPECT_FALSE(fs::exists(dir.Path() / name)) << name;
