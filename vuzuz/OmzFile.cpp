@@ -119,7 +119,7 @@ bool IsArchiveTemporaryName(const std::string& name) {
 std::string AsciiName(const fs::path& name) {
   std::string text;
   for (const auto c : name.native()) {
-    const auto code = static_cast<std::make_unsigned_t<decltype(c)>>(c);
+    const auto code = static_cast<std::make_unsigned_t<fs::path::value_type>>(c);
     if (code == 0 || code > 127) return {};
     text += static_cast<char>(code);
   }
