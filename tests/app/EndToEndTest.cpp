@@ -274,12 +274,15 @@ TEST_F(EndToEnd, SecuritiesWhoseDataCannotBeReadAreNamedAndLeftOut) {
   const std::string notes = conversion.Notes();
   EXPECT_NE(notes.find("ACME (F1.DAT is missing)"), std::string::npos) << notes;
   EXPECT_NE(notes.find("ABC (F4.DAT is not a regular file)"), std::string::npos) << notes;
-  if (loop) EXPECT_NE(notes.find("EURUSD (F3.DAT cannot be read: "), std::string::npos) << notes;
+  if (loop) {
+    EXPECT_NE(notes.find("EURUSD (F3.DAT cannot be read: "), std::string::npos) << notes;
+  }
   // The others are converted.
   for (const omz::DailyRow& r : test::DailyArchiveRows(dir.Path() / "out" / "d0104.omz")) EXPECT_EQ(r.name, "BKG.L");
-  if (!loop)
+  if (!loop) {
     for (const omz::Tick& t : test::IntradayArchiveTicks(dir.Path() / "out" / "2001_04" / "i010427.omz"))
       EXPECT_EQ(omz::TickSymbol(t), "EURUSD");
+  }
 }
 
 TEST_F(EndToEnd, MissingDirectoryFailsAnalysis) {
