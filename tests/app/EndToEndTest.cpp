@@ -262,9 +262,11 @@ TEST_F(EndToEnd, SecuritiesWhoseDataCannotBeReadAreNamedAndLeftOut) {
   fs::create_directory(dir.Path() / "ms" / "F4.DAT");
   // EURUSD: a link to itself, where the system lets us make one.
   std::error_code linkError;
+  const std::string eurBytes = test::ReadFileBytes(dir.Path() / "ms" / "F3.DAT");
   fs::remove(dir.Path() / "ms" / "F3.DAT");
   fs::create_symlink("F3.DAT", dir.Path() / "ms" / "F3.DAT", linkError);
   const bool loop = !linkError;
+  if (!loop) test::WriteFileBytes(dir.Path() / "ms" / "F3.DAT", eurBytes);
   test::TRecordingStatus status;
   TConversion conversion(settings, status);
   ASSERT_TRUE(conversion.AnalyseSecurities());
