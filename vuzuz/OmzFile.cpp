@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string_view>
 #include <system_error>
+#include <type_traits>
 
 #include "platform/DurableFile.h"
 
@@ -122,6 +123,18 @@ bool IsArchiveTemporaryName(const std::string& name) {
   return dash != std::string_view::npos && AllDigits(numbers.substr(0, dash)) && AllDigits(numbers.substr(dash + 1));
 }
 
+// The name as ASCII text; empty when it holds anything else (no name of
+// ours does), so that a name in another script never has to be converted.
+std::string AsciiName(const fs::path& name) {
+  std::string text;
+  for (const auto c : name.native()) {
+    const auto code = static_cast<std::make_unsigned_t<fs::path::value_type>>(c);
+    if (code == 0 || code > 127) return {};
+    text += static_cast<char>(code);
+  }
+  return text;
+}
+
 }  // namespace
 
 size_t RemoveLeftoverArchiveTemporaries(const fs::path& folder) {
@@ -130,7 +143,7 @@ size_t RemoveLeftoverArchiveTemporaries(const fs::path& folder) {
   fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     std::error_code kind;
-    if (!it->is_regular_file(kind) || !IsArchiveTemporaryName(it->path().filename().string())) continue;
+    if (!it->is_regular_file(kind) || !IsArchiveTemporaryName(AsciiName(it->path().filename()))) continue;
     std::error_code gone;
     if (fs::remove(it->path(), gone)) ++removed;
   }

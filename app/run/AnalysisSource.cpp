@@ -16,6 +16,13 @@ constexpr int32_t kMsVersion = 100;
 constexpr char kAppName[] = "Vuzuz archive creator";
 
 // A fixed character field as text: up to its first zero, never beyond it.
+// A UTF-8 path text as a path: on Windows a plain text would be read in
+// the system's code page, and a folder named in another script would look
+// missing.
+std::filesystem::path PathFromUtf8(const std::string& text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
 // The last part of a path.
 std::string FileNameOf(const std::string& path) {
   const size_t slash = path.find_last_of("/\\");
@@ -64,7 +71,7 @@ public:
     // file where none exists; a missing file still means the security's
     // prices are not there.
     std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    const std::filesystem::file_status status = std::filesystem::status(PathFromUtf8(path), ec);
     const bool existed = status.type() != std::filesystem::file_type::not_found;
     if (existed && (ec || !std::filesystem::is_regular_file(status))) {
       why = FileNameOf(path) + (ec ? " cannot be read: " + ec.message() : " is not a regular file");

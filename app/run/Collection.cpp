@@ -65,8 +65,10 @@ void CollectDaily(IMsSource& source, const TRunSettings& settings, IRunStatus& s
   // Each security's rows apart until securities sharing a symbol are settled.
   std::vector<std::vector<omz::DailyRow>> perRow(tables.descrD.size());
   auto keepRows = [&] {
-    for (std::vector<omz::DailyRow>& rows : perRow)
+    for (std::vector<omz::DailyRow>& rows : perRow) {
       data.daily.insert(data.daily.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+      std::vector<omz::DailyRow>().swap(rows);
+    }
   };
   const int64_t securities = static_cast<int64_t>(tables.descrD.size() + tables.descr.size());
   for (size_t q = 0; q < tables.descrD.size(); ++q) {

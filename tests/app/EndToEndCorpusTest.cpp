@@ -115,12 +115,21 @@ TEST_P(CorpusConversion, ConvertsWithoutLosingBars) {
     }
     const auto it = expected.find(rel);
     ASSERT_NE(it, expected.end()) << rel;
-    const auto ticks = test::IntradayArchiveTicks(e.path());
+    std::vector<omz::TickBlockInfo> blocks;
+    const auto ticks = test::IntradayArchiveTicks(e.path(), &blocks);
     EXPECT_EQ(ticks.size(), it->second) << rel;
     // Each symbol's ticks rise in time, and the index keys ascend.
-    for (size_t i = 1; i < ticks.size(); ++i)
-      if (omz::TickSymbol(ticks[i]) == omz::TickSymbol(ticks[i - 1]))
+    for (size_t i = 1; i < ticks.size(); ++i) {
+      if (omz::TickSymbol(ticks[i]) == omz::TickSymbol(ticks[i - 1])) {
         ASSERT_LE(ticks[i - 1].dateTime, ticks[i].dateTime) << rel << " tick " << i;
+      }
+    }
+    // Every block but the last of its symbol holds 60 ticks.
+    for (size_t b = 0; b + 1 < blocks.size(); ++b) {
+      if (blocks[b + 1].symbol == blocks[b].symbol) {
+        ASSERT_EQ(blocks[b].count, 60) << rel << " block " << b;
+      }
+    }
     const auto keys = test::IntradayArchiveKeys(e.path());
     for (size_t i = 1; i < keys.size(); ++i) ASSERT_LT(keys[i - 1], keys[i]) << rel << " leaf " << i;
   }

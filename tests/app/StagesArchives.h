@@ -57,7 +57,8 @@ inline std::vector<omz::IndexKey> IntradayArchiveKeys(const std::filesystem::pat
   return keys;
 }
 
-inline std::vector<omz::Tick> IntradayArchiveTicks(const std::filesystem::path& path) {
+inline std::vector<omz::Tick> IntradayArchiveTicks(const std::filesystem::path& path,
+                                                  std::vector<omz::TickBlockInfo>* blocks = nullptr) {
   const auto entries = ArchiveEntries(path);
   const omz::ArchiveEntry* dat = nullptr;
   const omz::ArchiveEntry* idx = nullptr;
@@ -72,6 +73,7 @@ inline std::vector<omz::Tick> IntradayArchiveTicks(const std::filesystem::path& 
     return {};
   }
   EXPECT_TRUE(omz::ReadIntradayFiles(dat->data, idx->data, contents, error)) << path << ": " << error;
+  if (blocks) *blocks = contents.blocks;
   return contents.ticks;
 }
 
