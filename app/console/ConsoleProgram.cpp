@@ -49,8 +49,11 @@ std::string DateSwitchText(double day) {
 // (a full disk, a closed pipe): a script must not take a cut list for a
 // whole one.
 int CheckedOutput(int status, std::ostream& out, std::ostream& err) {
-  errno = 0;
-  out.flush();
+  // A write that failed earlier left its errno; a failing flush sets its own.
+  if (out) {
+    errno = 0;
+    out.flush();
+  }
   if (out) return status;
   const int why = errno;
   err << "error: cannot write the output" << (why ? ": " + std::generic_category().message(why) : std::string())

@@ -8,6 +8,8 @@ namespace {
 
 // Plain lines inside a counted stage come at most this often.
 constexpr auto kPlainLineInterval = std::chrono::seconds(2);
+// The in-place line is redrawn at most this often.
+constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 // The in-place line is kept short enough not to wrap on a narrow terminal.
 constexpr size_t kProgressWidth = 79;
 
@@ -64,9 +66,10 @@ void TConsoleView::ShowStatus(const std::string& step, const std::string& detail
   line += step;
   if (!detail.empty()) line += "  " + detail;
   if (terminal_) {
-    if (line.size() > kProgressWidth) line.resize(kProgressWidth);
-    err_ << "\r\x1b[K" << line << std::flush;
-    progressOpen_ = true;
+    // Redrawn at most every tenth of a second: a step per security would
+    // otherwise keep the terminal busy.
+    if (!newCounter_ && Clock::now() - lastDraw_ < kRedrawInterval) heldLine_ = line;
+    else DrawInPlace(line);
     return;
   }
   // Inside a counted stage every security or day is a step of its own: those
@@ -79,6 +82,15 @@ void TConsoleView::ShowStatus(const std::string& step, const std::string& detail
   else heldLine_ = line;
 }
 
+void TConsoleView::DrawInPlace(std::string line) {
+  if (line.size() > kProgressWidth) line.resize(kProgressWidth);
+  err_ << "\r\x1b[K" << line << std::flush;
+  progressOpen_ = true;
+  lastDraw_ = Clock::now();
+  heldLine_.clear();
+  newCounter_ = false;
+}
+
 void TConsoleView::PrintPlain(const std::string& line) {
   err_ << line << '\n' << std::flush;
   lastPlainLine_ = Clock::now();
@@ -89,7 +101,10 @@ void TConsoleView::PrintPlain(const std::string& line) {
 void TConsoleView::RunEnded(const RunResult& result) {
   {
     std::lock_guard lock(mutex_);
-    if (!terminal_ && !heldLine_.empty()) PrintPlain(heldLine_);
+    if (!heldLine_.empty()) {
+      if (terminal_) DrawInPlace(heldLine_);
+      else PrintPlain(heldLine_);
+    }
   }
   runResult_ = result;
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The console program's view of the main window: the status panels and the
 // run's counts become progress on the error stream, with the elapsed time
-// (one line rewritten in place on a terminal; plain lines otherwise, at most
-// one every two seconds inside a counted stage), message boxes become error
+// (one line rewritten in place on a terminal, at most ten times a second;
+// plain lines otherwise, at most one every two seconds inside a counted
+// stage), message boxes become error
 // lines, and the tasks a run posts are run by the program's loop (Drain).
 #include <chrono>
 #include <condition_variable>
@@ -56,6 +57,7 @@ private:
   void EndProgressLine();  // with mutex_ held
   std::string Elapsed() const;
   void PrintPlain(const std::string& line);  // with mutex_ held
+  void DrawInPlace(std::string line);        // with mutex_ held
 
   std::ostream& err_;
   const bool terminal_;
@@ -66,7 +68,8 @@ private:
   bool progressOpen_ = false;
   std::string lastStep_;
   Clock::time_point lastPlainLine_{};
-  std::string heldLine_;  // a plain line the rate held back
+  Clock::time_point lastDraw_{};
+  std::string heldLine_;  // a line the rate held back
   // The current stage's count ("12/40 securities read"); `counting_` while
   // it is short of its total; `newCounter_` until the first line after a
   // stage began counting.

@@ -293,7 +293,10 @@ TEST_F(ConsoleProgramTest, HelpNamesEverySwitchWithAnExample) {
   EXPECT_EQ(Run({"--help"}), kExitComplete);
   for (const char* text : {"/m:DIR", "/m ", "/o:DIR", "/f:DATE", "/t:DATE", "/a[:V]", "/s[:V]", "/i[:V]", "/i:d",
                            "/i:i", "/d[:V]", "/g", "/x", "--version", "--list", "--bars", "--unzip", "--dump",
-                           "Example:"})
+                           "Example:", "--set-defaults", "--force", "midnight at the START", "there Smart import is always skipped",
+                           "\n  0    \"Export complete.\"", "\n  1    usage", "\n  2    settings refused",
+                           "\n  3    a conversion stage failed", "\n  4    \"Export complete, but import failed.\"",
+                           "\n  5    the export completed, but left something out", "\n  130  stopped"})
     EXPECT_NE(out_.str().find(text), std::string::npos) << text;
   out_.str("");
   EXPECT_EQ(Run({"--version"}), kExitComplete);
