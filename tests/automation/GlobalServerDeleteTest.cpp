@@ -125,6 +125,14 @@ TEST(GlobalServerDelete, TypesIntoTheFieldsEvenWhenTheFocusIsRefused) {
   EXPECT_EQ(run.server.TypedFields(), (Lines{"02>21>2002", "02>22>2002", "13>05>09", "00>00>00"}));
 }
 
+TEST(GlobalServerDelete, WaitsForTimeFieldsThatShowLate) {
+  SimServerBehaviour behaviour;
+  behaviour.timeFieldsDelayMs = 300;
+  DeleteRun run(behaviour);
+  EXPECT_TRUE(run.Delete());
+  EXPECT_EQ(run.server.TypedFields(), (Lines{"02>21>2002", "02>22>2002", "13>05>09", "00>00>00"}));
+}
+
 TEST(GlobalServerDelete, WithoutGlobalServerSendsNothing) {
   TSimDesktop desktop;
   desktop.Create("otherWizard", "#32770", "Delete Data", test::kOtherProcess);
@@ -145,14 +153,17 @@ struct FailureCase {
   std::function<void(SimServerBehaviour&)> breakIt;
   Lines closed;
   bool keysPosted = true;
+  bool rangeTyped = true;
 };
 
 TEST(GlobalServerDelete, EachFailureClosesWhatItOpenedAndReturnsFalse) {
   const FailureCase cases[] = {
-      {"no filter label", [](auto& b) { b.filterLabel = false; }, {}, false},
-      {"no filter list", [](auto& b) { b.filterCombo = false; }, {}, false},
-      {"no wizard", [](auto& b) { b.deleteWizard = false; }, {}},
-      {"no page", [](auto& b) { b.deletePage = false; }, {"wizard"}},
+      {"no filter label", [](auto& b) { b.filterLabel = false; }, {}, false, false},
+      {"no filter list", [](auto& b) { b.filterCombo = false; }, {}, false, false},
+      {"no wizard", [](auto& b) { b.deleteWizard = false; }, {}, true, false},
+      {"no page", [](auto& b) { b.deletePage = false; }, {"wizard"}, true, false},
+      // The tab order would wrap round to the start date.
+      {"three fields only", [](auto& b) { b.dateFields = 3; }, {"wizard"}, true, false},
       {"no Next button", [](auto& b) { b.nextButton = false; }, {"wizard"}},
       {"no Finish button", [](auto& b) { b.finishButton = false; }, {"wizard"}},
       {"deletion stuck", [](auto& b) { b.deletingMs = test::kForever; }, {"deleting", "wizard"}},
@@ -168,6 +179,9 @@ TEST(GlobalServerDelete, EachFailureClosesWhatItOpenedAndReturnsFalse) {
     bool posted = false;
     for (const auto& message : run.desktop.Log()) posted = posted || message.posted;
     EXPECT_EQ(posted, c.keysPosted);
+    bool typed = false;
+    for (const auto& field : run.server.TypedFields()) typed = typed || !field.empty();
+    EXPECT_EQ(typed, c.rangeTyped);
     ASSERT_FALSE(run.steps.empty());
     EXPECT_EQ(run.steps.back().rfind("Delete: ", 0), 0u);
   }

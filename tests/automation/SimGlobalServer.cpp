@@ -160,9 +160,19 @@ void TSimGlobalServer::OpenDeleteWizard() {
   if (behaviour_.deletePage) {
     page_ = desktop_.Create("page", kDialogClass, gs::kDeletePageText, kServerProcess, wizard_);
     desktop_.Create("rangeLabel", gs::kStaticClass, "Range:", kServerProcess, page_);
-    for (const char* name : {"startDate", "endDate", "startTime", "endTime"})
-      dateFields_.push_back(desktop_.Create(name, "SysDateTimePick32", "", kServerProcess, page_, true));
-    typed_.assign(dateFields_.size(), "");
+    const char* names[] = {"startDate", "endDate", "startTime", "endTime"};
+    typed_.assign(4, "");
+    dateFields_.assign(4, 0);
+    auto makeFields = [this, names](int first, int last) {
+      for (int i = first; i < last && i < behaviour_.dateFields; ++i)
+        dateFields_[i] = desktop_.Create(names[i], "SysDateTimePick32", "", kServerProcess, page_, true);
+    };
+    if (behaviour_.timeFieldsDelayMs > 0) {
+      makeFields(0, 2);
+      desktop_.After(behaviour_.timeFieldsDelayMs, [makeFields] { makeFields(2, 4); });
+    } else {
+      makeFields(0, 4);
+    }
   }
   if (behaviour_.nextButton)
     desktop_.Create("next", gs::kButtonClass, Caption(gs::kNextButton, gs::kNextButtonRu), kServerProcess, wizard_);

@@ -39,6 +39,8 @@ struct SimServerBehaviour {
   bool dropDownList = true;
   bool deleteWizard = true;
   bool deletePage = true;
+  int dateFields = 4;                 // fields the page has
+  std::int64_t timeFieldsDelayMs = 0;  // the two time fields show this late
   std::int64_t deletingMs = 1000;  // "Deleting data"; -1 never
 };
 
