@@ -128,8 +128,7 @@ bool TakeFields(TWizardSteps& steps, WindowHandle page, WindowHandle (&fields)[4
   return steps.WaitPresent(gs::kControlPolls, take) != 0;
 }
 
-bool RunDeleteWizard(TWizardSteps& steps, WindowHandle mainWindow, const FieldValues& from,
-                     const FieldValues& to) {
+bool RunDeleteWizard(TWizardSteps& steps, WindowHandle mainWindow, const FieldValues& from, const FieldValues& to) {
   steps.BringForward(mainWindow);
   if (!ResetFilter(steps, mainWindow)) return false;
   steps.PostMenuPath(mainWindow, gs::kEditMenu, gs::kSelectAllItem);

@@ -54,22 +54,15 @@ TEST(GlobalServerDelete, ResetsTheFilterOpensTheWizardAndTypesTheRangeWordForWor
   DeleteRun run;
   ASSERT_TRUE(run.Delete());
   Lines expected = {
-      "send main WM_SYSCOMMAND 0xF120 0x0",
-      "send main WM_ACTIVATE 0x1 0x0",
+      "send main WM_SYSCOMMAND 0xF120 0x0",      "send main WM_ACTIVATE 0x1 0x0",
       "send combo CB_SETCURSEL 0x0 0x0",
       "send combo WM_COMMAND 66536 dropDown",  // 0x000103E8: control 1000, notification 1
-      "post main WM_SYSKEYDOWN 0x12 0x20380001",
-      "post main WM_SYSKEYDOWN 0x45 0x20210001",
-      "post main WM_SYSKEYUP 0x45 0xF0210001",
-      "post main WM_KEYUP 0x12 0xD0380001",
-      "post main WM_KEYDOWN 0x41 0x10170001",
-      "post main WM_KEYUP 0x41 0xD0170001",
-      "post main WM_SYSKEYDOWN 0x12 0x20380001",
-      "post main WM_SYSKEYDOWN 0x46 0x20210001",
-      "post main WM_SYSKEYUP 0x46 0xF0210001",
-      "post main WM_KEYUP 0x12 0xD0380001",
-      "post main WM_KEYDOWN 0x44 0x10170001",
-      "post main WM_KEYUP 0x44 0xD0170001",
+      "post main WM_SYSKEYDOWN 0x12 0x20380001", "post main WM_SYSKEYDOWN 0x45 0x20210001",
+      "post main WM_SYSKEYUP 0x45 0xF0210001",   "post main WM_KEYUP 0x12 0xD0380001",
+      "post main WM_KEYDOWN 0x41 0x10170001",    "post main WM_KEYUP 0x41 0xD0170001",
+      "post main WM_SYSKEYDOWN 0x12 0x20380001", "post main WM_SYSKEYDOWN 0x46 0x20210001",
+      "post main WM_SYSKEYUP 0x46 0xF0210001",   "post main WM_KEYUP 0x12 0xD0380001",
+      "post main WM_KEYDOWN 0x44 0x10170001",    "post main WM_KEYUP 0x44 0xD0170001",
   };
   Groups(expected, "startDate", {"02", "21", "2002"});
   Groups(expected, "endDate", {"02", "22", "2002"});
@@ -107,8 +100,7 @@ TEST(GlobalServerDelete, TypesMidnightAsZeroesAndDropsMilliseconds) {
     Lines typed;
   } cases[] = {
       {kFeb21_2002, kFeb21_2002, {"02>21>2002", "02>21>2002", "00>00>00", "00>00>00"}},
-      {kFeb21_2002 + (86399.9994 / 86400.0), kFeb21_2002 + 0.5,
-       {"02>21>2002", "02>21>2002", "23>59>59", "12>00>00"}},
+      {kFeb21_2002 + (86399.9994 / 86400.0), kFeb21_2002 + 0.5, {"02>21>2002", "02>21>2002", "23>59>59", "12>00>00"}},
       {2, 0.5, {"01>01>1900", "12>30>1899", "00>00>00", "12>00>00"}},
   };
   for (const auto& c : cases) {

@@ -72,26 +72,6 @@ std::string NameOf(HWND window) {
   return text;
 }
 
-// The messages the drivers use, by name; 0 for any other.
-const char* DriverMessageName(UINT message) {
-  switch (message) {
-    case WM_ACTIVATE: return "WM_ACTIVATE";
-    case WM_SETTEXT: return "WM_SETTEXT";
-    case WM_GETTEXT: return "WM_GETTEXT";
-    case WM_CLOSE: return "WM_CLOSE";
-    case EM_SETMODIFY: return "EM_SETMODIFY";
-    case BM_SETCHECK: return "BM_SETCHECK";
-    case CB_SETCURSEL: return "CB_SETCURSEL";
-    case WM_KEYDOWN: return "WM_KEYDOWN";
-    case WM_KEYUP: return "WM_KEYUP";
-    case WM_SYSKEYDOWN: return "WM_SYSKEYDOWN";
-    case WM_SYSKEYUP: return "WM_SYSKEYUP";
-    case WM_COMMAND: return "WM_COMMAND";
-    case WM_SYSCOMMAND: return "WM_SYSCOMMAND";
-  }
-  return nullptr;
-}
-
 std::string Hex(unsigned long long value) {
   char text[24];
   std::snprintf(text, sizeof text, "0x%llX", value);
@@ -101,11 +81,12 @@ std::string Hex(unsigned long long value) {
 // One line per driver message, in the form the drivers' own tests use:
 // "post main WM_SYSKEYDOWN 0x12 0x20380001".
 void RecordMessage(bool posted, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  const char* name = DriverMessageName(message);
+  const char* name = gs::DriverMessageName(message);
   if (!name) return;
   std::string line = std::string(posted ? "post " : "send ") + NameOf(window) + " " + name;
   if (message == WM_COMMAND) {
-    line += " " + std::to_string(wParam) + " " + (lParam == 0 ? std::string("0") : NameOf(reinterpret_cast<HWND>(lParam)));
+    line +=
+        " " + std::to_string(wParam) + " " + (lParam == 0 ? std::string("0") : NameOf(reinterpret_cast<HWND>(lParam)));
   } else if (message == WM_SETTEXT) {
     line += " \"" + std::string(lParam ? reinterpret_cast<const char*>(lParam) : "") + "\"";
   } else if (message == WM_GETTEXT) {
@@ -123,22 +104,21 @@ void RecordIfSent(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 HWND MakeWindow(const char* name, const char* title) {
-  HWND window = CreateWindowExA(0, kWindowClass, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 420, 300,
-                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  HWND window = CreateWindowExA(0, kWindowClass, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 420, 300, nullptr,
+                                nullptr, GetModuleHandleA(nullptr), nullptr);
   names[window] = name;
   return window;
 }
 
 LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-HWND MakeControl(const char* name, const char* className, const char* text, DWORD style, HWND parent, int id,
-                 int y) {
+HWND MakeControl(const char* name, const char* className, const char* text, DWORD style, HWND parent, int id, int y) {
   HWND control = CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | style, 10, y, 300, 24, parent,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
   names[control] = name;
   if (std::string(className) != kPageClass)
-    controlProcs[control] = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProc)));
+    controlProcs[control] =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProc)));
   return control;
 }
 
@@ -165,8 +145,10 @@ void OpenImportWizard() {
   state.page = MakeControl("page", kPageClass, gs::kImportPageText, 0, state.importWizard, 100, 10);
   SetWindowPos(state.page, nullptr, 0, 0, 400, 200, SWP_NOZORDER);
   MakeControl("browse", "BUTTON", gs::kBrowseButton, BS_PUSHBUTTON, state.page, static_cast<int>(gs::kCmdBrowse), 10);
-  MakeControl("next", "BUTTON", gs::kNextButton, BS_PUSHBUTTON, state.importWizard, static_cast<int>(gs::kCmdNext), 210);
-  MakeControl("finish", "BUTTON", gs::kFinishButton, BS_PUSHBUTTON, state.importWizard, static_cast<int>(gs::kCmdFinish), 240);
+  MakeControl("next", "BUTTON", gs::kNextButton, BS_PUSHBUTTON, state.importWizard, static_cast<int>(gs::kCmdNext),
+              210);
+  MakeControl("finish", "BUTTON", gs::kFinishButton, BS_PUSHBUTTON, state.importWizard,
+              static_cast<int>(gs::kCmdFinish), 240);
 }
 
 void OpenDeleteWizard() {
@@ -180,8 +162,10 @@ void OpenDeleteWizard() {
     state.typed[i].clear();
     state.dateFields[i] = MakeControl(fieldNames[i], "EDIT", "", WS_TABSTOP | WS_BORDER, page, 101 + i, 40 + 30 * i);
   }
-  MakeControl("next", "BUTTON", gs::kNextButton, BS_PUSHBUTTON, state.deleteWizard, static_cast<int>(gs::kCmdNext), 210);
-  MakeControl("finish", "BUTTON", gs::kFinishButton, BS_PUSHBUTTON, state.deleteWizard, static_cast<int>(gs::kCmdFinish), 240);
+  MakeControl("next", "BUTTON", gs::kNextButton, BS_PUSHBUTTON, state.deleteWizard, static_cast<int>(gs::kCmdNext),
+              210);
+  MakeControl("finish", "BUTTON", gs::kFinishButton, BS_PUSHBUTTON, state.deleteWizard,
+              static_cast<int>(gs::kCmdFinish), 240);
 }
 
 void OpenFileDialog() {
@@ -226,7 +210,8 @@ void TurnImportPage() {
   MakeControl("show", "BUTTON", gs::kShowGroup, BS_GROUPBOX, symbols, 5350, 10);
   MakeControl("portfolio", "BUTTON", gs::kPortfolioRadio, BS_AUTORADIOBUTTON, symbols, 5353, 40);
   MakeControl("selected", "BUTTON", gs::kPortfolioSelectedRadio, BS_AUTORADIOBUTTON, symbols, 5354, 70);
-  MakeControl("all", "BUTTON", gs::kAllSymbolsRadio, BS_AUTORADIOBUTTON, symbols, static_cast<int>(gs::kCmdAllSymbols), 100);
+  MakeControl("all", "BUTTON", gs::kAllSymbolsRadio, BS_AUTORADIOBUTTON, symbols, static_cast<int>(gs::kCmdAllSymbols),
+              100);
 }
 
 void OnMenuKey(UINT message, WPARAM key) {
@@ -290,8 +275,10 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   if (message == WM_COMMAND) {
     if (window == state.dialog && wParam == IDOK) AcceptFile();
     if (window == state.importWizard && wParam == gs::kCmdNext) TurnImportPage();
-    if (window == state.importWizard && wParam == gs::kCmdFinish) ShowProgress("importing", gs::kImportingTitle, kTimerImporting);
-    if (window == state.deleteWizard && wParam == gs::kCmdFinish) ShowProgress("deleting", gs::kDeletingTitle, kTimerDeleting);
+    if (window == state.importWizard && wParam == gs::kCmdFinish)
+      ShowProgress("importing", gs::kImportingTitle, kTimerImporting);
+    if (window == state.deleteWizard && wParam == gs::kCmdFinish)
+      ShowProgress("deleting", gs::kDeletingTitle, kTimerDeleting);
     return 0;
   }
   if (message == WM_CLOSE && NameOf(window) == "notice") record.Line("notice closed");
@@ -321,8 +308,10 @@ LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
   if (message == WM_KEYDOWN) {
     for (int i = 0; i < 4; ++i) {
       if (window != state.dateFields[i]) continue;
-      if (wParam == VK_RIGHT) state.typed[i] += '>';
-      else if (wParam >= '0' && wParam <= '9') state.typed[i] += static_cast<char>(wParam);
+      if (wParam == VK_RIGHT)
+        state.typed[i] += '>';
+      else if (wParam >= '0' && wParam <= '9')
+        state.typed[i] += static_cast<char>(wParam);
     }
   }
   auto original = controlProcs.find(window);
@@ -351,9 +340,12 @@ bool ParseOptions(int argc, char** argv) {
   options.unpackDir = argv[2];
   for (int i = 3; i + 1 < argc; i += 2) {
     const std::string name = argv[i];
-    if (name == "--refuse") options.refuse = argv[i + 1];
-    else if (name == "--lifetime") options.lifetimeMs = static_cast<DWORD>(std::strtoul(argv[i + 1], nullptr, 10) * 1000);
-    else return false;
+    if (name == "--refuse")
+      options.refuse = argv[i + 1];
+    else if (name == "--lifetime")
+      options.lifetimeMs = static_cast<DWORD>(std::strtoul(argv[i + 1], nullptr, 10) * 1000);
+    else
+      return false;
   }
   return (argc - 3) % 2 == 0;
 }
@@ -377,8 +369,8 @@ int main(int argc, char** argv) {
                                WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 500, 200, nullptr, nullptr, instance, nullptr);
   names[state.main] = "main";
   MakeControl("filterLabel", "STATIC", gs::kFilterLabel, 0, state.main, 999, 10);
-  HWND combo = MakeControl("combo", "COMBOBOX", "", CBS_DROPDOWNLIST, state.main,
-                           static_cast<int>(gs::kFilterComboId), 40);
+  HWND combo =
+      MakeControl("combo", "COMBOBOX", "", CBS_DROPDOWNLIST, state.main, static_cast<int>(gs::kFilterComboId), 40);
   SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("All"));
   SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Portfolio"));
   SetTimer(state.main, kTimerStop, 200, nullptr);
