@@ -38,7 +38,9 @@ public:
 };
 
 // A GlobalServer that is never running: no main window is ever found, and
-// the wizards succeed without doing anything, as they do in that case.
+// the wizards succeed without doing anything, as they do in that case. It
+// has no steps to tell; the log is taken so that it can stand wherever a
+// GlobalServer is made with one.
 std::unique_ptr<IGlobalServer> MakeAbsentGlobalServer(StepLog log = {});
 
 // The GlobalServer running on `desktop`, driven through its wizards.

@@ -109,8 +109,26 @@ bool ResetFilter(TWizardSteps& steps, WindowHandle mainWindow) {
   return true;
 }
 
-bool RunDeleteWizard(TWizardSteps& steps, WindowHandle mainWindow, const FieldValues& from,
-                     const FieldValues& to) {
+// The first four tab stops of the page: start date, end date, start time,
+// end time. The tab order wraps round, so a page still filling in its
+// fields would hand out one field twice and the range would be typed into
+// the wrong ones: wait briefly until four different fields are there.
+bool TakeFields(TWizardSteps& steps, WindowHandle page, WindowHandle (&fields)[4]) {
+  const auto take = [&]() -> WindowHandle {
+    WindowHandle previous = 0;
+    for (WindowHandle& field : fields) {
+      field = steps.Desktop().NextTabStop(page, previous);
+      previous = field;
+    }
+    for (int i = 0; i < 4; ++i)
+      for (int j = 0; j < i; ++j)
+        if (fields[i] == 0 || fields[i] == fields[j]) return 0;
+    return fields[0];
+  };
+  return steps.WaitPresent(gs::kControlPolls, take) != 0;
+}
+
+bool RunDeleteWizard(TWizardSteps& steps, WindowHandle mainWindow, const FieldValues& from, const FieldValues& to) {
   steps.BringForward(mainWindow);
   if (!ResetFilter(steps, mainWindow)) return false;
   steps.PostMenuPath(mainWindow, gs::kEditMenu, gs::kSelectAllItem);
@@ -133,13 +151,8 @@ bool RunDeleteWizard(TWizardSteps& steps, WindowHandle mainWindow, const FieldVa
       steps.WaitPresent(gs::kControlPolls, [&] { return steps.InsideByText(wizard, gs::kDeletePageText); });
   if (page == 0) return abandon("no wizard page");
 
-  IDesktop& desktop = steps.Desktop();
   WindowHandle fields[4] = {};
-  WindowHandle previous = 0;
-  for (WindowHandle& field : fields) {
-    field = desktop.NextTabStop(page, previous);
-    previous = field;
-  }
+  if (!TakeFields(steps, page, fields)) return abandon("fewer than four date and time fields");
   steps.Log("Delete: typing the range");
   TypeDate(steps, fields[0], from);
   TypeDate(steps, fields[1], to);

@@ -10,13 +10,12 @@ namespace {
 
 // Adds one archive through the wizard's file dialog. False when the dialog
 // did not take it; what was opened for it is closed then, the wizard too.
-bool AddFile(TWizardSteps& steps, WindowHandle wizard, WindowHandle page, WindowHandle browse,
-             const std::string& file, bool first) {
+bool AddFile(TWizardSteps& steps, WindowHandle wizard, WindowHandle page, WindowHandle browse, const std::string& file,
+             bool first) {
   IDesktop& desktop = steps.Desktop();
   steps.PostCommand(page, gs::kCmdBrowse, browse);
-  const WindowHandle dialog = steps.WaitFor(gs::kFileDialogPolls, [&] {
-    return steps.TopLevelByText(gs::kFileDialogTitle, gs::kFileDialogTitleRu);
-  });
+  const WindowHandle dialog = steps.WaitFor(
+      gs::kFileDialogPolls, [&] { return steps.TopLevelByText(gs::kFileDialogTitle, gs::kFileDialogTitleRu); });
   if (dialog == 0) {
     steps.Log("Import: no file dialog");
     steps.Close(wizard);
@@ -50,9 +49,8 @@ bool AddFile(TWizardSteps& steps, WindowHandle wizard, WindowHandle page, Window
     return false;
   }
 
-  const WindowHandle open = steps.WaitPresent(gs::kControlPolls, [&] {
-    return steps.Inside(dialog, gs::kButtonClass, gs::kOpenButton, gs::kOpenButtonRu);
-  });
+  const WindowHandle open = steps.WaitPresent(
+      gs::kControlPolls, [&] { return steps.Inside(dialog, gs::kButtonClass, gs::kOpenButton, gs::kOpenButtonRu); });
   if (open == 0) {
     steps.Log("Import: no Open button");
     steps.Close(dialog);
@@ -120,8 +118,8 @@ bool RunImportWizard(TWizardSteps& steps, WindowHandle mainWindow, const std::ve
   const WindowHandle page =
       steps.WaitPresent(gs::kControlPolls, [&] { return steps.InsideByText(wizard, gs::kImportPageText); });
   if (page == 0) return abandon("no wizard page");
-  const WindowHandle browse = steps.WaitPresent(
-      gs::kControlPolls, [&] { return steps.Inside(page, gs::kButtonClass, gs::kBrowseButton); });
+  const WindowHandle browse =
+      steps.WaitPresent(gs::kControlPolls, [&] { return steps.Inside(page, gs::kButtonClass, gs::kBrowseButton); });
   if (browse == 0) return abandon("no Browse button");
 
   for (size_t i = 0; i < files.size(); ++i) {
@@ -135,7 +133,7 @@ bool RunImportWizard(TWizardSteps& steps, WindowHandle mainWindow, const std::ve
   if (!steps.WaitForProgress(gs::kReadingSymbolsTitle)) return abandon("reading symbols never ended");
 
   const WindowHandle show =
-      steps.WaitFor(gs::kWizardPolls, [&] { return steps.Inside(wizard, gs::kButtonClass, gs::kShowGroup); });
+      steps.WaitFor(gs::kSymbolChoicePolls, [&] { return steps.Inside(wizard, gs::kButtonClass, gs::kShowGroup); });
   if (show == 0) return abandon("no symbol choice");
   if (!ChooseAllSymbols(steps, wizard)) return abandon("symbol choice incomplete");
 

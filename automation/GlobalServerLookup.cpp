@@ -40,8 +40,10 @@ int EnumByClassTextProc(IDesktop& desktop, const LookupState& state, WindowHandl
 WindowHandle FindWindowWith(IDesktop& desktop, const LookupState& state, EnumProc proc, WindowHandle inside) {
   WindowHandle found = 0;
   const WindowVisitor visit = [&](WindowHandle window) { return proc(desktop, state, window, &found) != 0; };
-  if (inside == 0) desktop.EnumTopLevel(visit);
-  else desktop.EnumDescendants(inside, visit);
+  if (inside == 0)
+    desktop.EnumTopLevel(visit);
+  else
+    desktop.EnumDescendants(inside, visit);
   return found;
 }
 

@@ -111,9 +111,9 @@ void TWizardSteps::PostMenuPath(WindowHandle mainWindow, char menu, char item) {
   const auto menuKey = static_cast<MessageWParam>(menu);
   const auto itemKey = static_cast<MessageWParam>(item);
   const gs::Keystroke keys[] = {
-      {gs::kWmSysKeyDown, gs::kVkAlt, gs::kAltDown},       {gs::kWmSysKeyDown, menuKey, gs::kMenuLetterSysDown},
-      {gs::kWmSysKeyUp, menuKey, gs::kMenuLetterSysUp},    {gs::kWmKeyUp, gs::kVkAlt, gs::kAltUp},
-      {gs::kWmKeyDown, itemKey, gs::kItemLetterDown},      {gs::kWmKeyUp, itemKey, gs::kItemLetterUp},
+      {gs::kWmSysKeyDown, gs::kVkAlt, gs::kAltDown},    {gs::kWmSysKeyDown, menuKey, gs::kMenuLetterSysDown},
+      {gs::kWmSysKeyUp, menuKey, gs::kMenuLetterSysUp}, {gs::kWmKeyUp, gs::kVkAlt, gs::kAltUp},
+      {gs::kWmKeyDown, itemKey, gs::kItemLetterDown},   {gs::kWmKeyUp, itemKey, gs::kItemLetterUp},
   };
   for (const auto& key : keys) desktop_.Post(mainWindow, key.message, key.key, key.lParam);
 }

@@ -26,6 +26,25 @@ inline constexpr std::uint32_t kWmSysKeyUp = 0x0105;
 inline constexpr std::uint32_t kWmCommand = 0x0111;
 inline constexpr std::uint32_t kWmSysCommand = 0x0112;
 
+// The messages the drivers send, by name, for the records of what was sent.
+struct DriverMessage {
+  std::uint32_t message;
+  const char* name;
+};
+inline constexpr DriverMessage kDriverMessages[] = {
+    {kWmActivate, "WM_ACTIVATE"},     {kWmSetText, "WM_SETTEXT"},     {kWmGetText, "WM_GETTEXT"},
+    {kWmClose, "WM_CLOSE"},           {kEmSetModify, "EM_SETMODIFY"}, {kBmSetCheck, "BM_SETCHECK"},
+    {kCbSetCurSel, "CB_SETCURSEL"},   {kWmKeyDown, "WM_KEYDOWN"},     {kWmKeyUp, "WM_KEYUP"},
+    {kWmSysKeyDown, "WM_SYSKEYDOWN"}, {kWmSysKeyUp, "WM_SYSKEYUP"},   {kWmCommand, "WM_COMMAND"},
+    {kWmSysCommand, "WM_SYSCOMMAND"},
+};
+// nullptr for a message the drivers never send.
+constexpr const char* DriverMessageName(std::uint32_t message) {
+  for (const auto& known : kDriverMessages)
+    if (known.message == message) return known.name;
+  return nullptr;
+}
+
 inline constexpr MessageWParam kScRestore = 0xF120;
 inline constexpr MessageWParam kScMinimize = 0xF020;
 inline constexpr MessageWParam kWaActive = 1;
@@ -48,7 +67,8 @@ inline constexpr char kImportWizardTitle[] = "Import Data";
 inline constexpr char kImportPageText[] = "Import Data";
 inline constexpr char kBrowseButton[] = "&Browse...";
 inline constexpr char kFileDialogTitle[] = "Open";
-inline constexpr char kFileDialogTitleRu[] = "\xCE\xF2\xEA\xF0\xFB\xF2\xE8\xE5 \xF4\xE0\xE9\xEB\xE0";  // "Открытие файла"
+inline constexpr char kFileDialogTitleRu[] =
+    "\xCE\xF2\xEA\xF0\xFB\xF2\xE8\xE5 \xF4\xE0\xE9\xEB\xE0";  // "Открытие файла"
 inline constexpr char kOpenButton[] = "&Open";
 inline constexpr char kOpenButtonRu[] = "&\xCE\xF2\xEA\xF0\xFB\xF2\xFC";  // "&Открыть"
 inline constexpr char kNextButton[] = "&Next >";
@@ -121,6 +141,7 @@ inline constexpr std::size_t kReadBackBufferSize = 10;
 // Waiting: one poll sleeps this long, then looks.
 inline constexpr int kPollMs = 100;
 inline constexpr int kWizardPolls = 50;
+inline constexpr int kSymbolChoicePolls = 50;
 inline constexpr int kFileDialogPolls = 500;
 inline constexpr int kProgressShowPolls = 10;
 inline constexpr int kProgressClosePolls = 10000;

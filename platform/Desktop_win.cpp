@@ -1,14 +1,27 @@
-#include "platform/Desktop.h"
-
 #include <windows.h>
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
+#include "automation/GlobalServerWindows.h"
+#include "platform/Desktop.h"
+
 namespace vz::platform {
 
 namespace {
+
+// The drivers spell the message words out without the system headers; here
+// they are checked against them.
+namespace gs = automation::gs;
+static_assert(gs::kWmActivate == WM_ACTIVATE && gs::kWmSetText == WM_SETTEXT && gs::kWmGetText == WM_GETTEXT);
+static_assert(gs::kWmClose == WM_CLOSE && gs::kEmSetModify == EM_SETMODIFY && gs::kBmSetCheck == BM_SETCHECK);
+static_assert(gs::kCbSetCurSel == CB_SETCURSEL && gs::kWmKeyDown == WM_KEYDOWN && gs::kWmKeyUp == WM_KEYUP);
+static_assert(gs::kWmSysKeyDown == WM_SYSKEYDOWN && gs::kWmSysKeyUp == WM_SYSKEYUP && gs::kWmCommand == WM_COMMAND);
+static_assert(gs::kWmSysCommand == WM_SYSCOMMAND && gs::kScRestore == SC_RESTORE && gs::kScMinimize == SC_MINIMIZE);
+static_assert(gs::kWaActive == WA_ACTIVE && gs::kIdOk == IDOK && gs::kBstUnchecked == BST_UNCHECKED);
+static_assert(gs::kVkAlt == VK_MENU && gs::kVkRight == VK_RIGHT &&
+              gs::kFilterSelChange == MAKEWPARAM(gs::kFilterComboId, CBN_SELCHANGE));
 
 using automation::MessageLParam;
 using automation::MessageWParam;
@@ -72,8 +85,7 @@ public:
 
   bool SetFocus(WindowHandle window) override { return ::SetFocus(ToHwnd(window)) != nullptr; }
 
-  MessageLParam Send(WindowHandle window, std::uint32_t message, MessageWParam wParam,
-                     MessageLParam lParam) override {
+  MessageLParam Send(WindowHandle window, std::uint32_t message, MessageWParam wParam, MessageLParam lParam) override {
     return SendMessageA(ToHwnd(window), message, wParam, lParam);
   }
 
@@ -88,8 +100,7 @@ public:
   std::string SendGetText(WindowHandle window, size_t bufferSize) override {
     if (bufferSize == 0) return {};
     std::vector<char> buffer(bufferSize, '\0');
-    const LRESULT count =
-        SendMessageA(ToHwnd(window), WM_GETTEXT, bufferSize, reinterpret_cast<LPARAM>(buffer.data()));
+    const LRESULT count = SendMessageA(ToHwnd(window), WM_GETTEXT, bufferSize, reinterpret_cast<LPARAM>(buffer.data()));
     return TextOf(buffer, count);
   }
 

@@ -1,5 +1,4 @@
 #include "app/window/ProductionGlobalServer.h"
-
 #include "platform/Desktop.h"
 
 namespace vz::app {

@@ -54,22 +54,15 @@ TEST(GlobalServerDelete, ResetsTheFilterOpensTheWizardAndTypesTheRangeWordForWor
   DeleteRun run;
   ASSERT_TRUE(run.Delete());
   Lines expected = {
-      "send main WM_SYSCOMMAND 0xF120 0x0",
-      "send main WM_ACTIVATE 0x1 0x0",
+      "send main WM_SYSCOMMAND 0xF120 0x0",      "send main WM_ACTIVATE 0x1 0x0",
       "send combo CB_SETCURSEL 0x0 0x0",
       "send combo WM_COMMAND 66536 dropDown",  // 0x000103E8: control 1000, notification 1
-      "post main WM_SYSKEYDOWN 0x12 0x20380001",
-      "post main WM_SYSKEYDOWN 0x45 0x20210001",
-      "post main WM_SYSKEYUP 0x45 0xF0210001",
-      "post main WM_KEYUP 0x12 0xD0380001",
-      "post main WM_KEYDOWN 0x41 0x10170001",
-      "post main WM_KEYUP 0x41 0xD0170001",
-      "post main WM_SYSKEYDOWN 0x12 0x20380001",
-      "post main WM_SYSKEYDOWN 0x46 0x20210001",
-      "post main WM_SYSKEYUP 0x46 0xF0210001",
-      "post main WM_KEYUP 0x12 0xD0380001",
-      "post main WM_KEYDOWN 0x44 0x10170001",
-      "post main WM_KEYUP 0x44 0xD0170001",
+      "post main WM_SYSKEYDOWN 0x12 0x20380001", "post main WM_SYSKEYDOWN 0x45 0x20210001",
+      "post main WM_SYSKEYUP 0x45 0xF0210001",   "post main WM_KEYUP 0x12 0xD0380001",
+      "post main WM_KEYDOWN 0x41 0x10170001",    "post main WM_KEYUP 0x41 0xD0170001",
+      "post main WM_SYSKEYDOWN 0x12 0x20380001", "post main WM_SYSKEYDOWN 0x46 0x20210001",
+      "post main WM_SYSKEYUP 0x46 0xF0210001",   "post main WM_KEYUP 0x12 0xD0380001",
+      "post main WM_KEYDOWN 0x44 0x10170001",    "post main WM_KEYUP 0x44 0xD0170001",
   };
   Groups(expected, "startDate", {"02", "21", "2002"});
   Groups(expected, "endDate", {"02", "22", "2002"});
@@ -107,8 +100,7 @@ TEST(GlobalServerDelete, TypesMidnightAsZeroesAndDropsMilliseconds) {
     Lines typed;
   } cases[] = {
       {kFeb21_2002, kFeb21_2002, {"02>21>2002", "02>21>2002", "00>00>00", "00>00>00"}},
-      {kFeb21_2002 + (86399.9994 / 86400.0), kFeb21_2002 + 0.5,
-       {"02>21>2002", "02>21>2002", "23>59>59", "12>00>00"}},
+      {kFeb21_2002 + (86399.9994 / 86400.0), kFeb21_2002 + 0.5, {"02>21>2002", "02>21>2002", "23>59>59", "12>00>00"}},
       {2, 0.5, {"01>01>1900", "12>30>1899", "00>00>00", "12>00>00"}},
   };
   for (const auto& c : cases) {
@@ -121,6 +113,14 @@ TEST(GlobalServerDelete, TypesMidnightAsZeroesAndDropsMilliseconds) {
 TEST(GlobalServerDelete, TypesIntoTheFieldsEvenWhenTheFocusIsRefused) {
   DeleteRun run;
   run.desktop.refuseFocus = true;  // another process's window under Wine
+  EXPECT_TRUE(run.Delete());
+  EXPECT_EQ(run.server.TypedFields(), (Lines{"02>21>2002", "02>22>2002", "13>05>09", "00>00>00"}));
+}
+
+TEST(GlobalServerDelete, WaitsForTimeFieldsThatShowLate) {
+  SimServerBehaviour behaviour;
+  behaviour.timeFieldsDelayMs = 300;
+  DeleteRun run(behaviour);
   EXPECT_TRUE(run.Delete());
   EXPECT_EQ(run.server.TypedFields(), (Lines{"02>21>2002", "02>22>2002", "13>05>09", "00>00>00"}));
 }
@@ -145,14 +145,17 @@ struct FailureCase {
   std::function<void(SimServerBehaviour&)> breakIt;
   Lines closed;
   bool keysPosted = true;
+  bool rangeTyped = true;
 };
 
 TEST(GlobalServerDelete, EachFailureClosesWhatItOpenedAndReturnsFalse) {
   const FailureCase cases[] = {
-      {"no filter label", [](auto& b) { b.filterLabel = false; }, {}, false},
-      {"no filter list", [](auto& b) { b.filterCombo = false; }, {}, false},
-      {"no wizard", [](auto& b) { b.deleteWizard = false; }, {}},
-      {"no page", [](auto& b) { b.deletePage = false; }, {"wizard"}},
+      {"no filter label", [](auto& b) { b.filterLabel = false; }, {}, false, false},
+      {"no filter list", [](auto& b) { b.filterCombo = false; }, {}, false, false},
+      {"no wizard", [](auto& b) { b.deleteWizard = false; }, {}, true, false},
+      {"no page", [](auto& b) { b.deletePage = false; }, {"wizard"}, true, false},
+      // The tab order would wrap round to the start date.
+      {"three fields only", [](auto& b) { b.dateFields = 3; }, {"wizard"}, true, false},
       {"no Next button", [](auto& b) { b.nextButton = false; }, {"wizard"}},
       {"no Finish button", [](auto& b) { b.finishButton = false; }, {"wizard"}},
       {"deletion stuck", [](auto& b) { b.deletingMs = test::kForever; }, {"deleting", "wizard"}},
@@ -168,6 +171,9 @@ TEST(GlobalServerDelete, EachFailureClosesWhatItOpenedAndReturnsFalse) {
     bool posted = false;
     for (const auto& message : run.desktop.Log()) posted = posted || message.posted;
     EXPECT_EQ(posted, c.keysPosted);
+    bool typed = false;
+    for (const auto& field : run.server.TypedFields()) typed = typed || !field.empty();
+    EXPECT_EQ(typed, c.rangeTyped);
     ASSERT_FALSE(run.steps.empty());
     EXPECT_EQ(run.steps.back().rfind("Delete: ", 0), 0u);
   }

@@ -102,9 +102,9 @@ TEST(GlobalServerImport, ProgressThatNeverShowsIsTakenAsDone) {
   ImportRun run(behaviour);
   ASSERT_TRUE(run.Import());
   // Ten polls for the progress window, then the first poll finds the notice.
-  EXPECT_EQ(TimeOf(run.desktop, "send notice WM_CLOSE 0x0 0x0") -
-                TimeOf(run.desktop, "post wizard WM_COMMAND 12325 finish"),
-            1000 + 100);
+  EXPECT_EQ(
+      TimeOf(run.desktop, "send notice WM_CLOSE 0x0 0x0") - TimeOf(run.desktop, "post wizard WM_COMMAND 12325 finish"),
+      1000 + 100);
 }
 
 TEST(GlobalServerImport, FindsTheRussianCaptions) {
@@ -137,7 +137,7 @@ TEST(GlobalServerImport, RetypesTheFileNameUntilItReadsBack) {
 struct FailureCase {
   const char* name;
   std::function<void(SimServerBehaviour&)> breakIt;
-  Lines closed;  // sent WM_CLOSE, in order
+  Lines closed;                 // sent WM_CLOSE, in order
   std::int64_t elapsedMs = -1;  // from the start of the call to its end, when checked
 };
 
@@ -151,7 +151,9 @@ TEST(GlobalServerImport, EachFailureClosesWhatItOpenedAndReturnsFalse) {
       {"no file dialog", [](auto& b) { b.fileDialog = false; }, {"wizard"}, 100 + 500 * 100},
       {"no file name field", [](auto& b) { b.fileNameField = false; }, {"dialog", "wizard"}, 100 + 100 + 500 * 100},
       {"no Open button", [](auto& b) { b.openButton = false; }, {"dialog", "wizard"}},
-      {"file name never reads back", [](auto& b) { b.emptyReadBacks = -1; }, {"dialog", "wizard"},
+      {"file name never reads back",
+       [](auto& b) { b.emptyReadBacks = -1; },
+       {"dialog", "wizard"},
        100 + 200 + 5000 + 50 * 200},
       {"second Open window", [](auto& b) { b.refusedFile = 0; }, {"complaint", "dialog", "wizard"}},
       {"no Next button", [](auto& b) { b.nextButton = false; }, {"wizard"}},

@@ -14,8 +14,10 @@ WindowHandle TSimDesktop::Create(const std::string& name, const std::string& cla
   const WindowHandle handle = nextHandle_;
   nextHandle_ += 4;
   windows_[handle] = SimWindow{name, className, text, process, parent, {}, tabStop, true, false};
-  if (parent == 0) topLevel_.push_back(handle);
-  else windows_.at(parent).children.push_back(handle);
+  if (parent == 0)
+    topLevel_.push_back(handle);
+  else
+    windows_.at(parent).children.push_back(handle);
   return handle;
 }
 
@@ -76,9 +78,7 @@ std::string TSimDesktop::WindowText(WindowHandle window, std::size_t bufferSize)
   return IsOpen(window) ? Cut(windows_.at(window).text, bufferSize) : std::string();
 }
 
-std::uint32_t TSimDesktop::ProcessId(WindowHandle window) {
-  return IsOpen(window) ? windows_.at(window).process : 0;
-}
+std::uint32_t TSimDesktop::ProcessId(WindowHandle window) { return IsOpen(window) ? windows_.at(window).process : 0; }
 
 WindowHandle TSimDesktop::Parent(WindowHandle window) { return IsOpen(window) ? windows_.at(window).parent : 0; }
 
@@ -150,21 +150,7 @@ std::string TSimDesktop::NameOf(WindowHandle window) const {
 
 namespace {
 std::string MessageName(std::uint32_t message) {
-  switch (message) {
-    case gs::kWmActivate: return "WM_ACTIVATE";
-    case gs::kWmSetText: return "WM_SETTEXT";
-    case gs::kWmGetText: return "WM_GETTEXT";
-    case gs::kWmClose: return "WM_CLOSE";
-    case gs::kEmSetModify: return "EM_SETMODIFY";
-    case gs::kBmSetCheck: return "BM_SETCHECK";
-    case gs::kCbSetCurSel: return "CB_SETCURSEL";
-    case gs::kWmKeyDown: return "WM_KEYDOWN";
-    case gs::kWmKeyUp: return "WM_KEYUP";
-    case gs::kWmSysKeyDown: return "WM_SYSKEYDOWN";
-    case gs::kWmSysKeyUp: return "WM_SYSKEYUP";
-    case gs::kWmCommand: return "WM_COMMAND";
-    case gs::kWmSysCommand: return "WM_SYSCOMMAND";
-  }
+  if (const char* name = gs::DriverMessageName(message)) return name;
   char text[16];
   std::snprintf(text, sizeof text, "0x%04x", message);
   return text;

@@ -80,8 +80,7 @@ public:
   WindowHandle Parent(WindowHandle window) override;
   WindowHandle NextTabStop(WindowHandle dialog, WindowHandle from) override;
   bool SetFocus(WindowHandle window) override;
-  MessageLParam Send(WindowHandle window, std::uint32_t message, MessageWParam wParam,
-                     MessageLParam lParam) override;
+  MessageLParam Send(WindowHandle window, std::uint32_t message, MessageWParam wParam, MessageLParam lParam) override;
   bool Post(WindowHandle window, std::uint32_t message, MessageWParam wParam, MessageLParam lParam) override;
   void SendSetText(WindowHandle window, const std::string& text) override;
   std::string SendGetText(WindowHandle window, std::size_t bufferSize) override;

@@ -22,7 +22,8 @@ TSimGlobalServer::TSimGlobalServer(TSimDesktop& desktop, SimServerBehaviour beha
 
   main_ = desktop_.Create("main", gs::kMainWindowClass, "Vuzuz Research GlobalServer", kServerProcess);
   const WindowHandle toolbar = desktop_.Create("toolbar", "ToolbarWindow32", "", kServerProcess, main_);
-  if (behaviour_.filterLabel) desktop_.Create("filterLabel", gs::kStaticClass, gs::kFilterLabel, kServerProcess, toolbar);
+  if (behaviour_.filterLabel)
+    desktop_.Create("filterLabel", gs::kStaticClass, gs::kFilterLabel, kServerProcess, toolbar);
   if (behaviour_.filterCombo) combo_ = desktop_.Create("combo", gs::kComboBoxClass, "All", kServerProcess, toolbar);
   if (behaviour_.dropDownList) desktop_.Create("dropDown", gs::kComboListClass, "", kServerProcess);
 
@@ -57,8 +58,10 @@ void TSimGlobalServer::OnMessage(const SimMessage& message) {
   const auto field = std::find(dateFields_.begin(), dateFields_.end(), message.to);
   if (field != dateFields_.end() && message.message == gs::kWmKeyDown) {
     std::string& typed = typed_[field - dateFields_.begin()];
-    if (message.wParam == gs::kVkRight) typed += '>';
-    else typed += static_cast<char>(message.wParam);
+    if (message.wParam == gs::kVkRight)
+      typed += '>';
+    else
+      typed += static_cast<char>(message.wParam);
     return;
   }
   if (message.message != gs::kWmCommand) return;
@@ -67,8 +70,10 @@ void TSimGlobalServer::OnMessage(const SimMessage& message) {
   if (message.to == wizard_ && message.wParam == gs::kCmdNext) TurnImportPage();
   if (message.to == wizard_ && message.wParam == gs::kCmdFinish) {
     const bool deleting = desktop_.Window(wizard_).text == gs::kDeleteWizardTitle;
-    if (deleting) ShowProgress("deleting", gs::kDeletingTitle, behaviour_.deletingMs, deleteFinished_);
-    else ShowProgress("importing", gs::kImportingTitle, behaviour_.importingMs, importFinished_);
+    if (deleting)
+      ShowProgress("deleting", gs::kDeletingTitle, behaviour_.deletingMs, deleteFinished_);
+    else
+      ShowProgress("importing", gs::kImportingTitle, behaviour_.importingMs, importFinished_);
   }
 }
 
@@ -91,8 +96,10 @@ void TSimGlobalServer::OpenImportWizard() {
     page_ = desktop_.Create("page", kDialogClass, gs::kImportPageText, kServerProcess, wizard_);
     if (behaviour_.browseButton) desktop_.Create("browse", gs::kButtonClass, gs::kBrowseButton, kServerProcess, page_);
   };
-  if (behaviour_.pageDelayMs > 0) desktop_.After(behaviour_.pageDelayMs, makePage);
-  else makePage();
+  if (behaviour_.pageDelayMs > 0)
+    desktop_.After(behaviour_.pageDelayMs, makePage);
+  else
+    makePage();
   if (behaviour_.nextButton)
     desktop_.Create("next", gs::kButtonClass, Caption(gs::kNextButton, gs::kNextButtonRu), kServerProcess, wizard_);
   if (behaviour_.finishButton)
@@ -101,8 +108,8 @@ void TSimGlobalServer::OpenImportWizard() {
 }
 
 void TSimGlobalServer::OpenFileDialog() {
-  dialog_ = desktop_.Create("dialog", kDialogClass, Caption(gs::kFileDialogTitle, gs::kFileDialogTitleRu),
-                            kServerProcess);
+  dialog_ =
+      desktop_.Create("dialog", kDialogClass, Caption(gs::kFileDialogTitle, gs::kFileDialogTitleRu), kServerProcess);
   // The file name field sits inside a combo box, as in the system's dialog.
   const WindowHandle nameCombo = desktop_.Create("nameCombo", "ComboBoxEx32", "", kServerProcess, dialog_);
   if (behaviour_.fileNameField) field_ = desktop_.Create("field", gs::kEditClass, "", kServerProcess, nameCombo);
@@ -114,8 +121,7 @@ void TSimGlobalServer::OpenFileDialog() {
 void TSimGlobalServer::AcceptFile() {
   const std::string file = field_ != 0 ? desktop_.Window(field_).text : std::string();
   if (static_cast<int>(imported_.size()) == behaviour_.refusedFile) {
-    desktop_.Create("complaint", kDialogClass, Caption(gs::kFileDialogTitle, gs::kFileDialogTitleRu),
-                    kServerProcess);
+    desktop_.Create("complaint", kDialogClass, Caption(gs::kFileDialogTitle, gs::kFileDialogTitleRu), kServerProcess);
     return;
   }
   imported_.push_back(file);
@@ -131,7 +137,8 @@ void TSimGlobalServer::TurnImportPage() {
   if (behaviour_.portfolioRadio)
     desktop_.Create("portfolio", gs::kButtonClass, gs::kPortfolioRadio, kServerProcess, symbols);
   desktop_.Create("selected", gs::kButtonClass, gs::kPortfolioSelectedRadio, kServerProcess, symbols);
-  if (behaviour_.allSymbolsRadio) desktop_.Create("all", gs::kButtonClass, gs::kAllSymbolsRadio, kServerProcess, symbols);
+  if (behaviour_.allSymbolsRadio)
+    desktop_.Create("all", gs::kButtonClass, gs::kAllSymbolsRadio, kServerProcess, symbols);
 }
 
 void TSimGlobalServer::ShowProgress(const std::string& name, const std::string& title, std::int64_t ms,
@@ -160,9 +167,19 @@ void TSimGlobalServer::OpenDeleteWizard() {
   if (behaviour_.deletePage) {
     page_ = desktop_.Create("page", kDialogClass, gs::kDeletePageText, kServerProcess, wizard_);
     desktop_.Create("rangeLabel", gs::kStaticClass, "Range:", kServerProcess, page_);
-    for (const char* name : {"startDate", "endDate", "startTime", "endTime"})
-      dateFields_.push_back(desktop_.Create(name, "SysDateTimePick32", "", kServerProcess, page_, true));
-    typed_.assign(dateFields_.size(), "");
+    const char* names[] = {"startDate", "endDate", "startTime", "endTime"};
+    typed_.assign(4, "");
+    dateFields_.assign(4, 0);
+    auto makeFields = [this, names](int first, int last) {
+      for (int i = first; i < last && i < behaviour_.dateFields; ++i)
+        dateFields_[i] = desktop_.Create(names[i], "SysDateTimePick32", "", kServerProcess, page_, true);
+    };
+    if (behaviour_.timeFieldsDelayMs > 0) {
+      makeFields(0, 2);
+      desktop_.After(behaviour_.timeFieldsDelayMs, [makeFields] { makeFields(2, 4); });
+    } else {
+      makeFields(0, 4);
+    }
   }
   if (behaviour_.nextButton)
     desktop_.Create("next", gs::kButtonClass, Caption(gs::kNextButton, gs::kNextButtonRu), kServerProcess, wizard_);

@@ -39,7 +39,9 @@ struct SimServerBehaviour {
   bool dropDownList = true;
   bool deleteWizard = true;
   bool deletePage = true;
-  std::int64_t deletingMs = 1000;  // "Deleting data"; -1 never
+  int dateFields = 4;                  // fields the page has
+  std::int64_t timeFieldsDelayMs = 0;  // the two time fields show this late
+  std::int64_t deletingMs = 1000;      // "Deleting data"; -1 never
 };
 
 // A progress window that never closes.
@@ -71,9 +73,7 @@ private:
   void AcceptFile();
   void TurnImportPage();
   void ShowProgress(const std::string& name, const std::string& title, std::int64_t ms, bool& finished);
-  const char* Caption(const char* english, const char* russian) const {
-    return behaviour_.russian ? russian : english;
-  }
+  const char* Caption(const char* english, const char* russian) const { return behaviour_.russian ? russian : english; }
 
   TSimDesktop& desktop_;
   SimServerBehaviour behaviour_;

@@ -1,0 +1,184 @@
+#!/usr/bin/env bash
+# Smart import for real, under Wine: the Windows program converts a small
+# generated MetaStock directory and drives a GlobalServer stand-in
+# (tools/gsstandin) through its delete and import wizards. Three runs:
+#   1. the stand-in takes every archive: exit status 0; the range was typed
+#      into the delete wizard, every archive of the run was imported and
+#      unpacks to what the Linux program unpacks, GlobalServer minimised;
+#   2. the stand-in answers an intraday archive with a second "Open" window:
+#      exit status 4 ("Export complete, but import failed."), and the
+#      complaint, the file dialog and the wizard were closed in that order;
+#   3. no stand-in: Smart import is skipped, exit status 0.
+# The checks use the exit statuses and the stand-in's record, never the
+# program's own output.
+#
+# usage: wine-smart-import.sh [WINDOWS_BUILD_DIR [NATIVE_BUILD_DIR]]
+# The Windows build must hold vuzuz-archive-creator and gsstandin; the
+# native build msgen and vuzuz-archive-creator (for the reference unpack).
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+win_build="$(cd "${1:-$root/build/win}" && pwd)"
+native_build="$(cd "${2:-$root/build/native}" && pwd)"
+
+# Both programs must share one X display: run the whole script under one
+# xvfb-run.
+if [ "${VZ_WINE_XVFB:-}" != 1 ]; then
+  VZ_WINE_XVFB=1 exec xvfb-run -a "$0" "$win_build" "$native_build"
+fi
+
+program="$win_build/app/vuzuz-archive-creator.exe"
+standin="$win_build/tools/gsstandin.exe"
+msgen="$native_build/tools/msgen"
+reference="$native_build/app/vuzuz-archive-creator"
+wine=/usr/lib/wine/wine64
+
+work="$(mktemp -d /tmp/vz-smart-import.XXXXXX)"
+export WINEPREFIX="$work/prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+# GlobalServer's local clock for the delete range.
+export TZ=UTC
+standin_pid=""
+cleanup() {
+  if [ -n "$standin_pid" ]; then
+    touch "$work/record.txt.stop"
+    wait "$standin_pid" 2>/dev/null || true
+  fi
+  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  /usr/lib/wine/wineserver -w 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "wine-smart-import: $*" >&2
+  # What the stand-in and the program left, for a look at the failure.
+  if [ -n "${VZ_WINE_KEEP:-}" ]; then
+    mkdir -p "$VZ_WINE_KEEP" && cp "$work"/record.* "$work"/program.log "$VZ_WINE_KEEP"/ 2>/dev/null || true
+  fi
+  exit 1
+}
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+# Without a window manager Wine waits about two seconds on every hide or
+# destroy of a captioned window unless its windows are unmanaged.
+"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+
+"$msgen" sample "$work/ms" >/dev/null
+mkdir -p "$work/out"
+from=20261123
+to=20261130
+run_program() {
+  local status=0
+  "$wine" "$program" "/m:$(winpath "$work/ms")" "/o:$(winpath "$work/out")" "/f:$from" "/t:$to" "$@" \
+    /g /x >"$work/program.log" 2>&1 || status=$?
+  echo "$status"
+}
+
+start_standin() {
+  rm -f "$work/record.txt" "$work/record.txt.stop"
+  rm -rf "$work/unpacked"
+  "$wine" "$standin" "$(winpath "$work/record.txt")" "$(winpath "$work/unpacked")" --lifetime 300 "$@" &
+  standin_pid=$!
+  for _ in $(seq 1 300); do
+    grep -qx ready "$work/record.txt" 2>/dev/null && return 0
+    sleep 0.2
+  done
+  fail "the stand-in did not start"
+}
+
+stop_standin() {
+  touch "$work/record.txt.stop"
+  wait "$standin_pid" || fail "the stand-in failed"
+  standin_pid=""
+  tr -d '\r' <"$work/record.txt" >"$work/record.lines"
+}
+
+# The lines of file $1 appear in the record in that order.
+expect_in_order() {
+  awk 'BEGIN { n = 0; i = 0 } NR == FNR { want[n++] = $0; next } i < n && $0 == want[i] { i++ } END { exit i < n ? 1 : 0 }' \
+    "$1" "$work/record.lines" || fail "the record lacks, in order: $(cat "$1")"
+}
+
+echo "-- Smart import into the stand-in"
+start_standin
+status=$(run_program /a:y /i /d)
+stop_standin
+[ "$status" = 0 ] || { cat "$work/program.log"; fail "exit status $status, expected 0"; }
+grep -q '^undecodable' "$work/record.lines" && fail "$(grep '^undecodable' "$work/record.lines")"
+
+# The delete wizard got the range, on GlobalServer's clock: midnight of each
+# day on the data's clock (UTC+1 with European summer time) is 23:00 the day
+# before in UTC.
+grep -qx 'deleted 11>22>2026 11>29>2026 23>00>00 23>00>00' "$work/record.lines" ||
+  fail "unexpected delete range: $(grep '^deleted' "$work/record.lines" || echo none)"
+
+cat >"$work/want" <<'LINES'
+send main WM_SYSCOMMAND 0xF120 0x0
+send combo CB_SETCURSEL 0x0 0x0
+post main WM_KEYDOWN 0x41 0x10170001
+selected all
+post main WM_KEYDOWN 0x44 0x10170001
+post startDate WM_KEYDOWN 0x31 0x20001
+send startDate WM_KEYDOWN 0x27 0x94D0001
+post wizard WM_COMMAND 12325 finish
+send notice WM_CLOSE 0x0 0x0
+post main WM_KEYDOWN 0x56 0x102F0001
+post page WM_COMMAND 5109 browse
+send field EM_SETMODIFY 0x1 0x0
+send field WM_GETTEXT 10
+post dialog WM_COMMAND 1 open
+post wizard WM_COMMAND 12324 next
+post portfolio BM_SETCHECK 0x0 0x0
+post symbols WM_COMMAND 5355 all
+all symbols
+post wizard WM_COMMAND 12325 finish
+import finished
+send notice WM_CLOSE 0x0 0x0
+send main WM_SYSCOMMAND 0xF020 0x0
+minimised
+LINES
+expect_in_order "$work/want"
+# Two import passes: the monthly archive, then the days.
+[ "$(grep -cx 'import finished' "$work/record.lines")" = 2 ] || fail "expected two finished imports"
+
+# Every archive the run wrote was imported (the monthly ones typed without
+# their extension) and unpacks as the Linux program unpacks it.
+archives=$(cd "$work/out" && find . -name '*.omz' | sort)
+[ -n "$archives" ] || fail "the run wrote no archives"
+count=0
+for archive in $archives; do
+  path="$work/out/${archive#./}"
+  name=$(basename "$archive" .omz)
+  typed=$(winpath "$path")
+  case "$name" in d*) typed="${typed%.omz}" ;; esac
+  # Windows paths: the drive letter may come in either case.
+  grep -qixF "accepted $typed" "$work/record.lines" || fail "not imported: $typed"
+  "$reference" --unzip "$path" "$work/reference/$name" >/dev/null
+  diff -r "$work/reference/$name" "$work/unpacked/$name" >/dev/null || fail "$name unpacks differently"
+  count=$((count + 1))
+done
+echo "   $count archives imported and checked"
+
+echo "-- the stand-in refuses an intraday archive"
+start_standin --refuse .omz
+status=$(run_program /a:n /i /d)
+stop_standin
+[ "$status" = 4 ] || { cat "$work/program.log"; fail "exit status $status, expected 4"; }
+# The monthly pass went through; the first day archive was refused.
+sed -E -i 's/^refused .*/refused/' "$work/record.lines"
+cat >"$work/want" <<'LINES'
+import finished
+minimised
+refused
+send complaint WM_CLOSE 0x0 0x0
+send dialog WM_CLOSE 0x0 0x0
+send wizard WM_CLOSE 0x0 0x0
+LINES
+expect_in_order "$work/want"
+[ "$(grep -c '^minimised' "$work/record.lines")" = 1 ] || fail "minimised after the failed import"
+
+echo "-- no stand-in"
+status=$(run_program /a:n /i /d)
+[ "$status" = 0 ] || { cat "$work/program.log"; fail "exit status $status without GlobalServer, expected 0"; }
+echo "Smart import round trip passed."

@@ -1,0 +1,84 @@
+#include "StandInRecord.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "vuzuz/OmzArchive.h"
+
+namespace vz::standin {
+
+bool TRecord::Open(const std::string& path) {
+  file_ = std::fopen(path.c_str(), "wb");
+  return file_ != nullptr;
+}
+
+TRecord::~TRecord() {
+  if (file_) std::fclose(file_);
+}
+
+void TRecord::Line(const std::string& text) {
+  if (!file_) return;
+  std::fputs(text.c_str(), file_);
+  std::fputc('\n', file_);
+  std::fflush(file_);
+}
+
+namespace {
+
+bool ReadWhole(const std::string& path, omz::Bytes& bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  unsigned char chunk[65536];
+  size_t n = 0;
+  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+  const bool ok = std::ferror(file) == 0;
+  std::fclose(file);
+  return ok;
+}
+
+bool WriteWhole(const std::string& path, const omz::Bytes& bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && ok;
+}
+
+std::string BaseName(const std::string& path) {
+  const size_t slash = path.find_last_of("\\/:");
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos) name.erase(dot);
+  return name;
+}
+
+}  // namespace
+
+void UnpackArchive(const std::string& path, const std::string& unpackDir, TRecord& record) {
+  omz::Bytes archive;
+  if (!ReadWhole(path, archive)) {
+    record.Line("undecodable " + path + " cannot be read");
+    return;
+  }
+  std::vector<omz::ArchiveEntry> entries;
+  std::string error;
+  if (!omz::ReadArchive(omz::ByteView(archive.data(), archive.size()), entries, error)) {
+    record.Line("undecodable " + path + " " + error);
+    return;
+  }
+  const std::string folder = unpackDir + "\\" + BaseName(path);
+  CreateDirectoryA(folder.c_str(), nullptr);
+  for (const auto& entry : entries) {
+    if (!entry.expanded) {
+      record.Line("undecodable " + path + " entry " + entry.name + " does not expand");
+      continue;
+    }
+    if (!WriteWhole(folder + "\\" + entry.name, entry.data)) {
+      record.Line("undecodable " + path + " entry " + entry.name + " cannot be written");
+      continue;
+    }
+    record.Line("entry " + path + " " + entry.name + " " + std::to_string(entry.data.size()));
+  }
+}
+
+}  // namespace vz::standin
