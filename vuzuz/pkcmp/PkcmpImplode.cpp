@@ -100,6 +100,7 @@ struct ImplodeFields {
   unsigned pos_;         // first byte not yet encoded
   bool eof_;
   bool ascii_;
+  bool aborted_;  // the write callback refused output
   uint8_t* window_;
   uint16_t* prev_;   // chain link per window position (position + 1; 0 ends)
   uint16_t* head3_;  // latest position + 1 per 3-byte hash
@@ -164,6 +165,7 @@ public:
     fill_ = 0;
     pos_ = 0;
     eof_ = false;
+    aborted_ = false;
     literals_ = &kLiteralCodes[ascii_ ? 1 : 0];
     skip_ = skip;
     skip_->next = 0;
@@ -183,6 +185,7 @@ public:
       unsigned end = eof_ ? fill_ : fill_ - 2;
       end = std::min(end, pos_ + blockSize_);
       for (unsigned start = pos_; start < end;) start = ParseSegment(start, end);
+      if (aborted_) return kPkAbort;
       pos_ = end;
       if (pos_ > dictSize_) Slide(pos_ - dictSize_);
     }
@@ -194,7 +197,7 @@ public:
       bitCount_ = bitCount_ > 8 ? bitCount_ - 8 : 0;
     }
     FlushOut();
-    return kPkOk;
+    return aborted_ ? kPkAbort : kPkOk;
   }
 
 private:
@@ -513,10 +516,16 @@ private:
     }
   }
 
+  // A refused write stops the run at the end of the block; nothing more is
+  // handed to the callback after it.
   void FlushOut() {
-    if (outLen_ == 0) return;
+    if (outLen_ == 0 || aborted_) {
+      outLen_ = 0;
+      return;
+    }
     unsigned size = outLen_;
     write_(reinterpret_cast<char*>(out_), &size, param_);
+    if (size < outLen_) aborted_ = true;
     outLen_ = 0;
   }
 
