@@ -11,6 +11,8 @@
 //   peak_rss_bytes                            peak resident memory of the run
 //   kept_intraday_bars                        intraday bars the run kept
 //   peak_rss_bytes_per_kept_bar_over_100mib   (peak - 100 MiB) / kept bars (target <= 64)
+//   own_implode_cpu_vs_stormlib               our implode's processor time / StormLib's on the
+//                                             same files (best of 3 each, side by side; target <= 0.67)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -28,6 +30,7 @@
 #include "vuzuz/Dates.h"
 #include "vuzuz/OmzArchive.h"
 #include "vuzuz/OmzFile.h"
+#include "vuzuz/pkcmp/Pkcmp.h"
 
 extern "C" {
 unsigned int implode(unsigned int (*read_buf)(char*, unsigned int*, void*),
@@ -144,6 +147,53 @@ double RewriteArchivesSeconds(const fs::path& output, bool durable) {
   return seconds;
 }
 
+// Processor seconds of one implode of io's input, by our codec or StormLib's.
+double ImplodeCpuSeconds(bool ours, StormIo& io, std::vector<char>& work) {
+  io.pos = 0;
+  io.written = 0;
+  unsigned type = 0, dictSize = 1024;
+  const std::clock_t start = std::clock();
+  const unsigned result = ours ? vz::pkcmp::implode(StormRead, StormWrite, work.data(), &io, &type, &dictSize)
+                               : ::implode(StormRead, StormWrite, work.data(), &io, &type, &dictSize);
+  const double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+  if (result != 0) {
+    std::fprintf(stderr, "implode failed with code %u\n", result);
+    std::exit(1);
+  }
+  return seconds;
+}
+
+// Our implode's processor time over StormLib's on every file of every
+// archive under `output`: each file is packed by both in turn, three times,
+// and the best time of each counts, so that both see the same machine load.
+double OwnImplodeCpuVsStormLib(const fs::path& output) {
+  std::vector<char> work(1 << 18);
+  double ours = 0, storm = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(output)) {
+    if (!entry.is_regular_file() || entry.path().extension() != ".omz") continue;
+    vz::omz::Bytes bytes;
+    std::string error;
+    std::vector<vz::omz::ArchiveEntry> entries;
+    if (!vz::omz::ReadWholeFile(entry.path(), bytes, error) ||
+        !vz::omz::ReadArchive(bytes, entries, error, size_t{1} << 30)) {
+      std::fprintf(stderr, "%s: %s\n", entry.path().string().c_str(), error.c_str());
+      std::exit(1);
+    }
+    for (const vz::omz::ArchiveEntry& e : entries) {
+      StormIo io{e.data.data(), e.data.size(), 0, 0};
+      double bestOurs = 1e30, bestStorm = 1e30;
+      for (int round = 0; round < 3; ++round) {
+        bestOurs = std::min(bestOurs, ImplodeCpuSeconds(true, io, work));
+        bestStorm = std::min(bestStorm, ImplodeCpuSeconds(false, io, work));
+      }
+      ours += bestOurs;
+      storm += bestStorm;
+    }
+  }
+  std::printf("implode of the archives' files: ours %.3f s, StormLib %.3f s processor\n", ours, storm);
+  return storm > 0 ? ours / storm : 0.0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -213,6 +263,7 @@ int main(int argc, char** argv) {
   uint64_t bytesIn = 0;
   double stormCpuSeconds = 0;
   const double stormSeconds = StormLibSeconds(out, bytesIn, stormCpuSeconds);
+  const double ownImplodeRatio = OwnImplodeCpuVsStormLib(out);
   std::printf("run %.3f s wall, %.3f s processor (pack threads %d); StormLib implode %.3f s wall, %.3f s processor over %.1f MB;"
               " peak of the generation %.1f MB\n",
               runSeconds, runCpuSeconds, packThreads, stormSeconds, stormCpuSeconds, bytesIn / 1e6, rssBefore / 1048576.0);
@@ -224,5 +275,6 @@ int main(int argc, char** argv) {
   std::printf("peak_rss_bytes %llu\n", static_cast<unsigned long long>(peak));
   std::printf("kept_intraday_bars %lld\n", static_cast<long long>(keptBars));
   std::printf("peak_rss_bytes_per_kept_bar_over_100mib %.2f\n", keptBars > 0 ? over / keptBars : 0.0);
+  std::printf("own_implode_cpu_vs_stormlib %.3f\n", ownImplodeRatio);
   return 0;
 }

@@ -40,6 +40,7 @@ void WriteMemory(char* buffer, unsigned int* size, void* param) {
   const size_t n = std::min<size_t>(*size, room);
   if (n < *size) s->overflow = true;
   s->output->insert(s->output->end(), buffer, buffer + n);
+  *size = static_cast<unsigned int>(n);  // fewer: the codec stops
 }
 
 }  // namespace

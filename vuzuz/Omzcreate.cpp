@@ -137,11 +137,11 @@ bool TOMZCompressor::OMZAdd(const std::string& path) {
   archive_.write(reinterpret_cast<const char*>(header.data()), kEntryHeaderSize);
   archive_.seekp(end);
 
-  if (rc != pkcmp::kPkOk) {
+  if (rc != pkcmp::kPkOk && !writeFailed_) {
     archiveGood_ = false;
     return Fail("compressing " + name + " failed with code " + std::to_string(rc));
   }
-  if (readFailed_ || sourceRemaining_ != 0) {
+  if (!writeFailed_ && (readFailed_ || sourceRemaining_ != 0)) {
     archiveGood_ = false;
     return Fail("reading " + file.string() + " failed");
   }
@@ -233,7 +233,7 @@ bool TOMZCompressor::ExtractEntry(const std::string& name, uint64_t length) {
   archive_.close();
   std::error_code ec;
   std::string why;
-  if (rc != pkcmp::kPkOk)
+  if (rc != pkcmp::kPkOk && !writeFailed_)
     why = "expanding failed with code " + std::to_string(rc);
   else if (readFailed_)
     why = "read error";
@@ -261,13 +261,18 @@ unsigned int TOMZCompressor::ReadSourceCallback(char* buffer, unsigned int* size
 
 void TOMZCompressor::WriteArchiveCallback(char* buffer, unsigned int* size, void* param) {
   TOMZCompressor* self = *static_cast<TOMZCompressor**>(param);
+  // A refused write (size 0) stops the codec at once.
   if (*size > self->outputLimit_) {
     self->writeFailed_ = true;
+    *size = 0;
     return;
   }
   self->outputLimit_ -= *size;
   self->archive_.write(buffer, *size);
-  if (!self->archive_) self->writeFailed_ = true;
+  if (!self->archive_) {
+    self->writeFailed_ = true;
+    *size = 0;
+  }
 }
 
 }  // namespace vz::omz

@@ -120,6 +120,53 @@ TEST(PkcmpRoundTrip, BytesDoNotDependOnReadChunksOrBufferAlignment) {
   }
 }
 
+// A write callback that takes `room` bytes in all and then refuses.
+struct RefusingIo {
+  ChunkedIo io;
+  size_t room;
+  unsigned calls = 0;
+  unsigned callsAfterRefusal = 0;
+  bool refused = false;
+};
+
+void WriteUntilFull(char* buf, unsigned* size, void* param) {
+  auto* r = static_cast<RefusingIo*>(param);
+  ++r->calls;
+  if (r->refused) ++r->callsAfterRefusal;
+  if (r->io.out.size() + *size > r->room) {
+    r->refused = true;
+    *size = 0;
+    return;
+  }
+  r->io.out.append(buf, *size);
+}
+
+unsigned ReadRefusing(char* buf, unsigned* size, void* param) {
+  return ReadChunk(buf, size, &static_cast<RefusingIo*>(param)->io);
+}
+
+TEST(PkcmpAbort, ARefusedWriteStopsImplodeAndExplode) {
+  const std::string data = test::TextPayload(11, 200000);
+  const std::string packed = Implode(data, kSettings[0]);
+  for (size_t room : {size_t{0}, size_t{3000}, size_t{20000}}) {
+    RefusingIo imp{{&data, 0, 4096, {}}, room};
+    std::vector<char> work(kImplodeWorkSize);
+    unsigned type = kPkBinary, dictSize = 1024;
+    EXPECT_EQ(implode(ReadRefusing, WriteUntilFull, work.data(), &imp, &type, &dictSize), kPkAbort) << room;
+    EXPECT_TRUE(imp.refused) << room;
+    EXPECT_EQ(imp.callsAfterRefusal, 0u) << room;
+    // It stops within a block of input, not at the end of 200 KB.
+    EXPECT_LT(imp.io.pos, size_t{10000} + room * 4) << room;
+    EXPECT_TRUE(packed.compare(0, imp.io.out.size(), imp.io.out) == 0) << room;
+
+    RefusingIo exp{{&packed, 0, 4096, {}}, room};
+    std::vector<char> explodeWork(kExplodeWorkSize);
+    EXPECT_EQ(explode(ReadRefusing, WriteUntilFull, explodeWork.data(), &exp), kPkAbort) << room;
+    EXPECT_EQ(exp.callsAfterRefusal, 0u) << room;
+    EXPECT_TRUE(data.compare(0, exp.io.out.size(), exp.io.out) == 0) << room;
+  }
+}
+
 TEST(PkcmpImplode, RejectsUnknownDictionarySizeAndMode) {
   struct Case {
     unsigned type;
@@ -151,13 +198,15 @@ TEST(PkcmpExplode, RejectsMalformedHeadersAndStreams) {
     std::string output;
   };
   const Case cases[] = {
-      {"empty input", "", kPkBadData, ""},
-      {"one header byte", std::string(1, '\0'), kPkBadData, ""},
+      {"empty input", "", kPkTruncated, ""},
+      {"one header byte", std::string(1, '\0'), kPkTruncated, ""},
       {"mode 2", std::string("\x02\x04\x82\x24", 4), kPkInvalidMode, ""},
       {"dictionary bits 3", std::string("\x00\x03\x82\x24", 4), kPkInvalidDictSize, ""},
       {"dictionary bits 7", std::string("\x01\x07\x82\x24", 4), kPkInvalidDictSize, ""},
-      {"header only", std::string("\x00\x04", 2), kPkBadData, ""},
-      {"no end mark", std::string("\x00\x04\x82\x24\x25\x8f", 6), kPkBadData, "AIAIAIAIAIAIA"},
+      {"header only", std::string("\x00\x04", 2), kPkTruncated, ""},
+      {"no end mark", std::string("\x00\x04\x82\x24\x25\x8f", 6), kPkTruncated, "AIAIAIAIAIAIA"},
+      // The example's copy with its last distance bit cut off.
+      {"copy cut inside its distance", std::string("\x00\x04\x82\x24\x25", 5), kPkTruncated, "AI"},
       // The example's copy (distance 2) with nothing, then one byte, before it.
       {"copy before any output", std::string("\x00\x04\xc9\x23\xe0\x1f", 6), kPkBadData, ""},
       {"copy reaching before the output", std::string("\x00\x04\x82\x92\x47\xc0\x3f", 7), kPkBadData, "A"},
@@ -169,13 +218,13 @@ TEST(PkcmpExplode, RejectsMalformedHeadersAndStreams) {
   }
 }
 
-TEST(PkcmpExplode, EveryTruncationIsBadDataAndKeepsAPrefix) {
+TEST(PkcmpExplode, EveryTruncationIsTruncatedInputAndKeepsAPrefix) {
   const std::string data = test::DailyPayload(9, 2, 60) + test::TextPayload(10, 1500);
   for (const Setting& s : {kSettings[0], kSettings[4]}) {
     const std::string packed = Implode(data, s);
     for (size_t cut = 0; cut < packed.size(); ++cut) {
       std::string out;
-      ASSERT_EQ(ExplodeBytes(packed.data(), cut, out), kPkBadData) << Describe("cut " + std::to_string(cut), s);
+      ASSERT_EQ(ExplodeBytes(packed.data(), cut, out), kPkTruncated) << Describe("cut " + std::to_string(cut), s);
       ASSERT_TRUE(data.compare(0, out.size(), out) == 0) << Describe("cut " + std::to_string(cut), s);
     }
   }

@@ -6,10 +6,17 @@
 //
 // Return codes (PkResult):
 //   0  kPkOk               success
-//   1  kPkInvalidDictSize  dictionary size not 1024, 2048 or 4096
-//   2  kPkInvalidMode      compression type not binary (0) or ASCII (1)
-//   3  kPkBadData          malformed or truncated compressed stream
-//   4  kPkAbort            the write callback asked to stop (reserved)
+//   1  kPkInvalidDictSize  implode: dictionary size not 1024, 2048 or 4096;
+//                          explode: header's dictionary bits not 4, 5 or 6
+//   2  kPkInvalidMode      implode: compression type not binary (0) or ASCII
+//                          (1); explode: header's first byte not 0 or 1
+//   3  kPkBadData          explode: corrupt stream (a copy reaching before
+//                          the first byte of the output)
+//   4  kPkAbort            the write callback refused output (an output
+//                          failure): the codec stopped at once
+//   5  kPkTruncated        explode: the input ended before the end mark
+//                          (inside the header, a code or between tokens)
+// 1 to 3 are malformed input, 5 is missing input, 4 an output failure.
 // Neither function throws, and neither reads or writes outside the buffers
 // it is handed, whatever the input.
 #include <cstdint>
@@ -22,6 +29,7 @@ enum PkResult : unsigned int {
   kPkInvalidMode = 2,
   kPkBadData = 3,
   kPkAbort = 4,
+  kPkTruncated = 5,
 };
 
 enum PkType : unsigned int {
@@ -35,7 +43,8 @@ constexpr unsigned int kExplodeWorkSize = 12596;
 // Fills buf with up to *size bytes of input and returns the number given;
 // 0 means the end of the input.
 using PkReadFn = unsigned int (*)(char* buf, unsigned int* size, void* param);
-// Takes *size bytes of output from buf.
+// Takes *size bytes of output from buf. A callback that cannot take them (a
+// failed write) sets *size to 0, and the codec stops with kPkAbort.
 using PkWriteFn = void (*)(char* buf, unsigned int* size, void* param);
 
 // Compresses everything read_buf yields. work_buf must hold kImplodeWorkSize

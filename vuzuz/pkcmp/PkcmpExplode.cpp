@@ -1,9 +1,10 @@
 // explode: expands one implode stream of any mode and dictionary size.
 //
 // The input is untrusted. Every field is checked as it is read: a code or
-// field that runs past the end of the input, a distance reaching before the
-// first byte written, or a header outside the format gives an error, and the
-// bytes expanded up to that point are still handed to the write callback.
+// field that runs past the end of the input (kPkTruncated), a distance
+// reaching before the first byte written (kPkBadData), or a header outside
+// the format gives an error, and the bytes expanded up to that point are
+// still handed to the write callback.
 // Each token consumes at least one bit, so the loop ends with the input.
 #include <cstring>
 
@@ -30,7 +31,7 @@ public:
 
   unsigned Run() {
     Refill();
-    if (bitCount_ < 16) return kPkBadData;
+    if (bitCount_ < 16) return kPkTruncated;
     const unsigned type = bitBuf_ & 0xFF;
     const unsigned dictBits = (bitBuf_ >> 8) & 0xFF;
     Consume(16);
@@ -38,8 +39,8 @@ public:
     if (dictBits < 4 || dictBits > 6) return kPkInvalidDictSize;
     keep_ = 64u << dictBits;
     const unsigned result = type == kPkAscii ? Expand<true>(dictBits) : Expand<false>(dictBits);
-    Flush(outPos_);
-    return result;
+    if (result == kPkAbort) return result;
+    return Flush(outPos_) || result != kPkOk ? result : kPkAbort;
   }
 
 private:
@@ -48,17 +49,17 @@ private:
     for (;;) {
       if (bitCount_ < 32) {
         Refill();
-        if (bitCount_ == 0) return kPkBadData;  // input ended without the end mark
+        if (bitCount_ == 0) return kPkTruncated;  // input ended without the end mark
       }
       if ((bitBuf_ & 1) == 0) {
         unsigned literal;
         if constexpr (Ascii) {
           const unsigned entry = kLiteralDecode[(bitBuf_ >> 1) & ((1u << kLiteralPeekBits) - 1)];
-          if (!Consume(1 + (entry >> 8))) return kPkBadData;
+          if (!Consume(1 + (entry >> 8))) return kPkTruncated;
           literal = entry & 0xFF;
         } else {
           literal = (bitBuf_ >> 1) & 0xFF;
-          if (!Consume(9)) return kPkBadData;
+          if (!Consume(9)) return kPkTruncated;
         }
         out_[outPos_++] = static_cast<uint8_t>(literal);
       } else {
@@ -68,7 +69,7 @@ private:
         const unsigned extra = kLengthExtra[symbol];
         const unsigned length =
             kLengthBase[symbol] + static_cast<unsigned>((bitBuf_ >> (1 + codeLen)) & ((1u << extra) - 1));
-        if (!Consume(1 + codeLen + extra)) return kPkBadData;
+        if (!Consume(1 + codeLen + extra)) return kPkTruncated;
         if (length == kEndLength) return kPkOk;
 
         if (bitCount_ < 14) Refill();
@@ -77,11 +78,11 @@ private:
         const unsigned lowBits = length == 2 ? 2 : dictBits;
         const unsigned distance =
             (((dEntry & 0xFF) << lowBits) | static_cast<unsigned>((bitBuf_ >> dLen) & ((1u << lowBits) - 1))) + 1;
-        if (!Consume(dLen + lowBits)) return kPkBadData;
+        if (!Consume(dLen + lowBits)) return kPkTruncated;
         if (distance > outPos_) return kPkBadData;  // before the first byte of the output
         Copy(distance, length);
       }
-      if (outPos_ > kFlushAt) Flush(outPos_ - keep_);
+      if (outPos_ > kFlushAt && !Flush(outPos_ - keep_)) return kPkAbort;
     }
   }
 
@@ -99,13 +100,16 @@ private:
     }
   }
 
-  // Hands out the first `count` bytes of the window and keeps the rest.
-  void Flush(unsigned count) {
-    if (count == 0) return;
+  // Hands out the first `count` bytes of the window and keeps the rest;
+  // false when the write callback refused them.
+  bool Flush(unsigned count) {
+    if (count == 0) return true;
     unsigned size = count;
     write_(reinterpret_cast<char*>(out_), &size, param_);
+    if (size < count) return false;
     std::memmove(out_, out_ + count, outPos_ - count);
     outPos_ -= count;
+    return true;
   }
 
   bool FillInput() {

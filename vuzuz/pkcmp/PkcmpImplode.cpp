@@ -6,10 +6,24 @@
 // parse that reaches the end of the block with the fewest bits is taken.
 // Matches come from hash chains over 3-byte prefixes plus a table of the
 // latest position of each 2-byte prefix (copies of length 2 only reach 256
-// bytes back). All state, window and chains included, lives in the caller's
-// work buffer; the output is a pure function of the input bytes, whatever
-// sizes the read callback hands them in.
+// bytes back). The window, the chains and the parse live in the caller's work
+// buffer; the skip chains that speed up the search (below) live on implode's
+// stack. The output is a pure function of the input bytes, whatever sizes the
+// read callback hands them in.
+//
+// Skip chains. Records of one layout repeat the same short byte groups every
+// few bytes (a tick's zero volume bytes, a run of 0xFF), so a 3-byte chain
+// holds a candidate every few bytes, and once a match of 3 or 4 bytes is in
+// hand nearly all of them fail to beat it. Beside the 3-byte chains the
+// search keeps chains over 4-byte and 5-byte prefixes and each position's
+// rank in its 3-byte chain: once a match of 3 (4) bytes is found, only
+// candidates sharing 4 (5) bytes can be longer, so the search follows the
+// longer chain and reads the number of 3-byte candidates it passed over from
+// the ranks. It examines exactly the candidates that could win within the
+// same budget, so the matches, and the output, are those of the plain
+// 3-byte chain walk.
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstring>
@@ -40,11 +54,35 @@ constexpr unsigned kNiceLength = 64;
 // continuation instead of searching again.
 constexpr unsigned kCarryLength = 8;
 constexpr uint16_t kUnreached = 0xFFFF;
+// Prefix lengths of the skip chains, and their hash size.
+constexpr unsigned kSkipLevels = 2;
+constexpr unsigned kSkipBytes[kSkipLevels] = {4, 5};
+constexpr unsigned kSkipHashBits = 11;
+static_assert(kSkipLevels == 2 && kSkipBytes[0] >= 3 && kSkipBytes[1] <= 7);
+
+// Stream bits and bit count of each literal, binary and ASCII mode.
+struct LiteralCodes {
+  std::array<uint16_t, 256> bits;
+  std::array<uint8_t, 256> cost;
+};
+
+constexpr LiteralCodes BuildLiteralCodes(bool ascii) {
+  LiteralCodes codes{};
+  for (unsigned b = 0; b < 256; ++b) {
+    codes.bits[b] = static_cast<uint16_t>(ascii ? kLiteralCode.bits[b] << 1 : b << 1);
+    codes.cost[b] = static_cast<uint8_t>(ascii ? 1 + kLiteralCode.length[b] : 9);
+  }
+  return codes;
+}
+
+inline constexpr LiteralCodes kLiteralCodes[2] = {BuildLiteralCodes(false), BuildLiteralCodes(true)};
 
 struct Match {
   unsigned length;
   unsigned distance;
 };
+
+struct SkipChains;
 
 // Everything but the window, chains and parse arrays, which share the arena.
 struct ImplodeFields {
@@ -62,6 +100,7 @@ struct ImplodeFields {
   unsigned pos_;         // first byte not yet encoded
   bool eof_;
   bool ascii_;
+  bool aborted_;  // the write callback refused output
   uint8_t* window_;
   uint16_t* prev_;   // chain link per window position (position + 1; 0 ends)
   uint16_t* head3_;  // latest position + 1 per 3-byte hash
@@ -69,8 +108,8 @@ struct ImplodeFields {
   uint16_t* cost_;   // parse: bits to reach each offset of the block
   uint16_t* stepLength_;
   uint16_t* stepDistance_;
-  uint16_t literalBits_[256];
-  uint8_t literalCost_[256];
+  const LiteralCodes* literals_;
+  SkipChains* skip_;
   uint8_t out_[kOutCapacity + 8];
 };
 
@@ -81,21 +120,39 @@ constexpr size_t kArenaBytes =
 constexpr size_t kArenaFixed =
     (sizeof(uint16_t) << kHash3Bits) + (sizeof(uint16_t) << kHash2Bits) + 3 * sizeof(uint16_t) + kWindowSlack + 16;
 
+// Input bytes parsed as one block. The parse never looks across a block end,
+// so the output depends on these sizes: they are what once filled the work
+// buffer and stay fixed.
+constexpr unsigned BlockSizeFor(unsigned dictSize) { return dictSize == 1024 ? 2107 : dictSize == 2048 ? 1766 : 1083; }
+
 // Per block byte the arena holds a window byte, a chain link, a cost and a
 // step (9 bytes); per dictionary byte a window byte and a chain link (3).
-constexpr unsigned BlockSizeFor(unsigned dictSize) {
-  return static_cast<unsigned>((kArenaBytes - kArenaFixed - 3 * size_t{dictSize}) / 9);
+constexpr bool ArenaHolds(unsigned dictSize) {
+  return kArenaFixed + 3 * size_t{dictSize} + 9 * size_t{BlockSizeFor(dictSize)} <= kArenaBytes;
 }
+static_assert(ArenaHolds(1024) && ArenaHolds(2048) && ArenaHolds(4096));
 
 // Positions are 16-bit (stored + 1), and a block's cheapest parse, at most
 // 14 bits a byte, must stay below the 16-bit "unreached" cost.
-static_assert(1024 + BlockSizeFor(1024) < 0xFFFF);
+static_assert(4096 + BlockSizeFor(4096) < 0xFFFF && 1024 + BlockSizeFor(1024) < 0xFFFF);
 static_assert(14 * (BlockSizeFor(1024) + 1) < kUnreached);
-static_assert(BlockSizeFor(4096) >= 512);
+
+constexpr unsigned kMaxWindow = std::max({1024 + BlockSizeFor(1024), 2048 + BlockSizeFor(2048), 4096 + BlockSizeFor(4096)});
+
+// The skip chains and ranks of every window position. Links are position + 1
+// (0 ends a chain) and move with the window like the 3-byte chains. Ranks
+// count modulo 2^16, only their differences within one chain are read, and
+// they are indexed like links, so that a chain's end reads the spare entry 0.
+struct SkipChains {
+  uint16_t rank[kMaxWindow + 1];
+  uint16_t prev[kSkipLevels][kMaxWindow];
+  uint16_t head[kSkipLevels][size_t{1} << kSkipHashBits];
+  unsigned next;  // first position not yet in the skip chains
+};
 
 class TImploder : private ImplodeFields {
 public:
-  TImploder(PkReadFn readFn, PkWriteFn writeFn, void* context, unsigned type, unsigned bits) {
+  TImploder(PkReadFn readFn, PkWriteFn writeFn, void* context, unsigned type, unsigned bits, SkipChains* skip) {
     read_ = readFn;
     write_ = writeFn;
     param_ = context;
@@ -108,10 +165,12 @@ public:
     fill_ = 0;
     pos_ = 0;
     eof_ = false;
-    for (unsigned b = 0; b < 256; ++b) {
-      literalBits_[b] = static_cast<uint16_t>(ascii_ ? kLiteralCode.bits[b] << 1 : b << 1);
-      literalCost_[b] = static_cast<uint8_t>(ascii_ ? 1 + kLiteralCode.length[b] : 9);
-    }
+    aborted_ = false;
+    literals_ = &kLiteralCodes[ascii_ ? 1 : 0];
+    skip_ = skip;
+    skip_->next = 0;
+    std::memset(skip_->head, 0, sizeof skip_->head);
+    skip_->rank[0] = 0;
     LayOutArena();
   }
 
@@ -126,6 +185,7 @@ public:
       unsigned end = eof_ ? fill_ : fill_ - 2;
       end = std::min(end, pos_ + blockSize_);
       for (unsigned start = pos_; start < end;) start = ParseSegment(start, end);
+      if (aborted_) return kPkAbort;
       pos_ = end;
       if (pos_ > dictSize_) Slide(pos_ - dictSize_);
     }
@@ -137,7 +197,7 @@ public:
       bitCount_ = bitCount_ > 8 ? bitCount_ - 8 : 0;
     }
     FlushOut();
-    return kPkOk;
+    return aborted_ ? kPkAbort : kPkOk;
   }
 
 private:
@@ -180,19 +240,32 @@ private:
   void Slide(unsigned shift) {
     std::memmove(window_, window_ + shift, fill_ - shift);
     std::memmove(prev_, prev_ + shift, (pos_ - shift) * sizeof(uint16_t));
+    std::memmove(skip_->rank + 1, skip_->rank + 1 + shift, (pos_ - shift) * sizeof(uint16_t));
+    for (uint16_t* links : skip_->prev) std::memmove(links, links + shift, (skip_->next - shift) * sizeof(uint16_t));
     fill_ -= shift;
     pos_ -= shift;
-    auto rebase = [shift](uint16_t* links, size_t count) {
-      for (size_t k = 0; k < count; ++k) links[k] = static_cast<uint16_t>(links[k] > shift ? links[k] - shift : 0);
+    skip_->next -= shift;
+    // Links to dropped positions become 0 (written so that it vectorizes).
+    auto rebase = [base = static_cast<uint16_t>(shift)](uint16_t* links, size_t count) {
+      for (size_t k = 0; k < count; ++k) links[k] = static_cast<uint16_t>(std::max(links[k], base) - base);
     };
     rebase(prev_, pos_);
     rebase(head3_, size_t{1} << kHash3Bits);
     rebase(head2_, size_t{1} << kHash2Bits);
+    for (unsigned level = 0; level < kSkipLevels; ++level) {
+      rebase(skip_->prev[level], skip_->next);
+      rebase(skip_->head[level], size_t{1} << kSkipHashBits);
+    }
   }
 
   static unsigned Hash3(const uint8_t* p) { return ((Load32(p) & 0xFFFFFF) * 2654435761u) >> (32 - kHash3Bits); }
   static unsigned Hash2(const uint8_t* p) {
     return ((unsigned{p[0]} | unsigned{p[1]} << 8) * 2654435761u) >> (32 - kHash2Bits);
+  }
+
+  static constexpr uint64_t SkipMask(unsigned level) { return (uint64_t{1} << (8 * kSkipBytes[level])) - 1; }
+  static unsigned SkipHash(uint64_t prefix) {
+    return static_cast<unsigned>((prefix * 0x9E3779B97F4A7C15ull) >> (64 - kSkipHashBits));
   }
 
   static unsigned MatchLength(const uint8_t* a, const uint8_t* b, unsigned maxLen) {
@@ -217,6 +290,17 @@ private:
       old3 = head3_[h3];
       prev_[i] = static_cast<uint16_t>(old3);
       head3_[h3] = static_cast<uint16_t>(i + 1);
+      skip_->rank[i + 1] = static_cast<uint16_t>(skip_->rank[old3] + 1);
+    }
+    // A position joins the skip chains once its longest prefix is in the
+    // window; until then it cannot be the start of a match that long.
+    for (unsigned& p = skip_->next; p <= i && p + kSkipBytes[kSkipLevels - 1] <= fill_; ++p) {
+      const uint64_t bytes = Load64(window_ + p);
+      for (unsigned level = 0; level < kSkipLevels; ++level) {
+        uint16_t& head = skip_->head[level][SkipHash(bytes & SkipMask(level))];
+        skip_->prev[level][p] = head;
+        head = static_cast<uint16_t>(p + 1);
+      }
     }
   }
 
@@ -238,8 +322,11 @@ private:
       }
     }
     if (maxLen < 3) return count;
+    // Candidates are numbered by their place in the 3-byte chain (1 for the
+    // nearest); the search examines those up to `last`.
+    unsigned last = kMaxChain;
     unsigned link = old3;
-    for (unsigned tries = kMaxChain; link != 0 && tries > 0; --tries) {
+    for (unsigned index = 1; link != 0 && index <= last; ++index) {
       const unsigned cand = link - 1;
       const unsigned distance = i - cand;
       if (distance > dictSize_) break;
@@ -250,12 +337,60 @@ private:
           if (len >= 3 || distance <= kMaxDistLen2) found[count++] = {len, distance};
           best = len;
           if (len >= maxLen || len >= kNiceLength) break;
-          if (len >= kGoodLength && tries > kGoodChain) tries = kGoodChain;
+          ShortenSearch(len, index, last);
+          if (best >= kSkipBytes[0] - 1) return SearchSkipChains(i, maxLen, cand, best, last, found, count);
         }
       }
       link = prev_[cand];
     }
     return count;
+  }
+
+  // Once a match of kGoodLength is found at chain place `index`, a few more
+  // candidates are examined, unless the budget is about to end anyway.
+  static void ShortenSearch(unsigned len, unsigned index, unsigned& last) {
+    if (len >= kGoodLength && last - index + 1 > kGoodChain) last = index + kGoodChain - 1;
+  }
+
+  // Goes on with the candidates beyond `after` that share one byte more than
+  // the best match so far, following the longest skip chain that holds all
+  // of them; the 3-byte chain places come from the ranks.
+  unsigned SearchSkipChains(unsigned i, unsigned maxLen, unsigned after, unsigned best, unsigned last, Match* found,
+                            unsigned count) {
+    const uint8_t* cur = window_ + i;
+    const uint64_t bytes = Load64(cur);
+    const uint16_t rank = skip_->rank[i + 1];
+    for (;;) {
+      const unsigned level = best + 1 >= kSkipBytes[1] ? 1 : 0;
+      const uint64_t prefix = bytes & SkipMask(level);
+      const uint16_t* links = skip_->prev[level];
+      // Positions from `after` on were examined already (or are i itself).
+      unsigned link = skip_->head[level][SkipHash(prefix)];
+      while (link > after) link = links[link - 1];
+      unsigned climbed = 0;
+      for (; link != 0; link = links[link - 1]) {
+        const unsigned cand = link - 1;
+        const unsigned distance = i - cand;
+        if (distance > dictSize_) return count;
+        const uint8_t* cp = window_ + cand;
+        if ((Load64(cp) & SkipMask(level)) != prefix) continue;  // another prefix, same hash
+        const unsigned index = static_cast<uint16_t>(rank - skip_->rank[link]);
+        if (index > last) return count;
+        if (cp[best] != cur[best]) continue;
+        const unsigned len = MatchLength(cp, cur, maxLen);
+        if (len <= best) continue;
+        found[count++] = {len, distance};
+        best = len;
+        if (len >= maxLen || len >= kNiceLength) return count;
+        ShortenSearch(len, index, last);
+        if (level == 0 && best + 1 >= kSkipBytes[1]) {
+          climbed = cand;
+          break;
+        }
+      }
+      if (link == 0) return count;
+      after = climbed;
+    }
   }
 
   unsigned DistanceBits(unsigned distance, unsigned lowBits) const {
@@ -301,7 +436,7 @@ private:
     for (unsigned k = 0; k < n; ++k) {
       const unsigned i = start + k;
       const unsigned base = cost_[k];
-      Reach(k + 1, base + literalCost_[window_[i]], 1, 0);
+      Reach(k + 1, base + literals_->cost[window_[i]], 1, 0);
       unsigned count;
       if (carried.length > kCarryLength) {
         --carried.length;
@@ -352,7 +487,7 @@ private:
     for (unsigned k = 0; k < n; k += stepLength_[k]) {
       if (stepLength_[k] == 1) {
         const uint8_t literal = window_[start + k];
-        Put(literalBits_[literal], literalCost_[literal]);
+        Put(literals_->bits[literal], literals_->cost[literal]);
       } else {
         EmitCopy(stepLength_[k], stepDistance_[k]);
       }
@@ -381,10 +516,16 @@ private:
     }
   }
 
+  // A refused write stops the run at the end of the block; nothing more is
+  // handed to the callback after it.
   void FlushOut() {
-    if (outLen_ == 0) return;
+    if (outLen_ == 0 || aborted_) {
+      outLen_ = 0;
+      return;
+    }
     unsigned size = outLen_;
     write_(reinterpret_cast<char*>(out_), &size, param_);
+    if (size < outLen_) aborted_ = true;
     outLen_ = 0;
   }
 
@@ -405,7 +546,8 @@ unsigned int implode(PkReadFn read_buf, PkWriteFn write_buf, char* work_buf, voi
     default: return kPkInvalidDictSize;
   }
   if (*type != kPkBinary && *type != kPkAscii) return kPkInvalidMode;
-  TImploder* imploder = PlaceState<TImploder>(work_buf, read_buf, write_buf, param_, *type, bits);
+  SkipChains skip;
+  TImploder* imploder = PlaceState<TImploder>(work_buf, read_buf, write_buf, param_, *type, bits, &skip);
   return imploder->Run(*type);
 }
 
