@@ -19,7 +19,8 @@ trap 'WINEPREFIX="$prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true;
 rm -rf "$shots" && mkdir -p "$shots"
 
 # One X server for the whole session, so every Wine process shares it.
-xvfb-run -a -s "-screen 0 1024x768x24" bash -s "$prefix" "$exe" "$driver" "$work" "$shots" <<'INNER'
+status=0
+xvfb-run -a -s "-screen 0 1024x768x24" bash -s "$prefix" "$exe" "$driver" "$work" "$shots" <<'INNER' || status=1
 set -euo pipefail
 prefix="$1" exe="$2" driver="$3" work="$4" shots="$5"
 wine() { WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" /usr/lib/wine/wine64 "$@"; }
@@ -35,3 +36,4 @@ for bmp in "$shots"/*.bmp; do
   convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
 done
 echo "Screenshots: $(ls "$shots" | tr '\n' ' ')"
+exit $status

@@ -21,23 +21,12 @@ constexpr UINT kWmTasks = WM_APP + 1;            // the task queue turned non-em
 constexpr UINT kWmFirstActivation = WM_APP + 2;  // handled outside WM_ACTIVATE
 constexpr UINT kWmBadDate = WM_APP + 3;          // wParam: field id; lParam: tell the user
 constexpr UINT kWmFinishClose = WM_APP + 4;      // the run has stopped: the window goes
-constexpr UINT kWmFieldButton = WM_APP + 5;      // wParam: the field whose button was pressed
 // Drains the task queue as well, so a task whose wake-up post failed waits
 // at most this long; also watches a run that a close waits for.
 constexpr UINT_PTR kDrainTimer = 1;
 constexpr UINT kDrainIntervalMs = 1000;
 
 constexpr wchar_t kMessageCaption[] = L"Vuzuz archive creator";
-
-// A field's button is a child of its edit: the edit passes the click on.
-LRESULT CALLBACK FieldSubclassProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-  if (message == WM_COMMAND && LOWORD(wParam) == kIdFieldButton && HIWORD(wParam) == BN_CLICKED) {
-    SendMessageW(GetParent(edit), kWmFieldButton, static_cast<WPARAM>(GetDlgCtrlID(edit)), 0);
-    return 0;
-  }
-  if (message == WM_NCDESTROY) RemoveWindowSubclass(edit, FieldSubclassProc, 0);
-  return DefSubclassProc(edit, message, wParam, lParam);
-}
 
 std::wstring LocaleText(LCTYPE type) {
   wchar_t buffer[128] = {};
@@ -151,7 +140,6 @@ LRESULT TTarvoWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kWmTasks: DrainTasks(); return 0;
     case kWmFirstActivation: OnFirstActivation(); return 0;
     case kWmFinishClose: DestroyWindow(hwnd_); return 0;
-    case kWmFieldButton: OnCommand(static_cast<int>(wParam), BN_CLICKED, nullptr); return 0;
     case kWmBadDate: {
       HWND edit = Item(static_cast<int>(wParam));
       if (GetActiveWindow() == hwnd_) SetFocus(edit);
@@ -207,7 +195,9 @@ HWND TTarvoWnd::CreateControl(int index) {
   const wchar_t* className = L"STATIC";
   DWORD style = WS_CHILD | WS_VISIBLE;
   DWORD exStyle = 0;
+  int width = Scale(c.width);
   int height = Scale(c.height);
+  int buttonWidth = 0;
   switch (c.kind) {
     case Kind::Label:
       break;
@@ -219,8 +209,10 @@ HWND TTarvoWnd::CreateControl(int index) {
     case Kind::DirField:
     case Kind::DateField:
       className = WC_EDITW;
-      style |= WS_TABSTOP | ES_AUTOHSCROLL | WS_CLIPCHILDREN;
+      style |= WS_TABSTOP | ES_AUTOHSCROLL;
       exStyle = WS_EX_CLIENTEDGE;
+      buttonWidth = Scale(c.kind == Kind::DateField ? kDateButtonWidth : kBrowseButtonWidth);
+      width -= buttonWidth;
       break;
     case Kind::Button:
       className = WC_BUTTONW;
@@ -232,21 +224,14 @@ HWND TTarvoWnd::CreateControl(int index) {
       break;
   }
   HWND control = CreateWindowExW(exStyle, className, c.kind == Kind::Combo ? L"" : c.text, style, Scale(c.left),
-                                 Scale(c.top), Scale(c.width), height, hwnd_,
+                                 Scale(c.top), width, height, hwnd_,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance_, nullptr);
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-  if (c.kind == Kind::DirField || c.kind == Kind::DateField) {
-    // The button sits inside the field at its right end; the text stops
-    // short of it.
-    const int buttonWidth = Scale(c.kind == Kind::DateField ? kDateButtonWidth : kBrowseButtonWidth);
-    RECT client{};
-    GetClientRect(control, &client);
+  if (buttonWidth > 0) {
     HWND button = CreateWindowExW(0, WC_BUTTONW, L"...", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
-                                  client.right - buttonWidth, 0, buttonWidth, client.bottom, control,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdFieldButton)), instance_, nullptr);
+                                  Scale(c.left) + width, Scale(c.top), buttonWidth, height, hwnd_,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(FieldButtonId(c.id))), instance_, nullptr);
     SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    SendMessageW(control, EM_SETMARGINS, EC_RIGHTMARGIN, MAKELPARAM(0, buttonWidth));
-    SetWindowSubclass(control, FieldSubclassProc, 0, 0);
   }
   return control;
 }
@@ -265,6 +250,10 @@ void TTarvoWnd::OnPaint() {
 
 void TTarvoWnd::OnCommand(int id, int code, HWND) {
   if (!model_) return;
+  // A field's button reports as its field.
+  for (const int field : {kIdMsDir, kIdOutput, kIdFrom, kIdTo}) {
+    if (id == FieldButtonId(field)) id = field;
+  }
   WindowSettings& settings = model_->MutableSettings();
   switch (id) {
     case kIdStart:
@@ -506,7 +495,7 @@ void TTarvoWnd::ShowButtonCaption(const std::string& caption) { SetWindowTextUtf
 void TTarvoWnd::ShowControlsEnabled(bool enabled, bool deleteEnabled) {
   for (const int id : {kIdFormat, kIdMsDir, kIdOutput, kIdFrom, kIdTo, kIdSelected, kIdCreate, kIdImport}) {
     EnableWindow(Item(id), enabled);
-    if (HWND button = GetDlgItem(Item(id), kIdFieldButton)) EnableWindow(button, enabled);
+    if (HWND button = Item(FieldButtonId(id))) EnableWindow(button, enabled);
   }
   EnableWindow(Item(kIdDelete), deleteEnabled);
   // Keyboard focus never stays on a control that was just disabled.

@@ -14,14 +14,14 @@ inline constexpr int kFontPoints = 8;
 inline constexpr wchar_t kFontFace[] = L"MS Sans Serif";
 inline constexpr wchar_t kWindowClass[] = L"TTarvoWnd";
 inline constexpr wchar_t kCaption[] = L"Vuzuz archive creator";
-// The "..." button inside a date-time field and the browse button inside a
-// directory field, at the right end of their field.
+// The "..." button of a date-time field and the browse button of a
+// directory field take the right end of their field's rectangle; the edit
+// takes the rest.
 inline constexpr int kDateButtonWidth = 16;
 inline constexpr int kBrowseButtonWidth = 21;
 
 // Control ids. Start and Close are the dialog manager's default and cancel
-// ids, so Enter and Escape reach them. The field buttons are children of
-// their field and carry the ids below within it.
+// ids, so Enter and Escape reach them.
 enum ControlId : int {
   kIdStart = 1,  // IDOK
   kIdClose = 2,  // IDCANCEL
@@ -35,9 +35,12 @@ enum ControlId : int {
   kIdCreate,
   kIdImport,
   kIdStatusBar,
-  kIdFieldButton = 150,
   kIdFirstLabel = 160,
 };
+
+// The button of a directory or date-time field.
+constexpr int FieldButtonId(int fieldId) { return fieldId + 50; }
+constexpr int FieldOfButton(int buttonId) { return buttonId - 50; }
 
 enum class Kind { Combo, DirField, DateField, Button, CheckBox, Label };
 

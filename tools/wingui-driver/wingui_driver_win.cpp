@@ -65,8 +65,27 @@ bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = 20000) {
 std::string Text(HWND window) {
   wchar_t buffer[1024] = {};
   DWORD_PTR got = 0;
-  SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000, &got);
-  return Narrow(buffer);
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000, &got))
+    return {};
+  return Narrow(std::wstring(buffer, got < 1024 ? got : 1023));
+}
+
+// One argument as the program's command-line parser reads it back:
+// backslashes before a quote are doubled.
+std::wstring QuoteArgument(const std::wstring& arg) {
+  std::wstring out = L"\"";
+  size_t slashes = 0;
+  for (const wchar_t c : arg) {
+    if (c == L'\\') {
+      ++slashes;
+      continue;
+    }
+    out.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
+    slashes = 0;
+    out += c;
+  }
+  out.append(slashes * 2, L'\\');
+  return out + L"\"";
 }
 
 struct FindData {
@@ -162,7 +181,7 @@ class TProgram {
 public:
   TProgram(const fs::path& exe, const std::vector<std::string>& args, bool expectWindow = true) {
     std::wstring line = L"\"" + exe.wstring() + L"\"";
-    for (const auto& arg : args) line += L" \"" + Wide(arg) + L"\"";
+    for (const auto& arg : args) line += L" " + QuoteArgument(Wide(arg));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (!CreateProcessW(exe.wstring().c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
@@ -222,7 +241,12 @@ public:
     return text;
   }
   bool WaitForStatus(const std::string& text, DWORD timeoutMs = 60000) const {
-    return WaitFor([&] { return Status() == text; }, timeoutMs);
+    if (WaitFor([&] { return Status() == text; }, timeoutMs)) return true;
+    if (HWND box = FindWindowOf(process_.dwProcessId, L"#32770")) {
+      std::printf("     a message box says: %s\n", MessageBoxText(box).c_str());
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+    return false;
   }
   void Close() const { PostMessageW(main_, WM_CLOSE, 0, 0); }
   // The exit status, or -1 when the program has not ended in time.
@@ -329,15 +353,22 @@ int wmain(int argc, wchar_t** argv) {
     Check(client.right == Scale(kClientWidth, dpi) && client.bottom == Scale(kClientHeight, dpi),
           "client area 399 x 246 design pixels");
     bool placed = true;
+    auto rectOf = [&](HWND control) {
+      RECT r{};
+      GetWindowRect(control, &r);
+      MapWindowPoints(nullptr, program.Main(), reinterpret_cast<POINT*>(&r), 2);
+      return r;
+    };
     for (const ControlLayout& c : kControls) {
       if (c.kind == Kind::Label) continue;
-      RECT r{};
-      GetWindowRect(program.Item(c.id), &r);
-      MapWindowPoints(nullptr, program.Main(), reinterpret_cast<POINT*>(&r), 2);
-      const bool here = r.left == Scale(c.left, dpi) && r.top == Scale(c.top, dpi) &&
-                        r.right - r.left == Scale(c.width, dpi) &&
-                        (c.kind == Kind::Combo || r.bottom - r.top == Scale(c.height, dpi));
-      if (!here) std::printf("     control %d at %ld,%ld,%ld,%ld\n", c.id, r.left, r.top, r.right, r.bottom);
+      // A field's edit and button share the field's rectangle.
+      const bool field = c.kind == Kind::DirField || c.kind == Kind::DateField;
+      const RECT r = rectOf(program.Item(c.id));
+      const RECT whole = field ? RECT{r.left, r.top, rectOf(program.Item(FieldButtonId(c.id))).right, r.bottom} : r;
+      const bool here = whole.left == Scale(c.left, dpi) && whole.top == Scale(c.top, dpi) &&
+                        whole.right - whole.left == Scale(c.width, dpi) &&
+                        (c.kind == Kind::Combo || whole.bottom - whole.top == Scale(c.height, dpi));
+      if (!here) std::printf("     control %d at %ld,%ld,%ld,%ld\n", c.id, whole.left, whole.top, whole.right, whole.bottom);
       placed = placed && here;
     }
     Check(placed, "every control at its table position");
@@ -414,7 +445,7 @@ int wmain(int argc, wchar_t** argv) {
     program.Settle();
     program.Press(kIdStart);
     Check(program.WaitForStatus("Export complete."), "status \"Export complete.\" (" + program.Status() + ")");
-    Check(fs::exists(out / "d2611.omz") && fs::exists(out / "2026_11" / "i261130.omz"), "archives on disk");
+    Check(fs::exists(out / "d2611.omz") && fs::exists(out / "2026_11" / "i261127.omz"), "archives on disk");
     Check(CheckArchives(out, "Start") > 10, "a month of archives");
     program.Close();
     Check(program.WaitForExit() == 0, "closes with status 0");
