@@ -18,6 +18,7 @@
 #include "vuzuz/OmzArchive.h"
 #include "vuzuz/pkcmp/Pkcmp.h"
 #include "vuzuz/ShowError.h"
+#include "platform/FileSystem.h"
 
 namespace vz::app {
 
@@ -77,7 +78,7 @@ SetResult WriteAndPack(const SetJob& job, std::vector<char>& work, const ExportO
     files.emplace_back(job.base + ".DLY", std::move(dly));
   }
   omz::Bytes archive;
-  const fs::path path = omz::PathIn(fs::path(job.folder), job.base + ".omz");
+  const fs::path path = omz::PathIn(platform::PathFromUtf8(job.folder), job.base + ".omz");
   if (!omz::BuildArchive(files, work.data(), archive, error) || !omz::WriteFileAtomically(path, archive, error)) {
     result.writeFailed = true;
     result.message = "Can't write archive " + path.string() + ": " + error;
@@ -212,7 +213,7 @@ void AppendTicks(const TickRow& row, const KeptBar& bar, std::vector<omz::Tick>&
 
 uint64_t FolderFreeSpace(const std::string& folder) {
   std::error_code ec;
-  const fs::space_info info = fs::space(folder.empty() ? fs::path(".") : fs::path(folder), ec);
+  const fs::space_info info = fs::space(folder.empty() ? fs::path(".") : platform::PathFromUtf8(folder), ec);
   if (ec) return 0;
   return info.available;
 }
@@ -301,8 +302,9 @@ bool WriteArchives(const TRunSettings& settings, IRunStatus& status, CollectedDa
     if (!job.ticks.empty()) {
       const std::string folderName = MonthFolderName(day);
       std::error_code ec;
-      fs::create_directory(omz::PathIn(output, folderName), ec);
-      job.folder = omz::PathIn(output, folderName).string();
+      const fs::path folder = omz::PathIn(platform::PathFromUtf8(output), folderName);
+      fs::create_directory(folder, ec);
+      job.folder = platform::Utf8FromPath(folder);
       job.base = IntradayBaseName(day);
       pipeline.Submit(std::move(job));
     }

@@ -11,6 +11,7 @@
 #include "app/window/CommandLine.h"
 #include "app/window/LocalNow.h"
 #include "app/run/PathText.h"
+#include "platform/FileSystem.h"
 
 namespace vz::app {
 
@@ -156,11 +157,11 @@ bool HasMasterFiles(const std::string& dir) {
   bool master = false;
   bool emaster = false;
   std::error_code ec;
-  fs::directory_iterator it(dir.empty() ? fs::path(".") : fs::path(dir), ec);
+  fs::directory_iterator it(dir.empty() ? fs::path(".") : platform::PathFromUtf8(dir), ec);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     std::error_code typeError;
     if (!it->is_regular_file(typeError)) continue;
-    const std::string name = LowerAscii(it->path().filename().string());
+    const std::string name = LowerAscii(platform::Utf8FromPath(it->path().filename()));
     master = master || name == "master";
     emaster = emaster || name == "emaster";
   }
@@ -171,8 +172,8 @@ bool CreateOutputDirectory(const std::string& output) {
   std::string path = output;
   while (path.size() > 1 && path.back() == kDirSeparator) path.pop_back();
   std::error_code ec;
-  fs::create_directories(path, ec);
-  return fs::is_directory(path, ec);
+  fs::create_directories(platform::PathFromUtf8(path), ec);
+  return fs::is_directory(platform::PathFromUtf8(path), ec);
 }
 
 }  // namespace

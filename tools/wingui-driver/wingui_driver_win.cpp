@@ -263,7 +263,8 @@ private:
   HWND main_ = nullptr;
 };
 
-std::string WithSlash(const fs::path& dir) { return dir.string() + "\\"; }
+std::string Utf8Path(const fs::path& path) { return Narrow(path.wstring()); }
+std::string WithSlash(const fs::path& dir) { return Utf8Path(dir) + "\\"; }
 
 // Every archive under the folder decodes whole; returns how many there are.
 int CheckArchives(const fs::path& dir, const std::string& what) {
@@ -339,6 +340,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   vz::platform::DeleteStoredKey(kStoredKey);
   vz::platform::WriteStoredValues(kDefaultKey, {{"MSPath", WithSlash(small)}});
+  const fs::path kept = work / L"\u0410\u0440\u0445\u0438\u0432";  // "Archive" in Russian
   const std::string month = "/f:20261101";
   const std::string monthEnd = "/t:20261130";
 
@@ -402,14 +404,14 @@ int wmain(int argc, wchar_t** argv) {
     PostMessageW(program.Item(kIdFrom), WM_KEYDOWN, VK_TAB, 0);
     Check(program.AnswerMessageBox() == "\"99.99.2026 x\" is not valid date/time.", "typed bad date: message");
 
-    // Settings to keep: an output directory and two boxes.
-    program.Type(kIdOutput, (work / "kept").string());
+    // Settings to keep: an output directory (Cyrillic) and two boxes.
+    program.Type(kIdOutput, Utf8Path(kept));
     program.SetCheck(kIdCreate, false);
     program.SetCheck(kIdDelete, false);
     program.Close();
     Check(program.WaitForExit() == 0, "closes with status 0");
   }
-  vz::platform::StoredValues stored;
+  vz::platform::StoredValues stored;  // texts in UTF-8
   const bool haveStored = vz::platform::ReadStoredValues(kStoredKey, stored);
   auto storedValue = [&](const std::string& name) {
     for (const auto& [key, value] : stored) {
@@ -417,7 +419,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     return std::string("(missing)");
   };
-  Check(haveStored && storedValue("EdtOutput_Text") == (work / "kept").string() &&
+  Check(haveStored && storedValue("EdtOutput_Text") == Utf8Path(kept) &&
             storedValue("EdtCreate_Checked") == "False" && storedValue("EdtDelete_Checked") == "False" &&
             storedValue("EdtImport_Checked") == "True" && storedValue("FormVersion") == "0" &&
             storedValue("PixelsPerInch") == std::to_string(dpi) && storedValue("NormPos") != "(missing)",
@@ -428,7 +430,7 @@ int wmain(int argc, wchar_t** argv) {
     TProgram program(exe, {});
     if (!program.Main()) return 1;
     program.Settle();
-    Check(program.ItemText(kIdOutput) == (work / "kept").string(), "output directory restored");
+    Check(program.ItemText(kIdOutput) == Utf8Path(kept), "output directory restored");
     Check(!program.Checked(kIdCreate) && !program.Checked(kIdDelete) && program.Checked(kIdImport),
           "check boxes restored");
     program.SetCheck(kIdCreate, true);
@@ -444,7 +446,7 @@ int wmain(int argc, wchar_t** argv) {
     if (!program.Main()) return 1;
     program.Settle();
     program.Press(kIdStart);
-    Check(program.WaitForStatus("Export complete."), "status \"Export complete.\" (" + program.Status() + ")");
+    Check(program.WaitForStatus("Export complete."), "Smart import ticked, no GlobalServer: \"Export complete.\"");
     Check(fs::exists(out / "d2611.omz") && fs::exists(out / "2026_11" / "i261127.omz"), "archives on disk");
     Check(CheckArchives(out, "Start") > 10, "a month of archives");
     program.Close();
@@ -461,7 +463,7 @@ int wmain(int argc, wchar_t** argv) {
     Check(WaitFor([&] { return program.ItemText(kIdStart) == "Stop"; }), "the button reads Stop");
     Sleep(1500);
     program.Press(kIdStart);
-    Check(program.WaitForStatus("Terminated.", 120000), "status \"Terminated.\" (" + program.Status() + ")");
+    Check(program.WaitForStatus("Terminated.", 120000), "Stop: status \"Terminated.\"");
     Check(program.ItemText(kIdStart) == "&Start", "the button reads &Start again");
     CheckArchives(out, "Stop");
     program.Close();
@@ -486,6 +488,11 @@ int wmain(int argc, wchar_t** argv) {
     TProgram program(exe, {"/m:" + WithSlash(small), "/o:" + WithSlash(out), month, monthEnd, "/g", "/x"});
     Check(program.WaitForExit(120000) == 0, "/g /x converts and closes with status 0");
     Check(fs::exists(out / "d2611.omz"), "archives on disk");
+  }
+  {
+    const fs::path out = work / L"\u0412\u044b\u0432\u043e\u0434";  // a Cyrillic output folder
+    TProgram program(exe, {"/m:" + WithSlash(small), "/o:" + WithSlash(out), month, monthEnd, "/g", "/x"});
+    Check(program.WaitForExit(120000) == 0 && fs::exists(out / "d2611.omz"), "a Cyrillic output folder on the command line");
   }
   {
     TProgram program(exe, {"/m:" + WithSlash(work / "nothing"), "/g", "/x"});
