@@ -283,7 +283,8 @@ void TTarvoWnd::OnCommand(int id, int code, HWND) {
       DateEdit& field = *DateEditOf(id);
       if (code == EN_CHANGE && !updating_) field.typed = true;
       if (code == EN_KILLFOCUS && !updating_) LeaveDateEdit(field);
-      if (code == BN_CLICKED) OpenCalendar(field);
+      // The "..." button opens the calendar pop-up once it is part of the
+      // program; until then it is not connected.
       return;
     }
     case kIdSelected:
@@ -393,11 +394,6 @@ void TTarvoWnd::StoreDateValue(const DateEdit& field) {
   if (std::isnan(field.value)) return;
   TRunSettings& run = model_->MutableSettings().run;
   (&field == &from_ ? run.from : run.to) = field.value;
-}
-
-void TTarvoWnd::OpenCalendar(DateEdit& field) {
-  // The pop-up starts at what the field's text says.
-  LeaveDateEdit(field);
 }
 
 void TTarvoWnd::BrowseFolder(int fieldId) {
@@ -510,6 +506,9 @@ void TTarvoWnd::ShowMessage(const std::string& text) {
 }
 
 bool TTarvoWnd::AskImportRange(double& from, double& to) {
+  // The range dialog is not part of this build yet: a run that would ask
+  // takes it as cancelled ("Export complete, but import failed."), never
+  // as the window's range. Runs only reach it when GlobalServer is found.
   (void)from;
   (void)to;
   return false;

@@ -90,7 +90,6 @@ private:
   // date-time (the value is then 1970-01-01 and the focus goes back).
   bool LeaveDateEdit(DateEdit& field);
   void StoreDateValue(const DateEdit& field);
-  void OpenCalendar(DateEdit& field);
   void BrowseFolder(int fieldId);
   void SetTextIfChanged(HWND control, const std::string& text);
 
