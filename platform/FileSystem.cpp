@@ -53,17 +53,17 @@ bool MatchesWildcard(const std::string& pattern, const std::string& name) {
 std::vector<std::string> ListFileNames(const std::string& directory) {
   std::vector<std::string> names;
   std::error_code ec;
-  for (auto it = fs::directory_iterator(fs::path(directory), ec); !ec && it != fs::directory_iterator();
+  for (auto it = fs::directory_iterator(PathFromUtf8(directory), ec); !ec && it != fs::directory_iterator();
        it.increment(ec)) {
     std::error_code typeError;
-    if (it->is_regular_file(typeError)) names.push_back(it->path().filename().string());
+    if (it->is_regular_file(typeError)) names.push_back(Utf8FromPath(it->path().filename()));
   }
   return names;
 }
 
 std::string FindFileNoCase(const std::string& directory, const std::string& name) {
   std::error_code ec;
-  if (fs::exists(fs::path(directory) / name, ec)) return name;
+  if (fs::exists(PathFromUtf8(directory) / PathFromUtf8(name), ec)) return name;
   for (const std::string& entry : ListFileNames(directory))
     if (EqualsNoCase(entry, name)) return entry;
   return {};
@@ -71,12 +71,12 @@ std::string FindFileNoCase(const std::string& directory, const std::string& name
 
 bool FileExists(const std::string& path) {
   std::error_code ec;
-  return fs::is_regular_file(fs::path(path), ec);
+  return fs::is_regular_file(PathFromUtf8(path), ec);
 }
 
 bool DirectoryExists(const std::string& path) {
   std::error_code ec;
-  return fs::is_directory(fs::path(path), ec);
+  return fs::is_directory(PathFromUtf8(path), ec);
 }
 
 }  // namespace vz::platform
