@@ -11,6 +11,17 @@ namespace {
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 }  // namespace
 
+fs::path PathFromUtf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
+
+std::string Utf8FromPath(const fs::path& path) {
+  try {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+  } catch (const std::exception&) {
+    return {};  // a name that is not valid UTF-16
+  }
+}
+
 bool EqualsNoCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
@@ -42,17 +53,17 @@ bool MatchesWildcard(const std::string& pattern, const std::string& name) {
 std::vector<std::string> ListFileNames(const std::string& directory) {
   std::vector<std::string> names;
   std::error_code ec;
-  for (auto it = fs::directory_iterator(fs::path(directory), ec); !ec && it != fs::directory_iterator();
+  for (auto it = fs::directory_iterator(PathFromUtf8(directory), ec); !ec && it != fs::directory_iterator();
        it.increment(ec)) {
     std::error_code typeError;
-    if (it->is_regular_file(typeError)) names.push_back(it->path().filename().string());
+    if (it->is_regular_file(typeError)) names.push_back(Utf8FromPath(it->path().filename()));
   }
   return names;
 }
 
 std::string FindFileNoCase(const std::string& directory, const std::string& name) {
   std::error_code ec;
-  if (fs::exists(fs::path(directory) / name, ec)) return name;
+  if (fs::exists(PathFromUtf8(directory) / PathFromUtf8(name), ec)) return name;
   for (const std::string& entry : ListFileNames(directory))
     if (EqualsNoCase(entry, name)) return entry;
   return {};
@@ -60,12 +71,12 @@ std::string FindFileNoCase(const std::string& directory, const std::string& name
 
 bool FileExists(const std::string& path) {
   std::error_code ec;
-  return fs::is_regular_file(fs::path(path), ec);
+  return fs::is_regular_file(PathFromUtf8(path), ec);
 }
 
 bool DirectoryExists(const std::string& path) {
   std::error_code ec;
-  return fs::is_directory(fs::path(path), ec);
+  return fs::is_directory(PathFromUtf8(path), ec);
 }
 
 }  // namespace vz::platform

@@ -2,10 +2,18 @@
 // Directory entries and attributes for MetaStock directories: existence,
 // deletion, the read-only attribute (on Linux the file's write permission),
 // atomic replacement, wildcard search and case-insensitive name lookup.
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace vz::platform {
+
+// A UTF-8 path text as a std::filesystem path, and back. Paths are UTF-8
+// inside the program; the narrow-string conversions of std::filesystem use
+// the system's code page on Windows and would garble other characters.
+// Utf8FromPath gives "" for a name that has no UTF-8 form.
+std::filesystem::path PathFromUtf8(const std::string& text);
+std::string Utf8FromPath(const std::filesystem::path& path);
 
 // Path separator of the system ('\\' on Windows, '/' elsewhere).
 char PathSeparator();

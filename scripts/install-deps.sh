@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix
-  wine64 xvfb xauth
+  wine64 xvfb xauth imagemagick
   libstorm-dev libdynamite-dev
 )
 

@@ -43,7 +43,7 @@ done
 step "Windows build and tests under Wine"
 cmake -S "$root" -B "$build/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=Release >/dev/null
-ninja -C "$build/win" -j "$jobs" unit_tests vuzuz-archive-creator gsstandin
+ninja -C "$build/win" -j "$jobs" unit_tests vuzuz-archive-creator gsstandin wingui-driver
 prefix="$(mktemp -d /tmp/vz-wineprefix.XXXXXX)"
 # Let the prefix's wineserver save and exit before the prefix goes.
 trap 'WINEPREFIX="$prefix" /usr/lib/wine/wineserver -w 2>/dev/null || true; rm -rf "$prefix"' EXIT
@@ -59,6 +59,8 @@ wine_run reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/
 TZ=Europe/Berlin wine_run "$build/win/tests/unit_tests.exe"
 TZ=America/New_York wine_run "$build/win/tests/unit_tests.exe" --gtest_filter='TimeZoneProvider.*'
 # The program itself converts the bundled sample under Wine.
-(cd "$build/win/app" && wine_run ./vuzuz-archive-creator.exe >/dev/null)
+(cd "$build/win/app" && wine_run ./vuzuz-archive-creator.exe --sample >/dev/null)
+# Its window, driven through its controls; screenshots in build/win/screenshots.
+"$root/scripts/wine-window.sh" "$build/win"
 "$root/scripts/wine-smart-import.sh" "$build/win" "$build/native"
 echo; echo "All tests passed."

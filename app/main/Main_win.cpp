@@ -1,11 +1,9 @@
-// vuzuz-archive-creator.exe: for now the same console conversion as on Linux
-// (the Win32 window comes later and will drive the same window model).
-#include <string>
-#include <vector>
+// vuzuz-archive-creator.exe: the main window; --help, --version, --sample
+// and the inspection switches run the console program on the console the
+// exe was started from.
+#include <windows.h>
 
 #include "app/main/ProgramOptions.h"
+#include "app/win/WinProgram_win.h"
 
-int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
-  return vz::app::RunConsoleProgram(args, vz::app::ProgramOptions());
-}
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return vz::app::RunWindowsProgram(vz::app::ProgramOptions); }

@@ -21,6 +21,7 @@
 #include "vuzuz/OmzArchive.h"
 #include "vuzuz/pkcmp/Pkcmp.h"
 #include "vuzuz/ShowError.h"
+#include "platform/FileSystem.h"
 
 namespace vz::app {
 
@@ -90,7 +91,7 @@ SetResult WriteAndPack(const SetJob& job, std::vector<char>& work, const ExportO
   // Nothing left to hold: an archive already there stays as it is.
   if (files.size() == 1) return result;
   omz::Bytes archive;
-  const fs::path path = omz::PathIn(fs::path(job.folder), job.base + ".omz");
+  const fs::path path = omz::PathIn(platform::PathFromUtf8(job.folder), job.base + ".omz");
   if (!omz::BuildArchive(files, work.data(), archive, error) || !omz::WriteFileAtomically(path, archive, error)) {
     result.writeFailed = true;
     result.message = "Can't write archive " + path.string() + ": " + error;
@@ -239,7 +240,7 @@ void AppendTicks(const TickRow& row, const KeptBar& bar, std::vector<omz::Tick>&
 
 uint64_t FolderFreeSpace(const std::string& folder) {
   std::error_code ec;
-  const fs::space_info info = fs::space(folder.empty() ? fs::path(".") : fs::path(folder), ec);
+  const fs::space_info info = fs::space(folder.empty() ? fs::path(".") : platform::PathFromUtf8(folder), ec);
   if (ec) return 0;
   return info.available;
 }
@@ -268,7 +269,7 @@ bool WriteArchives(const TRunSettings& settings, IRunStatus& status, CollectedDa
   // Temporary archives a killed run left behind go before this run writes
   // into a folder (each folder before its first set is handed over, so
   // this run's own temporaries are never among them).
-  omz::RemoveLeftoverArchiveTemporaries(output);
+  omz::RemoveLeftoverArchiveTemporaries(platform::PathFromUtf8(output));
   std::set<std::string> cleanedFolders;
   TSetPipeline pipeline(options);
   std::map<std::string, size_t> unstorableBars;  // intraday bars left out, per symbol
@@ -347,9 +348,10 @@ bool WriteArchives(const TRunSettings& settings, IRunStatus& status, CollectedDa
     if (!job.ticks.empty()) {
       const std::string folderName = MonthFolderName(day);
       std::error_code ec;
-      fs::create_directory(omz::PathIn(output, folderName), ec);
-      job.folder = omz::PathIn(output, folderName).string();
-      if (cleanedFolders.insert(folderName).second) omz::RemoveLeftoverArchiveTemporaries(job.folder);
+      const fs::path folder = omz::PathIn(platform::PathFromUtf8(output), folderName);
+      fs::create_directory(folder, ec);
+      job.folder = platform::Utf8FromPath(folder);
+      if (cleanedFolders.insert(folderName).second) omz::RemoveLeftoverArchiveTemporaries(folder);
       job.base = IntradayBaseName(day);
       pipeline.Submit(std::move(job));
     }

@@ -6,6 +6,7 @@
 
 #include "app/run/PathText.h"
 #include "vuzuz/Dates.h"
+#include "platform/FileSystem.h"
 
 namespace vz::app {
 
@@ -26,11 +27,11 @@ struct DirEntry {
 std::vector<DirEntry> ListDirectory(const std::string& directory) {
   std::vector<DirEntry> entries;
   std::error_code ec;
-  fs::directory_iterator it(directory.empty() ? fs::path(".") : fs::path(directory), ec);
+  fs::directory_iterator it(directory.empty() ? fs::path(".") : platform::PathFromUtf8(directory), ec);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     std::error_code typeError;
     if (it->is_symlink(typeError)) continue;
-    entries.push_back({it->path().filename().string(), it->is_directory(typeError)});
+    entries.push_back({platform::Utf8FromPath(it->path().filename()), it->is_directory(typeError)});
   }
   std::sort(entries.begin(), entries.end(), [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
   return entries;
@@ -100,7 +101,7 @@ std::vector<std::string> BuildDailyImportList(const std::string& directory, doub
   while (year < last.year || (year == last.year && month <= last.month)) {
     const std::string base = directory + "d" + TwoDigitText(year % 100) + TwoDigitText(month);
     std::error_code ec;
-    const fs::path archive(base + ".omz");
+    const fs::path archive = platform::PathFromUtf8(base + ".omz");
     if (fs::exists(archive, ec) && !fs::is_directory(archive, ec)) list.push_back(base);
     if (++month > 12) {
       month = 1;

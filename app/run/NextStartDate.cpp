@@ -11,6 +11,7 @@
 #include "app/run/Conversion.h"
 #include "vuzuz/Dates.h"
 #include "app/run/TextFields.h"
+#include "platform/FileSystem.h"
 
 namespace vz::app {
 
@@ -31,7 +32,7 @@ std::vector<std::string> ListNames(const fs::path& folder) {
   std::vector<std::string> names;
   std::error_code ec;
   fs::directory_iterator it(folder, ec);
-  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) names.push_back(it->path().filename().string());
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) names.push_back(platform::Utf8FromPath(it->path().filename()));
   return names;
 }
 
@@ -75,7 +76,7 @@ double ThreeMonthsBefore(double today) {
 }
 
 double FindNextStartDate(const std::string& outputDir, double today) {
-  const fs::path root = outputDir.empty() ? fs::path(".") : fs::path(outputDir);
+  const fs::path root = outputDir.empty() ? fs::path(".") : platform::PathFromUtf8(outputDir);
   YearMonth upper{kUpperYear, 1};
   const std::vector<std::string> rootNames = ListNames(root);
   while (true) {

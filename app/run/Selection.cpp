@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "app/run/TextFields.h"
+#include "platform/FileSystem.h"
 
 namespace vz::app {
 
@@ -58,7 +59,7 @@ bool RowHasAnyColumn(const OptionsRow& row) {
 
 void LoadSelectionFile(const std::string& path, char separator, OptionsTable& table, std::string& header) {
   table.clear();
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(platform::PathFromUtf8(path), std::ios::binary);
   if (!in) return;
   TLineReader reader(in);
   std::string line;

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "app/run/PathText.h"
+#include "platform/FileSystem.h"
 
 namespace vz::app {
 
@@ -18,7 +19,7 @@ namespace {
 fs::path FolderPath(const std::string& dir) {
   std::string path = dir;
   while (path.size() > 1 && path.back() == kDirSeparator) path.pop_back();
-  return path.empty() ? fs::path(".") : fs::path(path);
+  return path.empty() ? fs::path(".") : platform::PathFromUtf8(path);
 }
 
 std::string Shown(const std::string& dir) { return dir.empty() ? std::string("the current folder") : dir; }
@@ -37,7 +38,7 @@ std::string MsDirectoryProblem(const std::string& dir) {
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     std::error_code typeError;
     if (!it->is_regular_file(typeError)) continue;
-    const std::string name = LowerAscii(it->path().filename().string());
+    const std::string name = LowerAscii(platform::Utf8FromPath(it->path().filename()));
     master = master || name == "master";
   }
   if (ec) return Shown(dir) + ": cannot list the folder: " + ec.message();

@@ -10,6 +10,11 @@ void TEasyThreadThread::WaitFor() {
   finishedChanged_.wait(lock, [this] { return finished_; });
 }
 
+bool TEasyThreadThread::Finished() {
+  std::lock_guard lock(mutex_);
+  return finished_;
+}
+
 void TEasyThreadThread::MarkFinished() {
   {
     std::lock_guard lock(mutex_);

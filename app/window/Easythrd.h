@@ -37,6 +37,9 @@ public:
   std::uint64_t Generation() const { return generation_; }
   // Blocks until the body has returned.
   void WaitFor();
+  // True once the body has returned and the thread has nothing left to do
+  // with the window.
+  bool Finished();
   void MarkFinished();
 
 private:

@@ -1,6 +1,8 @@
 #pragma once
 // The program's exit statuses, the same for the console program and for the
 // Windows program run from a scheduled command line.
+#include "app/run/Trd1Exec.h"
+
 namespace vz::app {
 
 inline constexpr int kExitComplete = 0;          // "Export complete."
@@ -10,5 +12,19 @@ inline constexpr int kExitStageFailed = 3;       // a stage failed
 inline constexpr int kExitImportFailed = 4;      // "Export complete, but import failed."
 inline constexpr int kExitLeftOut = 5;           // the export completed, but left something out
 inline constexpr int kExitTerminated = 130;      // stopped by Ctrl+C: "Terminated."
+
+// The status of a run's end.
+inline int ExitStatusOf(const RunResult& result) {
+  switch (result.end) {
+    case RunEnd::Normal:
+      if (!result.importOk) return kExitImportFailed;
+      return result.leftOut ? kExitLeftOut : kExitComplete;
+    case RunEnd::Stopped:
+      return kExitTerminated;
+    case RunEnd::Failed:
+      break;
+  }
+  return kExitStageFailed;
+}
 
 }  // namespace vz::app

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/run/Trd1Exec.h"
+#include "app/window/WindowPlacement.h"
 #include "app/window/WindowSettings.h"
 
 namespace vz::app {
@@ -43,6 +44,17 @@ public:
   virtual void RequestClose() = 0;
   // A run has ended in one of its three ways (after the window applied it).
   virtual void RunEnded(const RunResult& result) { (void)result; }
+
+  // The window's placement for the stored settings; a view without a
+  // window has none (false, 0).
+  virtual bool ReadPlacement(WindowPlacement& placement) const {
+    (void)placement;
+    return false;
+  }
+  virtual void ApplyPlacement(const WindowPlacement& placement) { (void)placement; }
+  // The screen's pixels per inch now; a placement stored under another is
+  // not applied.
+  virtual int PixelsPerInch() const { return 0; }
 };
 
 }  // namespace vz::app

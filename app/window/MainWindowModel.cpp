@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "app/window/CommandLine.h"
@@ -12,6 +13,7 @@
 #include "app/window/LocalNow.h"
 #include "app/window/ProductionGlobalServer.h"
 #include "app/run/PathText.h"
+#include "platform/FileSystem.h"
 
 namespace vz::app {
 
@@ -101,10 +103,20 @@ public:
   }
 
 private:
+  // The panels' texts not yet shown. Updates merge here: one task is
+  // posted while none is pending, and it shows the latest texts, so a run
+  // reporting faster than the window draws queues one task, not one each.
+  struct PendingStatus {
+    std::mutex mutex;
+    std::optional<std::string> step;
+    std::optional<std::string> detail;
+    bool posted = false;
+  };
   void Forward(bool detail, const std::string& text);
 
   std::shared_ptr<TViewLink> link_;
   TEasyThreadThread& thread_;
+  std::shared_ptr<PendingStatus> pending_ = std::make_shared<PendingStatus>();
 };
 
 // The range dialog shown on the view's thread while the run waits.
@@ -154,8 +166,25 @@ struct TMainWindowModel::RunContext {
 };
 
 void TRunStatusLink::Forward(bool detail, const std::string& text) {
+  {
+    std::lock_guard lock(pending_->mutex);
+    if (!detail) pending_->step = text;
+    pending_->detail = detail ? text : std::string();
+    if (pending_->posted) return;
+    pending_->posted = true;
+  }
   const std::uint64_t generation = thread_.Generation();
-  link_->Post([generation, detail, text](TMainWindowModel& model) { model.RunStatus(generation, detail, text); });
+  link_->Post([generation, pending = pending_](TMainWindowModel& model) {
+    std::optional<std::string> step;
+    std::optional<std::string> detailText;
+    {
+      std::lock_guard lock(pending->mutex);
+      step.swap(pending->step);
+      detailText.swap(pending->detail);
+      pending->posted = false;
+    }
+    model.RunStatus(generation, step, detailText);
+  });
 }
 
 MainWindowServices ProductionServices() {
@@ -198,6 +227,9 @@ TMainWindowModel::~TMainWindowModel() { link_->Disconnect(); }
 void TMainWindowModel::RestoreSettings() {
   platform::StoredValues values;
   if (services_.readStored && services_.readStored(values)) {
+    WindowPlacement placement;
+    if (ReadPlacementValues(values, placement) && placement.pixelsPerInch == view_.PixelsPerInch())
+      view_.ApplyPlacement(placement);
     auto find = [&](const char* name, std::string& value) {
       for (const auto& entry : values) {
         if (LowerAscii(entry.first) != LowerAscii(name)) continue;
@@ -254,14 +286,17 @@ bool TMainWindowModel::SaveSettings() {
   if (!restored_ || saved_ || !services_.writeStored) return true;
   saved_ = true;
   const TRunSettings& run = settings_.run;
-  return services_.writeStored({{"FormVersion", "0"},
-                         {"EdtMsDir_Text", run.msDir},
-                         {"EdtOutput_Text", run.output},
-                         {"EdtSelected_Checked", BoolText(run.selected)},
-                         {"EdtCreate_Checked", BoolText(run.create)},
-                         {"EdtImport_Checked", BoolText(run.import)},
-                         {"EdtDelete_Checked", BoolText(run.deleteData)},
-                         {"EdtDelete_Enabled", BoolText(settings_.deleteEnabled)}});
+  platform::StoredValues values{{"FormVersion", "0"}};
+  WindowPlacement placement;
+  if (view_.ReadPlacement(placement)) AppendPlacementValues(placement, values);
+  values.insert(values.end(), {{"EdtMsDir_Text", run.msDir},
+                               {"EdtOutput_Text", run.output},
+                               {"EdtSelected_Checked", BoolText(run.selected)},
+                               {"EdtCreate_Checked", BoolText(run.create)},
+                               {"EdtImport_Checked", BoolText(run.import)},
+                               {"EdtDelete_Checked", BoolText(run.deleteData)},
+                               {"EdtDelete_Enabled", BoolText(settings_.deleteEnabled)}});
+  return services_.writeStored(values);
 }
 
 void TMainWindowModel::BtnStartClick() {
@@ -332,11 +367,13 @@ void TMainWindowModel::StartRun() {
   latestRun_ = trd1_.CurrentGeneration();
 }
 
-void TMainWindowModel::RunStatus(std::uint64_t generation, bool detail, const std::string& text) {
+void TMainWindowModel::RunStatus(std::uint64_t generation, const std::optional<std::string>& step,
+                                 const std::optional<std::string>& detail) {
   // A run that was stopped and followed by a newer one no longer reports.
   if (generation != latestRun_) return;
-  if (detail) SetStatusDetail(text);
-  else SetStatus(text);
+  if (step) statusStep_ = *step;
+  if (detail) statusDetail_ = *detail;
+  view_.ShowStatus(statusStep_, statusDetail_);
 }
 
 namespace {

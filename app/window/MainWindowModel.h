@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -91,9 +92,11 @@ public:
   TWorkerThread& Trd1() { return trd1_; }
   IMainView& View() { return view_; }
 
-  // What a run posts to the view's thread: its status texts and its end.
-  // Both are dropped for a run that a newer one has replaced.
-  void RunStatus(std::uint64_t generation, bool detail, const std::string& text);
+  // What a run posts to the view's thread: its latest status texts (a step
+  // or detail left out stays) and its end. Both are dropped for a run that
+  // a newer one has replaced.
+  void RunStatus(std::uint64_t generation, const std::optional<std::string>& step,
+                 const std::optional<std::string>& detail);
   void RunProgress(std::uint64_t generation, RunCounter counter, int64_t done, int64_t total);
   void RunEnd(std::uint64_t generation, const RunResult& result);
 

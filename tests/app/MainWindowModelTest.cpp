@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include "RunFakes.h"
 #include "TestTaskQueue.h"
@@ -26,7 +27,11 @@ public:
   std::vector<std::string> details;  // every detail shown, in order
   bool enabled = true, deleteEnabled = true;
   int closeRequests = 0;
+  int statusShown = 0;
   std::vector<RunResult> ends;
+  int pixelsPerInch = 96;
+  std::optional<WindowPlacement> placement;  // what the window shows
+  std::vector<WindowPlacement> applied;
 
   void Post(std::function<void()> task) override { queue.Post(std::move(task)); }
   void ShowSettings(const WindowSettings&) override {}
@@ -34,7 +39,14 @@ public:
     step = s;
     detail = d;
     if (!d.empty()) details.push_back(d);
+    ++statusShown;
   }
+  bool ReadPlacement(WindowPlacement& p) const override {
+    if (placement) p = *placement;
+    return placement.has_value();
+  }
+  void ApplyPlacement(const WindowPlacement& p) override { applied.push_back(p); }
+  int PixelsPerInch() const override { return pixelsPerInch; }
   void ShowButtonCaption(const std::string& c) override { caption = c; }
   void ShowControlsEnabled(bool e, bool d) override {
     enabled = e;
@@ -251,6 +263,69 @@ TEST_F(MainWindowModelTest, RestoresStoredSettingsInOrderAndSavesThemOnce) {
                                                  {"EdtImport_Checked", "False"},
                                                  {"EdtDelete_Checked", "False"},
                                                  {"EdtDelete_Enabled", "False"}}));
+}
+
+TEST_F(MainWindowModelTest, PlacementIsRestoredOnlyUnderTheSamePixelsPerInchAndSavedAfterFormVersion) {
+  const platform::StoredValues placement = {{"Flags", "0"},
+                                            {"ShowCmd", "1"},
+                                            {"PixelsPerInch", "120"},
+                                            {"MinMaxPos", "-1,-1,-8,-8"},
+                                            {"NormPos", "300,200,718,492"}};
+  stored_ = placement;
+  view_.pixelsPerInch = 96;
+  Model().RestoreSettings();
+  EXPECT_TRUE(view_.applied.empty());
+
+  TMainWindowModel same(view_, services_);
+  view_.pixelsPerInch = 120;
+  same.RestoreSettings();
+  ASSERT_EQ(view_.applied.size(), 1u);
+  EXPECT_EQ(view_.applied[0].left, 300);
+  EXPECT_EQ(view_.applied[0].bottom, 492);
+  EXPECT_EQ(view_.applied[0].maxX, -8);
+
+  // A malformed value leaves the whole placement out.
+  for (const char* bad : {"300,200,718", "300,200,718,492,1", "a,200,718,492", "300,200,100,492", ""}) {
+    SCOPED_TRACE(bad);
+    stored_ = placement;
+    stored_.back().second = bad;
+    TMainWindowModel model(view_, services_);
+    model.RestoreSettings();
+    EXPECT_EQ(view_.applied.size(), 1u);
+  }
+
+  view_.placement = view_.applied[0];
+  same.SaveSettings();
+  ASSERT_EQ(written_.size(), 1u);
+  platform::StoredValues head(written_[0].begin(), written_[0].begin() + 6);
+  platform::StoredValues expected{{"FormVersion", "0"}};
+  expected.insert(expected.end(), placement.begin(), placement.end());
+  EXPECT_EQ(head, expected);
+  EXPECT_EQ(written_[0][6].first, "EdtMsDir_Text");
+}
+
+TEST_F(MainWindowModelTest, RunStatusUpdatesMergeIntoTheLatestTexts) {
+  services_.makeStages = [this](const TRunSettings&, IRunStatus& status) {
+    auto stages = std::make_unique<test::TFakeStages>(log_);
+    stages->onStage = [&status](const std::string& stage) {
+      if (stage != "analyse") return;
+      for (int i = 0; i < 5000; ++i) status.SetStatusDetail(std::to_string(i));
+      status.SetStatus("step two");
+      status.SetStatusDetail("last");
+      status.SetStatus("step three");
+    };
+    return stages;
+  };
+  UseValidSettings();
+  Model().MutableSettings().run.import = false;
+  Model().BtnStartClick();
+  Model().Trd1().LastThread()->WaitFor();
+  // One task carries all of it: the queue does not grow with the updates.
+  EXPECT_LE(view_.queue.Pending(), 3u);
+  view_.statusShown = 0;
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_EQ(view_.step, "Export complete.");
+  EXPECT_LE(view_.statusShown, 2);  // the merged texts, then the end
 }
 
 TEST_F(MainWindowModelTest, StoredDeleteEnabledHasTheLastWord) {

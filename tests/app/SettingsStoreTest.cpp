@@ -46,6 +46,17 @@ TEST_F(SettingsStoreTest, WritesReadsAndReplacesValuesByName) {
   EXPECT_EQ(ReadRegString(RegRoot::CurrentUser, key, "Multi"), "");
 }
 
+TEST_F(SettingsStoreTest, KeepsTextsBeyondAsciiWhole) {
+  // A Cyrillic user folder, a Greek name and a character outside the BMP.
+  const std::string key = std::string(kRoot) + "\\\xD0\x90\xD1\x80\xD1\x85\xD0\xB8\xD0\xB2";
+  const std::string path = "C:\\Users\\\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\\\xCE\xB1\xCF\x81\xF0\x9F\x93\x88\\";
+  ASSERT_TRUE(WriteStoredValues(key, {{"EdtOutput_Text", path}, {"\xCE\xA9", "x"}}));
+  EXPECT_EQ(ReadRegString(RegRoot::CurrentUser, key, "EdtOutput_Text"), path);
+  StoredValues values;
+  ASSERT_TRUE(ReadStoredValues(key, values));
+  EXPECT_EQ(values, (StoredValues{{"EdtOutput_Text", path}, {"\xCE\xA9", "x"}}));
+}
+
 #ifndef _WIN32
 TEST_F(SettingsStoreTest, KeepsTheOldFileWhenTheNewOneCannotBeWritten) {
   const std::string key = std::string(kRoot) + "\\K";

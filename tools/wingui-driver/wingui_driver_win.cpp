@@ -1,0 +1,512 @@
+// wingui-driver: starts vuzuz-archive-creator.exe and drives its window the
+// way a user would, through Win32 messages to its controls, reading back
+// what the window shows. Every check prints one line; the exit status is 0
+// when all passed. Screenshots of the window are written as BMP files.
+//
+//   wingui-driver EXE WORKDIR SHOTDIR
+//
+// WORKDIR is emptied and filled with generated MetaStock directories and
+// the archives the program writes.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/win/TarvoLayout.h"
+#include "platform/SettingsStore.h"
+#include "tools/msgen/MsSample.h"
+#include "vuzuz/OmzArchive.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace vz::app::tarvo;
+
+constexpr char kStoredKey[] = "Software\\Velmora\\Pendra 3.0\\Archive\\TTarvoWnd";
+constexpr char kDefaultKey[] = "SOFTWARE\\Velmora\\Pendra 3.0";
+
+int failures = 0;
+
+void Check(bool ok, const std::string& what) {
+  std::printf("%s %s\n", ok ? "ok  " : "FAIL", what.c_str());
+  std::fflush(stdout);
+  if (!ok) ++failures;
+}
+
+std::wstring Wide(const std::string& text) {
+  std::wstring out(text.size() * 2 + 1, L'\0');
+  const int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(),
+                                    static_cast<int>(out.size()));
+  out.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return out;
+}
+
+std::string Narrow(const std::wstring& text) {
+  std::string out(text.size() * 4 + 1, '\0');
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(),
+                                    static_cast<int>(out.size()), nullptr, nullptr);
+  out.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return out;
+}
+
+bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = 20000) {
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  while (!done()) {
+    if (GetTickCount64() > end) return false;
+    Sleep(50);
+  }
+  return true;
+}
+
+std::string Text(HWND window) {
+  wchar_t buffer[1024] = {};
+  DWORD_PTR got = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000, &got))
+    return {};
+  return Narrow(std::wstring(buffer, got < 1024 ? got : 1023));
+}
+
+// One argument as the program's command-line parser reads it back:
+// backslashes before a quote are doubled.
+std::wstring QuoteArgument(const std::wstring& arg) {
+  std::wstring out = L"\"";
+  size_t slashes = 0;
+  for (const wchar_t c : arg) {
+    if (c == L'\\') {
+      ++slashes;
+      continue;
+    }
+    out.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
+    slashes = 0;
+    out += c;
+  }
+  out.append(slashes * 2, L'\\');
+  return out + L"\"";
+}
+
+struct FindData {
+  DWORD pid;
+  const wchar_t* className;
+  HWND found;
+};
+
+// A visible top-level window of the process with the class.
+HWND FindWindowOf(DWORD pid, const wchar_t* className) {
+  FindData data{pid, className, nullptr};
+  EnumWindows(
+      [](HWND hwnd, LPARAM lParam) -> BOOL {
+        auto& d = *reinterpret_cast<FindData*>(lParam);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(hwnd, &owner);
+        wchar_t name[64] = {};
+        GetClassNameW(hwnd, name, 64);
+        if (owner != d.pid || wcscmp(name, d.className) != 0 || !IsWindowVisible(hwnd)) return TRUE;
+        d.found = hwnd;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&data));
+  return data.found;
+}
+
+// The texts of a message box's static controls.
+std::string MessageBoxText(HWND box) {
+  std::string text;
+  EnumChildWindows(
+      box,
+      [](HWND child, LPARAM lParam) -> BOOL {
+        wchar_t name[32] = {};
+        GetClassNameW(child, name, 32);
+        if (_wcsicmp(name, L"Static") == 0) *reinterpret_cast<std::string*>(lParam) += Text(child);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&text));
+  return text;
+}
+
+int Scale(int design, int dpi) { return MulDiv(design, dpi, kDesignDpi); }
+
+int ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : kDesignDpi;
+}
+
+// A screen grab of the window's rectangle, written as a 24-bit BMP.
+bool Screenshot(HWND window, const fs::path& file) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  const int w = r.right - r.left;
+  const int h = r.bottom - r.top;
+  if (w <= 0 || h <= 0) return false;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = h;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  const DWORD stride = static_cast<DWORD>((w * 3 + 3) & ~3);
+  BITMAPFILEHEADER header{};
+  header.bfType = 0x4D42;
+  header.bfOffBits = sizeof header + sizeof info.bmiHeader;
+  header.bfSize = header.bfOffBits + stride * static_cast<DWORD>(h);
+  bool ok = false;
+  if (FILE* out = _wfopen(file.wstring().c_str(), L"wb")) {
+    ok = std::fwrite(&header, sizeof header, 1, out) == 1 &&
+         std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 &&
+         std::fwrite(bits, stride * static_cast<DWORD>(h), 1, out) == 1;
+    ok = std::fclose(out) == 0 && ok;
+  }
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return ok;
+}
+
+// One start of the program.
+class TProgram {
+public:
+  TProgram(const fs::path& exe, const std::vector<std::string>& args, bool expectWindow = true) {
+    std::wstring line = L"\"" + exe.wstring() + L"\"";
+    for (const auto& arg : args) line += L" " + QuoteArgument(Wide(arg));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(exe.wstring().c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process_)) {
+      Check(false, "the program starts");
+      return;
+    }
+    if (!expectWindow) return;
+    WaitFor([&] { return (main_ = FindWindowOf(process_.dwProcessId, kWindowClass)) != nullptr; });
+    Check(main_ != nullptr, "the main window opens");
+  }
+  ~TProgram() {
+    if (!process_.hProcess) return;
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 99);
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+  }
+  TProgram(const TProgram&) = delete;
+  TProgram& operator=(const TProgram&) = delete;
+
+  HWND Main() const { return main_; }
+  HWND Item(int id) const { return GetDlgItem(main_, id); }
+  std::string ItemText(int id) const { return Text(Item(id)); }
+  std::string Status() const { return Text(Item(kIdStatusBar)); }
+  bool Checked(int id) const { return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+  void Type(int id, const std::string& text) const {
+    SendMessageW(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+  }
+  // A button press as the button reports it to the window.
+  void Press(int id) const {
+    PostMessageW(main_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id)));
+  }
+  void SetCheck(int id, bool checked) const {
+    if (Checked(id) == checked) return;
+    SendMessageW(Item(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    Press(id);
+    Settle();
+  }
+  // Lets the program handle what was posted to it.
+  void Settle() const {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+  }
+  HWND WaitForMessageBox(DWORD timeoutMs = 20000) const {
+    HWND box = nullptr;
+    WaitFor([&] { return (box = FindWindowOf(process_.dwProcessId, L"#32770")) != nullptr; }, timeoutMs);
+    return box;
+  }
+  // The text of the next message box, which is then dismissed with OK.
+  std::string AnswerMessageBox() const {
+    HWND box = WaitForMessageBox();
+    if (!box) return "(no message box)";
+    const std::string text = MessageBoxText(box);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    WaitFor([&] { return !IsWindow(box); });
+    return text;
+  }
+  bool WaitForStatus(const std::string& text, DWORD timeoutMs = 60000) const {
+    if (WaitFor([&] { return Status() == text; }, timeoutMs)) return true;
+    if (HWND box = FindWindowOf(process_.dwProcessId, L"#32770")) {
+      std::printf("     a message box says: %s\n", MessageBoxText(box).c_str());
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+    return false;
+  }
+  void Close() const { PostMessageW(main_, WM_CLOSE, 0, 0); }
+  // The exit status, or -1 when the program has not ended in time.
+  int WaitForExit(DWORD timeoutMs = 30000) const {
+    if (WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return static_cast<int>(code);
+  }
+  DWORD Pid() const { return process_.dwProcessId; }
+
+private:
+  PROCESS_INFORMATION process_{};
+  HWND main_ = nullptr;
+};
+
+std::string Utf8Path(const fs::path& path) { return Narrow(path.wstring()); }
+std::string WithSlash(const fs::path& dir) { return Utf8Path(dir) + "\\"; }
+
+// Every archive under the folder decodes whole; returns how many there are.
+int CheckArchives(const fs::path& dir, const std::string& what) {
+  int count = 0;
+  bool allWhole = true;
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec)) {
+    if (!it->is_regular_file()) continue;
+    if (it->path().extension() != ".omz") {
+      allWhole = false;  // nothing but archives is left behind
+      std::printf("     left behind: %s\n", it->path().string().c_str());
+      continue;
+    }
+    ++count;
+    std::vector<uint8_t> bytes(static_cast<size_t>(fs::file_size(it->path())));
+    if (FILE* in = _wfopen(it->path().wstring().c_str(), L"rb")) {
+      if (!bytes.empty() && std::fread(bytes.data(), bytes.size(), 1, in) != 1) allWhole = false;
+      std::fclose(in);
+    }
+    std::vector<vz::omz::ArchiveEntry> entries;
+    std::string error;
+    const bool read = vz::omz::ReadArchive(vz::omz::ByteView(bytes.data(), bytes.size()), entries, error);
+    bool expanded = read && entries.size() >= 2;
+    for (const auto& entry : entries) expanded = expanded && entry.expanded && entry.explodeResult == 0;
+    if (!expanded) {
+      allWhole = false;
+      std::printf("     not whole: %s (%s)\n", it->path().string().c_str(), error.c_str());
+    }
+  }
+  Check(allWhole, what + ": every archive decodes whole, nothing else left behind");
+  return count;
+}
+
+std::string TodayAt2359Text() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  now.wHour = 23;
+  now.wMinute = 59;
+  now.wSecond = 0;
+  wchar_t pattern[128] = {}, time[128] = {}, date[128] = {}, clock[128] = {};
+  GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, pattern, 128);
+  GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, time, 128);
+  GetDateFormatW(LOCALE_USER_DEFAULT, 0, &now, pattern, date, 128);
+  GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, time, clock, 128);
+  return Narrow(std::wstring(date) + L" " + clock);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: wingui-driver EXE WORKDIR SHOTDIR\n");
+    return 2;
+  }
+  const fs::path exe = argv[1];
+  const fs::path work = argv[2];
+  const fs::path shots = argv[3];
+  std::error_code ec;
+  fs::remove_all(work, ec);
+  fs::create_directories(work);
+  fs::create_directories(shots);
+  const int dpi = ScreenDpi();
+
+  // The data: the sample (converted over one month) and a bigger directory
+  // that takes long enough to be stopped.
+  const fs::path small = work / "small";
+  const fs::path big = work / "big";
+  std::string error;
+  if (!vz::msgen::WriteSampleDirectory(small, &error) || !vz::msgen::WriteLargeDirectory(big, 0.05, &error)) {
+    std::fprintf(stderr, "cannot write the MetaStock directories: %s\n", error.c_str());
+    return 2;
+  }
+  vz::platform::DeleteStoredKey(kStoredKey);
+  vz::platform::WriteStoredValues(kDefaultKey, {{"MSPath", WithSlash(small)}});
+  const fs::path kept = work / L"\u0410\u0440\u0445\u0438\u0432";  // "Archive" in Russian
+  const std::string month = "/f:20261101";
+  const std::string monthEnd = "/t:20261130";
+
+  std::puts("-- first start on an empty registry");
+  {
+    TProgram program(exe, {});
+    if (!program.Main()) return 1;
+    program.Settle();
+    Check(Text(program.Main()) == "Vuzuz archive creator", "caption");
+    RECT client{};
+    GetClientRect(program.Main(), &client);
+    Check(client.right == Scale(kClientWidth, dpi) && client.bottom == Scale(kClientHeight, dpi),
+          "client area 399 x 246 design pixels");
+    bool placed = true;
+    auto rectOf = [&](HWND control) {
+      RECT r{};
+      GetWindowRect(control, &r);
+      MapWindowPoints(nullptr, program.Main(), reinterpret_cast<POINT*>(&r), 2);
+      return r;
+    };
+    for (const ControlLayout& c : kControls) {
+      if (c.kind == Kind::Label) continue;
+      // A field's edit and button share the field's rectangle.
+      const bool field = c.kind == Kind::DirField || c.kind == Kind::DateField;
+      const RECT r = rectOf(program.Item(c.id));
+      const RECT whole = field ? RECT{r.left, r.top, rectOf(program.Item(FieldButtonId(c.id))).right, r.bottom} : r;
+      const bool here = whole.left == Scale(c.left, dpi) && whole.top == Scale(c.top, dpi) &&
+                        whole.right - whole.left == Scale(c.width, dpi) &&
+                        (c.kind == Kind::Combo || whole.bottom - whole.top == Scale(c.height, dpi));
+      if (!here) std::printf("     control %d at %ld,%ld,%ld,%ld\n", c.id, whole.left, whole.top, whole.right, whole.bottom);
+      placed = placed && here;
+    }
+    Check(placed, "every control at its table position");
+    Check(program.Checked(kIdCreate) && program.Checked(kIdImport) && program.Checked(kIdDelete) &&
+              !program.Checked(kIdSelected),
+          "check boxes at their design values");
+    Check(program.ItemText(kIdMsDir) == WithSlash(small), "MetaStock directory from the registry default");
+    Check(program.ItemText(kIdOutput).empty(), "empty output directory");
+    Check(program.ItemText(kIdTo) == TodayAt2359Text(), "To is today at 23:59:00 (" + program.ItemText(kIdTo) + ")");
+    Check(!program.ItemText(kIdFrom).empty(), "From shows the moment of start");
+    Check(program.ItemText(kIdStart) == "&Start", "Start button");
+    Screenshot(program.Main(), shots / "main-window.bmp");
+
+    program.SetCheck(kIdImport, false);
+    Check(!IsWindowEnabled(program.Item(kIdDelete)), "unticking Smart import disables Delete data");
+    program.SetCheck(kIdImport, true);
+    Check(IsWindowEnabled(program.Item(kIdDelete)), "ticking it enables Delete data again");
+
+    // A bad output directory: a path through a file.
+    const fs::path blocker = work / "file.txt";
+    if (FILE* f = _wfopen(blocker.wstring().c_str(), L"wb")) std::fclose(f);
+    program.Type(kIdOutput, (blocker / "sub").string());
+    program.Press(kIdStart);
+    Check(program.AnswerMessageBox() == "Can't create output directory.", "bad output directory: validation message");
+
+    // A typed bad date, then leaving the field.
+    PostMessageW(program.Item(kIdFrom), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+    PostMessageW(program.Item(kIdFrom), WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+    program.Settle();
+    program.Type(kIdFrom, "99.99.2026 x");
+    PostMessageW(program.Item(kIdFrom), WM_KEYDOWN, VK_TAB, 0);
+    Check(program.AnswerMessageBox() == "\"99.99.2026 x\" is not valid date/time.", "typed bad date: message");
+
+    // Settings to keep: an output directory (Cyrillic) and two boxes.
+    program.Type(kIdOutput, Utf8Path(kept));
+    program.SetCheck(kIdCreate, false);
+    program.SetCheck(kIdDelete, false);
+    program.Close();
+    Check(program.WaitForExit() == 0, "closes with status 0");
+  }
+  vz::platform::StoredValues stored;  // texts in UTF-8
+  const bool haveStored = vz::platform::ReadStoredValues(kStoredKey, stored);
+  auto storedValue = [&](const std::string& name) {
+    for (const auto& [key, value] : stored) {
+      if (key == name) return value;
+    }
+    return std::string("(missing)");
+  };
+  Check(haveStored && storedValue("EdtOutput_Text") == Utf8Path(kept) &&
+            storedValue("EdtCreate_Checked") == "False" && storedValue("EdtDelete_Checked") == "False" &&
+            storedValue("EdtImport_Checked") == "True" && storedValue("FormVersion") == "0" &&
+            storedValue("PixelsPerInch") == std::to_string(dpi) && storedValue("NormPos") != "(missing)",
+        "the registry holds the settings under their names");
+
+  std::puts("-- settings come back");
+  {
+    TProgram program(exe, {});
+    if (!program.Main()) return 1;
+    program.Settle();
+    Check(program.ItemText(kIdOutput) == Utf8Path(kept), "output directory restored");
+    Check(!program.Checked(kIdCreate) && !program.Checked(kIdDelete) && program.Checked(kIdImport),
+          "check boxes restored");
+    program.SetCheck(kIdCreate, true);
+    program.SetCheck(kIdDelete, true);
+    program.Close();
+    program.WaitForExit();
+  }
+
+  std::puts("-- Start converts");
+  {
+    const fs::path out = work / "out-start";
+    TProgram program(exe, {"/m:" + WithSlash(small), "/o:" + WithSlash(out), month, monthEnd});
+    if (!program.Main()) return 1;
+    program.Settle();
+    program.Press(kIdStart);
+    Check(program.WaitForStatus("Export complete."), "Smart import ticked, no GlobalServer: \"Export complete.\"");
+    Check(fs::exists(out / "d2611.omz") && fs::exists(out / "2026_11" / "i261127.omz"), "archives on disk");
+    Check(CheckArchives(out, "Start") > 10, "a month of archives");
+    program.Close();
+    Check(program.WaitForExit() == 0, "closes with status 0");
+  }
+
+  std::puts("-- Stop during a bigger run");
+  {
+    const fs::path out = work / "out-stop";
+    TProgram program(exe, {"/m:" + WithSlash(big), "/o:" + WithSlash(out), "/f:20260901", monthEnd});
+    if (!program.Main()) return 1;
+    program.Settle();
+    program.Press(kIdStart);
+    Check(WaitFor([&] { return program.ItemText(kIdStart) == "Stop"; }), "the button reads Stop");
+    Sleep(1500);
+    program.Press(kIdStart);
+    Check(program.WaitForStatus("Terminated.", 120000), "Stop: status \"Terminated.\"");
+    Check(program.ItemText(kIdStart) == "&Start", "the button reads &Start again");
+    CheckArchives(out, "Stop");
+    program.Close();
+    Check(program.WaitForExit() == 130, "closes with status 130 after a stopped run");
+  }
+
+  std::puts("-- closing during a run");
+  {
+    const fs::path out = work / "out-close";
+    TProgram program(exe, {"/m:" + WithSlash(big), "/o:" + WithSlash(out), "/f:20260901", monthEnd, "/g"});
+    if (!program.Main()) return 1;
+    Check(WaitFor([&] { return program.ItemText(kIdStart) == "Stop"; }), "/g starts the run");
+    Sleep(1000);
+    program.Close();
+    Check(program.WaitForExit(120000) == 130, "the program ends by itself, status 130");
+    CheckArchives(out, "close");
+  }
+
+  std::puts("-- scripted use");
+  {
+    const fs::path out = work / "out-scripted";
+    TProgram program(exe, {"/m:" + WithSlash(small), "/o:" + WithSlash(out), month, monthEnd, "/g", "/x"});
+    Check(program.WaitForExit(120000) == 0, "/g /x converts and closes with status 0");
+    Check(fs::exists(out / "d2611.omz"), "archives on disk");
+  }
+  {
+    const fs::path out = work / L"\u0412\u044b\u0432\u043e\u0434";  // a Cyrillic output folder
+    TProgram program(exe, {"/m:" + WithSlash(small), "/o:" + WithSlash(out), month, monthEnd, "/g", "/x"});
+    Check(program.WaitForExit(120000) == 0 && fs::exists(out / "d2611.omz"), "a Cyrillic output folder on the command line");
+  }
+  {
+    TProgram program(exe, {"/m:" + WithSlash(work / "nothing"), "/g", "/x"});
+    if (!program.Main()) return 1;
+    Check(program.AnswerMessageBox() == "Invalid MetaStock directory.", "/g with a bad directory: validation message");
+    program.Close();
+    Check(program.WaitForExit() == 2, "and status 2");
+  }
+  {
+    TProgram program(exe, {"--version"}, false);
+    Check(program.WaitForExit() == 0, "--version ends with status 0");
+    Check(FindWindowOf(program.Pid(), kWindowClass) == nullptr, "--version shows no window");
+  }
+
+  std::printf("%s: %d failed\n", failures ? "FAILED" : "passed", failures);
+  return failures ? 1 : 0;
+}
