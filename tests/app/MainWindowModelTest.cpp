@@ -185,7 +185,8 @@ TEST_F(MainWindowModelTest, ValidationReportsTheFirstFailingCheck) {
          test::WriteFileBytes(p / "emaster-only" / "EMASTER", "x");
          s.to = 0;  // later checks are not reached
        },
-       "Invalid MetaStock directory.", Control::MsDir, "ms" + std::string(1, kDirSeparator) + ": no EMASTER file"},
+       "Invalid MetaStock directory.", Control::MsDir,
+       "emaster-only" + std::string(1, kDirSeparator) + ": no MASTER file"},
       {"masters are directories",
        [](TRunSettings& s, const std::filesystem::path& p) {
          s.msDir = (p / "fake").string();
@@ -193,7 +194,7 @@ TEST_F(MainWindowModelTest, ValidationReportsTheFirstFailingCheck) {
          std::filesystem::create_directories(p / "fake" / "EMASTER");
        },
        "Invalid MetaStock directory.", Control::MsDir,
-       "fake" + std::string(1, kDirSeparator) + ": no MASTER and no EMASTER file"},
+       "fake" + std::string(1, kDirSeparator) + ": no MASTER file"},
       {"output blocked by a file",
        [](TRunSettings& s, const std::filesystem::path& p) {
          test::WriteFileBytes(p / "file", "x");
