@@ -1,7 +1,8 @@
 // wingui-driver: starts vuzuz-archive-creator.exe and drives its window the
 // way a user would, through Win32 messages to its controls, reading back
 // what the window shows. Every check prints one line; the exit status is 0
-// when all passed. Screenshots of the window are written as BMP files.
+// when all passed. Screenshots of the window, the calendar pop-up and the
+// import range dialog are written as BMP files.
 //
 //   wingui-driver EXE WORKDIR SHOTDIR
 //
@@ -10,13 +11,17 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/win/CalendarPopup_win.h"
 #include "app/win/TarvoLayout.h"
+#include "app/window/CalendarModel.h"
 #include "platform/SettingsStore.h"
 #include "tools/msgen/MsSample.h"
 #include "vuzuz/OmzArchive.h"
@@ -110,6 +115,31 @@ HWND FindWindowOf(DWORD pid, const wchar_t* className) {
       },
       reinterpret_cast<LPARAM>(&data));
   return data.found;
+}
+
+// A visible dialog of the process with the caption.
+HWND FindDialogOf(DWORD pid, const std::string& caption) {
+  struct Search {
+    DWORD pid;
+    const std::string* caption;
+    HWND found;
+  } search{pid, &caption, nullptr};
+  EnumWindows(
+      [](HWND hwnd, LPARAM lParam) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(lParam);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(hwnd, &owner);
+        wchar_t name[64] = {};
+        GetClassNameW(hwnd, name, 64);
+        if (owner != s.pid || wcscmp(name, L"#32770") != 0 || !IsWindowVisible(hwnd)) return TRUE;
+        wchar_t text[128] = {};
+        GetWindowTextW(hwnd, text, 128);
+        if (Narrow(text) != *s.caption) return TRUE;
+        s.found = hwnd;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 // The texts of a message box's static controls.
@@ -231,22 +261,32 @@ public:
     WaitFor([&] { return (box = FindWindowOf(process_.dwProcessId, L"#32770")) != nullptr; }, timeoutMs);
     return box;
   }
-  // The text of the next message box, which is then dismissed with OK.
+  // The first line of the next message box (the system's text; a second
+  // line names the folder and the reason), which is then dismissed with OK.
   std::string AnswerMessageBox() const {
     HWND box = WaitForMessageBox();
     if (!box) return "(no message box)";
     const std::string text = MessageBoxText(box);
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     WaitFor([&] { return !IsWindow(box); });
-    return text;
+    return text.substr(0, text.find_first_of("\r\n"));
   }
+  // Waits for the status text; the run's notes on the data that come up as
+  // message boxes on the way are read out and answered with OK, as a user
+  // would.
   bool WaitForStatus(const std::string& text, DWORD timeoutMs = 60000) const {
-    if (WaitFor([&] { return Status() == text; }, timeoutMs)) return true;
-    if (HWND box = FindWindowOf(process_.dwProcessId, L"#32770")) {
-      std::printf("     a message box says: %s\n", MessageBoxText(box).c_str());
-      PostMessageW(box, WM_COMMAND, IDOK, 0);
-    }
-    return false;
+    return WaitFor(
+        [&] {
+          if (Status() == text) return true;
+          HWND box = FindWindowOf(process_.dwProcessId, L"#32770");
+          if (box && IsWindowVisible(box) && Text(box) != "Import range") {
+            std::printf("     a message box says: %s\n", MessageBoxText(box).c_str());
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            WaitFor([&] { return !IsWindow(box); }, 5000);
+          }
+          return false;
+        },
+        timeoutMs);
   }
   void Close() const { PostMessageW(main_, WM_CLOSE, 0, 0); }
   // The exit status, or -1 when the program has not ended in time.
@@ -299,19 +339,74 @@ int CheckArchives(const fs::path& dir, const std::string& what) {
   return count;
 }
 
+// A moment as a date-time field shows it: the user's short date and long
+// time formats.
+std::string DateTimeText(const SYSTEMTIME& moment) {
+  wchar_t pattern[128] = {}, time[128] = {}, date[128] = {}, clock[128] = {};
+  GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, pattern, 128);
+  GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, time, 128);
+  GetDateFormatW(LOCALE_USER_DEFAULT, 0, &moment, pattern, date, 128);
+  GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &moment, time, clock, 128);
+  return Narrow(std::wstring(date) + L" " + clock);
+}
+
 std::string TodayAt2359Text() {
   SYSTEMTIME now{};
   GetLocalTime(&now);
   now.wHour = 23;
   now.wMinute = 59;
   now.wSecond = 0;
-  wchar_t pattern[128] = {}, time[128] = {}, date[128] = {}, clock[128] = {};
-  GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, pattern, 128);
-  GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, time, 128);
-  GetDateFormatW(LOCALE_USER_DEFAULT, 0, &now, pattern, date, 128);
-  GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, time, clock, 128);
-  return Narrow(std::wstring(date) + L" " + clock);
+  return DateTimeText(now);
 }
+
+// The calendar's title for a month: the user's long month name and the year.
+std::string MonthTitle(int month, int year) {
+  wchar_t name[80] = {};
+  GetLocaleInfoW(LOCALE_USER_DEFAULT, static_cast<LCTYPE>(LOCALE_SMONTHNAME1 + month - 1), name, 80);
+  return Narrow(name) + ", " + std::to_string(year);
+}
+
+// A bare top-level window of GlobalServer's main window class, on a thread
+// of its own that answers its messages, so that the program finds a
+// GlobalServer running. Hidden: it must not take the activation.
+class TServerStandIn {
+public:
+  TServerStandIn() {
+    thread_ = std::thread([this] {
+      WNDCLASSEXW wc{};
+      wc.cbSize = sizeof wc;
+      wc.lpfnWndProc = DefWindowProcW;
+      wc.hInstance = GetModuleHandleW(nullptr);
+      wc.lpszClassName = L"VuzuzResearchGlobalServer";
+      RegisterClassExW(&wc);
+      HWND window = CreateWindowExW(0, wc.lpszClassName, L"GlobalServer", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                                    nullptr, nullptr, wc.hInstance, nullptr);
+      threadId_ = GetCurrentThreadId();
+      window_ = window;
+      created_ = true;
+      MSG msg;
+      while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+      if (window) DestroyWindow(window);
+    });
+    WaitFor([&] { return created_.load(); }, 5000);
+  }
+  ~TServerStandIn() {
+    // The thread has its message queue once it has created its window.
+    while (!created_) Sleep(10);
+    PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+    thread_.join();
+  }
+  TServerStandIn(const TServerStandIn&) = delete;
+  TServerStandIn& operator=(const TServerStandIn&) = delete;
+
+  bool Exists() const { return window_ != nullptr && FindWindowW(L"VuzuzResearchGlobalServer", nullptr) == window_; }
+
+private:
+  std::thread thread_;
+  std::atomic<bool> created_{false};
+  DWORD threadId_ = 0;
+  HWND window_ = nullptr;
+};
 
 }  // namespace
 
@@ -439,6 +534,80 @@ int wmain(int argc, wchar_t** argv) {
     program.WaitForExit();
   }
 
+  std::puts("-- the calendar pop-up");
+  {
+    using namespace vz::app;
+    TProgram program(exe, {"/f:20261215"});
+    if (!program.Main()) return 1;
+    program.Settle();
+    HWND from = program.Item(kIdFrom);
+    SYSTEMTIME start{2026, 12, 2, 15, 0, 0, 0, 0};
+    Check(program.ItemText(kIdFrom) == DateTimeText(start), "From starts at 15 December 2026");
+    program.Press(FieldButtonId(kIdFrom));
+    HWND popup = nullptr;
+    WaitFor([&] { return (popup = FindWindowOf(program.Pid(), kCalendarPopupClass)) != nullptr; });
+    Check(popup != nullptr, "From's \"...\" button opens the pop-up");
+    if (!popup) return 1;
+    RECT field{}, r{};
+    GetWindowRect(from, &field);
+    GetWindowRect(popup, &r);
+    // Just below the field, right edges together, then nudged left and up.
+    const int nudge = Scale(kCalendarNudge, dpi);
+    const bool below = r.top == field.bottom - nudge && r.right == field.right - nudge &&
+                       r.right - r.left == Scale(kCalendarWidth, dpi) &&
+                       r.bottom - r.top == Scale(kCalendarHeight, dpi);
+    if (!below)
+      std::printf("     field %ld,%ld,%ld,%ld; pop-up %ld,%ld,%ld,%ld\n", field.left, field.top, field.right,
+                  field.bottom, r.left, r.top, r.right, r.bottom);
+    Check(below, "the pop-up opens just below the field, right edges together");
+    Check(Text(popup) == MonthTitle(12, 2026), "it shows the field's month (" + Text(popup) + ")");
+
+    // A press of the next-month button as the mouse makes it.
+    HWND next = GetDlgItem(popup, kCalendarNextMonth);
+    PostMessageW(next, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+    PostMessageW(next, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+    Check(WaitFor([&] { return Text(popup) == MonthTitle(1, 2027); }, 5000),
+          "next month steps from December to January of the next year");
+    // Back and forth by the buttons' commands.
+    PostMessageW(popup, WM_COMMAND, MAKEWPARAM(kCalendarPrevMonth, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(popup, kCalendarPrevMonth)));
+    Check(WaitFor([&] { return Text(popup) == MonthTitle(12, 2026); }, 5000), "previous month goes back to December");
+    PostMessageW(popup, WM_COMMAND, MAKEWPARAM(kCalendarNextMonth, BN_CLICKED), reinterpret_cast<LPARAM>(next));
+    Check(WaitFor([&] { return Text(popup) == MonthTitle(1, 2027); }, 5000), "and forward to January again");
+    const std::pair<int, const char*> times[] = {{kCalendarHour, "7"}, {kCalendarMinute, "30"}, {kCalendarSecond, "15"}};
+    for (const auto& [id, text] : times) {
+      SendMessageW(GetDlgItem(popup, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+    }
+    Sleep(200);  // let it paint
+    Screenshot(popup, shots / "calendar.bmp");
+    PostMessageW(popup, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(popup, IDOK)));
+    Check(WaitFor([&] { return !IsWindow(popup); }, 5000), "OK closes the pop-up");
+    program.Settle();
+    SYSTEMTIME chosen{2027, 1, 5, 15, 7, 30, 15, 0};
+    Check(program.ItemText(kIdFrom) == DateTimeText(chosen),
+          "OK sets From to the chosen day and time (" + program.ItemText(kIdFrom) + ")");
+
+    // Cancel leaves the field as it was; a press right after a close opens
+    // nothing, so wait out the guard first.
+    Sleep(kCalendarReopenGuardMs + 100);
+    program.Press(FieldButtonId(kIdFrom));
+    popup = nullptr;
+    WaitFor([&] { return (popup = FindWindowOf(program.Pid(), kCalendarPopupClass)) != nullptr; });
+    Check(popup != nullptr && Text(popup) == MonthTitle(1, 2027), "it opens again at the field's new month");
+    if (popup) {
+      PostMessageW(popup, WM_COMMAND, MAKEWPARAM(kCalendarNextYear, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(popup, kCalendarNextYear)));
+      Check(WaitFor([&] { return Text(popup) == MonthTitle(1, 2028); }, 5000), "next year steps a year");
+      PostMessageW(popup, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(popup, IDCANCEL)));
+      Check(WaitFor([&] { return !IsWindow(popup); }, 5000), "Cancel closes the pop-up");
+      program.Settle();
+      Check(program.ItemText(kIdFrom) == DateTimeText(chosen), "Cancel leaves From unchanged");
+    }
+    program.Close();
+    Check(program.WaitForExit() == 0, "closes with status 0");
+  }
+
   std::puts("-- Start converts");
   {
     const fs::path out = work / "out-start";
@@ -453,6 +622,48 @@ int wmain(int argc, wchar_t** argv) {
     Check(program.WaitForExit() == 0, "closes with status 0");
   }
 
+  std::puts("-- the import range dialog");
+  {
+    const fs::path out = work / "out-range";
+    TServerStandIn server;
+    Check(server.Exists(), "a window of GlobalServer's class exists");
+    TProgram program(exe, {"/m:" + WithSlash(small), "/o:" + WithSlash(out), month, monthEnd});
+    if (!program.Main()) return 1;
+    program.Settle();
+    program.SetCheck(kIdImport, true);
+    program.Press(kIdStart);
+    HWND dialog = nullptr;
+    // The run's notes on the data come first as message boxes; answer them
+    // as the user would.
+    WaitFor(
+        [&] {
+          if ((dialog = FindDialogOf(program.Pid(), "Import range")) != nullptr) return true;
+          HWND box = FindWindowOf(program.Pid(), L"#32770");
+          if (box && Text(box) != "Import range") {
+            std::printf("     a message box says: %s\n", MessageBoxText(box).c_str());
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            WaitFor([&] { return !IsWindow(box); }, 5000);
+          }
+          return false;
+        },
+        60000);
+    Check(dialog != nullptr, "Start with Smart import asks for the import range");
+    if (dialog) {
+      Check(GetWindow(dialog, GW_OWNER) == program.Main(), "the dialog is owned by the main window");
+      Check(program.ItemText(kIdStart) == "Stop", "the run waits for the answer");
+      Sleep(200);  // let it paint
+      Screenshot(dialog, shots / "range-dialog.bmp");
+      PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
+      Check(program.WaitForStatus("Export complete, but import failed."),
+            "Cancel: \"Export complete, but import failed.\"");
+      Check(!IsWindow(dialog), "the dialog is gone");
+    }
+    Check(fs::exists(out / "d2611.omz"), "the archives were written before the question");
+    program.Close();
+    Check(program.WaitForExit() == 4, "closes with status 4 after a failed import");
+  }
+
   std::puts("-- Stop during a bigger run");
   {
     const fs::path out = work / "out-stop";
@@ -461,7 +672,9 @@ int wmain(int argc, wchar_t** argv) {
     program.Settle();
     program.Press(kIdStart);
     Check(WaitFor([&] { return program.ItemText(kIdStart) == "Stop"; }), "the button reads Stop");
-    Sleep(1500);
+    // Stop while the run is surely still reading: the conversion of the
+    // bigger directory takes a few seconds at most.
+    Sleep(100);
     program.Press(kIdStart);
     Check(program.WaitForStatus("Terminated.", 120000), "Stop: status \"Terminated.\"");
     Check(program.ItemText(kIdStart) == "&Start", "the button reads &Start again");
@@ -476,7 +689,7 @@ int wmain(int argc, wchar_t** argv) {
     TProgram program(exe, {"/m:" + WithSlash(big), "/o:" + WithSlash(out), "/f:20260901", monthEnd, "/g"});
     if (!program.Main()) return 1;
     Check(WaitFor([&] { return program.ItemText(kIdStart) == "Stop"; }), "/g starts the run");
-    Sleep(1000);
+    Sleep(100);
     program.Close();
     Check(program.WaitForExit(120000) == 130, "the program ends by itself, status 130");
     CheckArchives(out, "close");
