@@ -107,20 +107,6 @@ private:
   ErrorSink previous_;
 };
 
-int ExitStatus(const RunResult& result) {
-  switch (result.end) {
-    case RunEnd::Normal:
-      // The same precedence as the final status: a failed import first.
-      if (!result.importOk) return kExitImportFailed;
-      return result.leftOut ? kExitLeftOut : kExitComplete;
-    case RunEnd::Stopped:
-      return kExitTerminated;
-    case RunEnd::Failed:
-      break;
-  }
-  return kExitStageFailed;
-}
-
 // Drops the /g switches: the program starts the run itself, once the
 // settings are printed.
 std::vector<std::string> WithoutStartSwitch(const std::vector<std::string>& args) {
@@ -173,7 +159,7 @@ int RunConversion(const std::vector<std::string>& givenSwitches, bool sample, Co
   else view.EndProgress();
   if (result.end == RunEnd::Normal && result.importOk && model.Settings().run.create)
     view.ShowLine("Archives are in " + (model.Settings().run.output.empty() ? std::string(".") : model.Settings().run.output));
-  return ExitStatus(result);
+  return ExitStatusOf(result);
 }
 
 // --set-defaults: the switches applied to the stored defaults, which are

@@ -13,7 +13,8 @@ inline constexpr int kExitImportFailed = 4;      // "Export complete, but import
 inline constexpr int kExitLeftOut = 5;           // the export completed, but left something out
 inline constexpr int kExitTerminated = 130;      // stopped by Ctrl+C: "Terminated."
 
-// The status of a run's end.
+// The status of a run's end; a failed import comes before data left out,
+// as in the final status text.
 inline int ExitStatusOf(const RunResult& result) {
   switch (result.end) {
     case RunEnd::Normal:
