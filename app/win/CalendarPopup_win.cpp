@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "app/win/DesignScale_win.h"
+#include "app/win/WinText_win.h"
 #include "app/window/CalendarModel.h"
 
 namespace vz::app {
@@ -87,7 +88,7 @@ void LoadNames(PopupState& state) {
   state.monthNames = EnglishMonthNames();
   for (int i = 0; i < 12; ++i) {
     const std::wstring name = LocaleText(static_cast<LCTYPE>(LOCALE_SMONTHNAME1 + i));
-    if (!name.empty()) state.monthNames[static_cast<size_t>(i)] = Utf8Text(name);
+    if (!name.empty()) state.monthNames[static_cast<size_t>(i)] = Utf8(name);
   }
   static constexpr std::array<const wchar_t*, 7> kEnglishDays = {L"Mo", L"Tu", L"We", L"Th", L"Fr", L"Sa", L"Su"};
   for (int i = 0; i < 7; ++i) {
@@ -101,7 +102,7 @@ void LoadNames(PopupState& state) {
 // The title and the grid follow the model; the title is also the pop-up's
 // window text, for screen readers and tests.
 void Refresh(PopupState& state) {
-  SetWindowTextW(state.popup, WideText(state.model.Title(state.monthNames)).c_str());
+  SetWindowTextW(state.popup, Utf16(state.model.Title(state.monthNames)).c_str());
   RECT title = ScaleBox(kTitleBox, state.dpi);
   InvalidateRect(state.popup, &title, TRUE);
   InvalidateRect(state.days, nullptr, TRUE);
@@ -382,7 +383,7 @@ void PaintPopup(HWND popup, HDC dc, const PopupState& state) {
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
   HGDIOBJ oldFont = SelectObject(dc, state.boldFont);
-  const std::wstring text = WideText(state.model.Title(state.monthNames));
+  const std::wstring text = Utf16(state.model.Title(state.monthNames));
   DrawTextW(dc, text.c_str(), -1, &title, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
   SelectObject(dc, oldFont);
 }
@@ -498,7 +499,7 @@ bool ShowCalendarPopup(HWND field, double& value) {
                                                ScaleToDpi(kCalendarNudge, state.dpi));
 
   HWND popup = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_CONTROLPARENT, kCalendarPopupClass,
-                               WideText(state.model.Title(state.monthNames)).c_str(), WS_POPUP | WS_CLIPCHILDREN,
+                               Utf16(state.model.Title(state.monthNames)).c_str(), WS_POPUP | WS_CLIPCHILDREN,
                                at.x, at.y, width, height, GetAncestor(field, GA_ROOT), nullptr,
                                GetModuleHandleW(nullptr), &state);
   if (popup == nullptr) {

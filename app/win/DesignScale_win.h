@@ -24,8 +24,4 @@ RECT ScaleBox(const DesignBox& box, int dpi, int top = 0);
 // "MS Sans Serif" 8 point at `dpi`; the caller deletes it.
 HFONT CreateDesignFont(int dpi, bool bold = false);
 
-// UTF-8 inside, UTF-16 at the Win32 boundary.
-std::wstring WideText(std::string_view text);
-std::string Utf8Text(std::wstring_view text);
-
 }  // namespace vz::app
