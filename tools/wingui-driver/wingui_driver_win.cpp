@@ -248,13 +248,24 @@ public:
   void SetCheck(int id, bool checked) const {
     if (Checked(id) == checked) return;
     SendMessageW(Item(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-    Press(id);
-    Settle();
-  }
-  // Lets the program handle what was posted to it.
-  void Settle() const {
+    // Sent, not posted: a box's click opens nothing modal, and a sent
+    // notification is handled before this returns. (A posted one followed by
+    // Settle's sent WM_NULL may be overtaken by it, since a thread handles
+    // sent messages before posted ones.)
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+    SendMessageTimeoutW(main_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id)),
+                        SMTO_NORMAL, 5000, &ignored);
+  }
+  // Lets the program handle what was posted to it. A thread handles sent
+  // messages before posted ones, so one sent WM_NULL may be answered before
+  // the posted message is even taken; after the first answer the posted
+  // messages come next, and a later sent one waits for their handlers.
+  void Settle() const {
+    for (int round = 0; round < 3; ++round) {
+      DWORD_PTR ignored = 0;
+      SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+      Sleep(25);
+    }
   }
   HWND WaitForMessageBox(DWORD timeoutMs = 20000) const {
     HWND box = nullptr;
