@@ -89,7 +89,7 @@ double StormLibSeconds(const fs::path& output, uint64_t& bytesIn, double& cpuSec
   cpuSeconds = 0;
   for (const auto& entry : fs::recursive_directory_iterator(output)) {
     if (!entry.is_regular_file() || entry.path().extension() != ".omz") continue;
-    vz::omz::Bytes bytes;
+    vz::Bytes bytes;
     std::string error;
     std::vector<vz::omz::ArchiveEntry> entries;
     if (!vz::omz::ReadWholeFile(entry.path(), bytes, error) ||
@@ -115,10 +115,10 @@ double StormLibSeconds(const fs::path& output, uint64_t& bytesIn, double& cpuSec
 // as the export does (temporary name, then renamed over the final name):
 // durably (flushed to the disk, rename flushed) or plainly. Returns seconds.
 double RewriteArchivesSeconds(const fs::path& output, bool durable) {
-  std::vector<std::pair<fs::path, vz::omz::Bytes>> archives;
+  std::vector<std::pair<fs::path, vz::Bytes>> archives;
   for (const auto& entry : fs::recursive_directory_iterator(output)) {
     if (!entry.is_regular_file() || entry.path().extension() != ".omz") continue;
-    vz::omz::Bytes bytes;
+    vz::Bytes bytes;
     std::string error;
     if (vz::omz::ReadWholeFile(entry.path(), bytes, error)) archives.emplace_back(entry.path(), std::move(bytes));
   }
@@ -171,7 +171,7 @@ double OwnImplodeCpuVsStormLib(const fs::path& output) {
   double ours = 0, storm = 0;
   for (const auto& entry : fs::recursive_directory_iterator(output)) {
     if (!entry.is_regular_file() || entry.path().extension() != ".omz") continue;
-    vz::omz::Bytes bytes;
+    vz::Bytes bytes;
     std::string error;
     std::vector<vz::omz::ArchiveEntry> entries;
     if (!vz::omz::ReadWholeFile(entry.path(), bytes, error) ||

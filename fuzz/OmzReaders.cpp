@@ -14,6 +14,7 @@
 
 namespace {
 
+using namespace vz;
 using namespace vz::omz;
 
 void ReadIntraday(ByteView dat, ByteView idx) {
@@ -55,7 +56,7 @@ VZ_FUZZ_TARGET(OmzReaders) {
   }
   ReadDaily(input);
   if (size >= 4) {
-    const size_t datLength = GetU32(data) % (size - 4 + 1);
+    const size_t datLength = LoadU32(data) % (size - 4 + 1);
     ReadIntraday(input.subspan(4, datLength), input.subspan(4 + datLength));
   }
   return 0;

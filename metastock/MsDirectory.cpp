@@ -113,7 +113,7 @@ void CloseAll(MsDirectory& dir) {
 
 // Reads a file of the directory for looking only, sharing it with every
 // holder that lets others read.
-bool ReadShared(const std::string& path, FileShare share, TBytes& bytes, const MsMasterKind* kind = nullptr) {
+bool ReadShared(const std::string& path, FileShare share, Bytes& bytes, const MsMasterKind* kind = nullptr) {
   platform::TSharedFile file;
   FileOpenMode mode;
   mode.access = FileAccess::Read;
@@ -123,7 +123,7 @@ bool ReadShared(const std::string& path, FileShare share, TBytes& bytes, const M
   return read;
 }
 
-bool ReadOptionalXmaster(MsDirectory& dir, TBytes& bytes) {
+bool ReadOptionalXmaster(MsDirectory& dir, Bytes& bytes) {
   bytes.clear();
   const std::string path = MsFindFile(dir.directory, kMsXmasterName);
   if (!platform::FileExists(path)) return true;
@@ -135,7 +135,7 @@ bool ReadOptionalXmaster(MsDirectory& dir, TBytes& bytes) {
 bool UserFileInUse(const MsDirectory& dir) {
   const std::string path = MsFindFile(dir.directory, kMsUserFileName);
   if (!platform::FileExists(path)) return false;
-  TBytes users;
+  Bytes users;
   return ReadShared(path, FileShare::ReadWrite, users) && MsUserFileLooksValid(users);
 }
 
@@ -178,7 +178,7 @@ TAttempt FirstOpening(MsDirectory& dir) {
   for (const char* name : {kMsIndexFileName, kMsLockFileName, kMsSecurityFileName, kMsUserFileName})
     if (!OpenNamed(dir, name, FileDisposition::CreateAlways)) return CloseAll(dir), FailedAttempt();
 
-  TBytes master, emaster, xmaster;
+  Bytes master, emaster, xmaster;
   if (!MsReadMasterFile(dir.masterFile, MsMasterKind::Master, master) ||
       (dir.emasterFile.IsOpen() && !MsReadMasterFile(dir.emasterFile, MsMasterKind::Emaster, emaster))) {
     MsSetOpenFailure(MsOpenError::CannotRead, dir.directory, "cannot read the master files",
@@ -188,7 +188,7 @@ TAttempt FirstOpening(MsDirectory& dir) {
   if (!ReadOptionalXmaster(dir, xmaster)) return CloseAll(dir), FailedAttempt();
   MsLoadFromMasters(dir, master, emaster, xmaster);
 
-  const std::pair<platform::TSharedFile*, TBytes> working[] = {{&dir.indexFile, MsBuildIndexFile(dir)},
+  const std::pair<platform::TSharedFile*, Bytes> working[] = {{&dir.indexFile, MsBuildIndexFile(dir)},
                                                                {&dir.lockFile, MsBuildLockFile(dir)},
                                                                {&dir.securityFile, MsBuildSecurityFile(dir)}};
   dir.userCount = 0;
@@ -225,7 +225,7 @@ TJoin Joining(MsDirectory& dir) {
       return FailedAttempt() == TAttempt::Busy ? TJoin::Busy : TJoin::Failed;
     }
   }
-  TBytes security, users, locks;
+  Bytes security, users, locks;
   dir.securityFile.ReadAll(security);
   dir.userFile.ReadAll(users);
   // A user file without a header registers nobody: the working files are
@@ -282,7 +282,7 @@ bool OpenUserFileForClosing(MsDirectory& dir) {
 // in its turn.
 bool LastClose(MsDirectory& dir) {
   // Take up what other programs changed in the list since we opened.
-  TBytes security;
+  Bytes security;
   if (dir.securityFile.ReadAll(security) && MsSecurityFileLooksValid(security)) MsDecodeSecurityFile(dir, security);
   const std::string userPath = MsFindFile(dir.directory, kMsUserFileName);
   bool mastersOk = true;
@@ -392,7 +392,7 @@ MsDirectory* MsOpenDirectoryToRead(const std::string& directory) {
     dir->directory = directory;
     dir->readOnly = true;
     // Open by other programs: the list they share is in ~MSFL.SEC.
-    TBytes security;
+    Bytes security;
     if (UserFileInUse(*dir) &&
         ReadShared(MsFindFile(directory, kMsSecurityFileName), FileShare::ReadWrite, security) &&
         MsSecurityFileLooksValid(security)) {
@@ -400,7 +400,7 @@ MsDirectory* MsOpenDirectoryToRead(const std::string& directory) {
       return TAttempt::Opened;
     }
     MsSetLastError({});
-    TBytes master, emaster, xmaster;
+    Bytes master, emaster, xmaster;
     const MsMasterKind masterKind = MsMasterKind::Master, emasterKind = MsMasterKind::Emaster;
     if (!ReadShared(MsFindFile(directory, kMsMasterName), FileShare::Read, master, &masterKind))
       return FailedAttempt();

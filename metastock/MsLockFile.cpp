@@ -21,8 +21,8 @@ void MsDecodeLockFile(MsDirectory& dir, std::span<const uint8_t> bytes) {
   }
 }
 
-TBytes MsBuildLockFile(const MsDirectory& dir) {
-  TBytes out(kMsLockRecordSize * (dir.securities.size() + 1), 0);
+Bytes MsBuildLockFile(const MsDirectory& dir) {
+  Bytes out(kMsLockRecordSize * (dir.securities.size() + 1), 0);
   TRecordWriter h(out.data(), kMsLockRecordSize);
   h.U32(0, kMsLockMagic);
   h.U16(4, static_cast<uint16_t>(dir.version));
@@ -36,7 +36,7 @@ TBytes MsBuildLockFile(const MsDirectory& dir) {
 }
 
 int MsReadLockFile(MsDirectory& dir) {
-  TBytes bytes;
+  Bytes bytes;
   if (!dir.lockFile.ReadAll(bytes)) return 0;
   MsDecodeLockFile(dir, bytes);
   return 1;

@@ -114,7 +114,7 @@ bool MsDecodeXmasterRecord(TByteView r, MsSecurity& out) {
          IsFieldCount(out.fieldCount) && IsPeriodLetter(out.period);
 }
 
-bool MsReadMasterFile(const platform::TSharedFile& file, MsMasterKind kind, TBytes& out) {
+bool MsReadMasterFile(const platform::TSharedFile& file, MsMasterKind kind, Bytes& out) {
   out.clear();
   const size_t recordSize = kind == MsMasterKind::Master    ? kMsMasterRecordSize
                             : kind == MsMasterKind::Emaster ? kMsEmasterRecordSize

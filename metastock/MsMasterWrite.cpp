@@ -126,7 +126,7 @@ bool Belongs(const MsSecurity& s, const TMasterLayout& layout) {
 }
 
 struct TBuilt {
-  TBytes bytes;
+  Bytes bytes;
   size_t count = 0;
   int32_t highestWritten = 0;
   bool oldHeader = false;
@@ -150,7 +150,7 @@ TBuilt BuildMasterFile(const MsDirectory& dir, TByteSpan previous, const TMaster
   for (const MsSecurity& s : dir.securities)
     if (s.fileNumber >= 0 && s.fileNumber < 65536) inList[s.fileNumber] = true;
 
-  TBytes& out = built.bytes;
+  Bytes& out = built.bytes;
   out.assign(layout.headerSize, 0);
   if (built.oldHeader) std::memcpy(out.data(), old.Data(), layout.headerSize);
 
@@ -183,7 +183,7 @@ TBuilt BuildMasterFile(const MsDirectory& dir, TByteSpan previous, const TMaster
   // Old records of securities the list does not name stay counted; records
   // of securities deleted from the list go; invalid ones and any bytes after
   // the records follow uncounted.
-  TBytes tail;
+  Bytes tail;
   for (size_t j = 0; j < oldCount; ++j) {
     if (oldUsed[j]) continue;
     const uint8_t* record = old.Data() + layout.headerSize + j * layout.recordSize;
@@ -207,7 +207,7 @@ uint16_t LastFileNumberField(const TBuilt& built, const MsDirectory& dir, size_t
 
 }  // namespace
 
-TBytes MsBuildMaster(const MsDirectory& dir, TByteSpan previous) {
+Bytes MsBuildMaster(const MsDirectory& dir, TByteSpan previous) {
   TBuilt built = BuildMasterFile(dir, previous, kMasterLayout);
   TRecordWriter header(built.bytes.data(), kMsMasterRecordSize);
   header.U16(0, static_cast<uint16_t>(built.count));
@@ -216,7 +216,7 @@ TBytes MsBuildMaster(const MsDirectory& dir, TByteSpan previous) {
   return std::move(built.bytes);
 }
 
-TBytes MsBuildEmaster(const MsDirectory& dir, TByteSpan previous) {
+Bytes MsBuildEmaster(const MsDirectory& dir, TByteSpan previous) {
   TBuilt built = BuildMasterFile(dir, previous, kEmasterLayout);
   TRecordWriter header(built.bytes.data(), kMsEmasterRecordSize);
   header.U16(0, static_cast<uint16_t>(built.count));
@@ -226,7 +226,7 @@ TBytes MsBuildEmaster(const MsDirectory& dir, TByteSpan previous) {
   return std::move(built.bytes);
 }
 
-TBytes MsBuildXmaster(const MsDirectory& dir, TByteSpan previous) {
+Bytes MsBuildXmaster(const MsDirectory& dir, TByteSpan previous) {
   TBuilt built = BuildMasterFile(dir, previous, kXmasterLayout);
   TRecordWriter header(built.bytes.data(), kMsXmasterRecordSize);
   header.U32(0, kMsXmasterMagic);
@@ -250,7 +250,7 @@ namespace {
 // The temporary names match MS????.TMP, which the next first opening removes
 // when a crash left one behind.
 int ReplaceHeldFile(MsDirectory& dir, platform::TSharedFile& held, const std::string& path, const char* tempName,
-                    const TBytes& bytes) {
+                    const Bytes& bytes) {
   const std::string tempPath = MsJoinPath(dir.directory, tempName);
   platform::TSharedFile temp;
   platform::FileOpenMode mode;
@@ -284,7 +284,7 @@ int ReplaceHeldFile(MsDirectory& dir, platform::TSharedFile& held, const std::st
 
 // The previous contents, bounded (see MsReadMasterFile); whether the file
 // holds more than was read.
-bool ReadPrevious(const platform::TSharedFile& held, MsMasterKind kind, TBytes& previous, bool& longer) {
+bool ReadPrevious(const platform::TSharedFile& held, MsMasterKind kind, Bytes& previous, bool& longer) {
   if (!MsReadMasterFile(held, kind, previous)) {
     MsSetLastError("cannot read the master file again");
     return false;
@@ -294,12 +294,12 @@ bool ReadPrevious(const platform::TSharedFile& held, MsMasterKind kind, TBytes& 
 }
 
 int RewriteMaster(MsDirectory& dir, platform::TSharedFile& held, const char* name, const char* tempName,
-                  MsMasterKind kind, TBytes (*build)(const MsDirectory&, TByteSpan)) {
+                  MsMasterKind kind, Bytes (*build)(const MsDirectory&, TByteSpan)) {
   if (!held.IsOpen()) return 0;
-  TBytes previous;
+  Bytes previous;
   bool longer = false;
   if (!ReadPrevious(held, kind, previous, longer)) return 0;  // never rebuild from a failed read
-  const TBytes bytes = build(dir, previous);
+  const Bytes bytes = build(dir, previous);
   if (bytes == previous && !longer) return 1;
   return ReplaceHeldFile(dir, held, MsFindFile(dir.directory, name), tempName, bytes);
 }
@@ -329,12 +329,12 @@ int MsWriteXmaster(MsDirectory& dir) {
     MsSetLastError("cannot open " + path + ": " + held.ErrorText());
     return 0;
   }
-  TBytes previous;
+  Bytes previous;
   bool longer = false;
   if (!ReadPrevious(held, MsMasterKind::Xmaster, previous, longer)) return 0;
   // A file that is not an XMASTER is left alone unless the list needs one.
   if (!XmasterHeaderValid(TByteView(previous)) && !MsNeedsXmaster(dir)) return 1;
-  const TBytes bytes = MsBuildXmaster(dir, previous);
+  const Bytes bytes = MsBuildXmaster(dir, previous);
   if (bytes == previous && !longer) return 1;
   return ReplaceHeldFile(dir, held, path, "MSXMST.TMP", bytes);
 }

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <span>
 
-#include "metastock/MsBytes.h"
+#include "bytes/ByteFields.h"
 #include "metastock/MsDirectory.h"
 
 namespace vz {
@@ -40,7 +40,7 @@ constexpr size_t kMsMasterTailBytes = 64 * 1024;
 // at most kMsMasterTailBytes after them, never more than the file holds. A
 // huge or sparse file costs no more than its counted records. False when
 // reading fails (`out` then holds what was read).
-bool MsReadMasterFile(const platform::TSharedFile& file, MsMasterKind kind, TBytes& out);
+bool MsReadMasterFile(const platform::TSharedFile& file, MsMasterKind kind, Bytes& out);
 
 // Field mask for a MASTER field count (5..8) and period; 0 when no layout
 // has that many fields.
@@ -67,8 +67,8 @@ void MsDecodeSecurityFile(MsDirectory& dir, TByteSpan bytes);
 // True when the bytes start with a whole ~MSFL.SEC header with its magic.
 bool MsSecurityFileLooksValid(TByteSpan bytes);
 
-TBytes MsBuildSecurityFile(const MsDirectory& dir);
-TBytes MsBuildIndexFile(const MsDirectory& dir);
+Bytes MsBuildSecurityFile(const MsDirectory& dir);
+Bytes MsBuildIndexFile(const MsDirectory& dir);
 int MsWriteSecurityFile(MsDirectory& dir);
 int MsWriteIndexFile(MsDirectory& dir);
 
@@ -77,9 +77,9 @@ int MsWriteIndexFile(MsDirectory& dir);
 // with file numbers up to 255, XMASTER those above. Of a header only the
 // counts, the last file number and the stamp change; the program's notice
 // text goes only into a file it creates.
-TBytes MsBuildMaster(const MsDirectory& dir, TByteSpan previous);
-TBytes MsBuildEmaster(const MsDirectory& dir, TByteSpan previous);
-TBytes MsBuildXmaster(const MsDirectory& dir, TByteSpan previous);
+Bytes MsBuildMaster(const MsDirectory& dir, TByteSpan previous);
+Bytes MsBuildEmaster(const MsDirectory& dir, TByteSpan previous);
+Bytes MsBuildXmaster(const MsDirectory& dir, TByteSpan previous);
 // True when XMASTER has to be written: the list holds a security above 255.
 bool MsNeedsXmaster(const MsDirectory& dir);
 
@@ -97,6 +97,6 @@ int MsWriteXmaster(MsDirectory& dir);
 
 // Writes bytes over a shared working file from offset 0 and cuts it to their
 // size; 1 / 0.
-int MsWriteWholeFile(platform::TSharedFile& file, const TBytes& bytes);
+int MsWriteWholeFile(platform::TSharedFile& file, const Bytes& bytes);
 
 }  // namespace vz

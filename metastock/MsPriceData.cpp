@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "metastock/MsBytes.h"
+#include "bytes/ByteFields.h"
 #include "metastock/MsLockFile.h"
 #include "metastock/MsNumbers.h"
 #include "platform/FileSystem.h"
@@ -325,7 +325,7 @@ int MsCreateDataFile(MsDirectory& dir, MsSecurity& security) {
   mode.createLike = MsFindFile(dir.directory, kMsMasterName);  // the directory's sharing
   if (!file.Open(path, mode)) return 0;
   security.recordCount = 0;
-  TBytes header(static_cast<size_t>(security.fieldCount) * 4, 0);
+  Bytes header(static_cast<size_t>(security.fieldCount) * 4, 0);
   StoreU16(header.data() + 2, 1);
   return file.WriteAt(0, header.data(), header.size()) ? 1 : 0;
 }
@@ -368,11 +368,11 @@ int32_t ReadBarsInPieces(const platform::TSharedFile& file, int32_t fieldCount, 
                          std::vector<MsBar>& bars) {
   constexpr size_t kPieceBytes = size_t{256} << 10;
   // One buffer per thread, reused: no allocation or zero-fill per read.
-  thread_local TBytes buffer;
+  thread_local Bytes buffer;
   if (fieldCount <= 0 || fieldCount > kMaxFieldCount) {
     const bool read = file.ReadAll(buffer);
     const int32_t count = read ? MsDecodeBars(buffer, fieldCount, fieldMask, bars) : -1;
-    if (buffer.capacity() > kPieceBytes) TBytes().swap(buffer);
+    if (buffer.capacity() > kPieceBytes) Bytes().swap(buffer);
     return count;
   }
   const int64_t size = file.Size();

@@ -59,15 +59,15 @@ void MsDecodeSecurityFile(MsDirectory& dir, TByteSpan bytes) {
 }
 
 int MsLoadFromSecurityFile(MsDirectory& dir) {
-  TBytes bytes;
+  Bytes bytes;
   if (!dir.securityFile.ReadAll(bytes)) bytes.clear();
   MsDecodeSecurityFile(dir, bytes);
   return 1;
 }
 
-TBytes MsBuildSecurityFile(const MsDirectory& dir) {
+Bytes MsBuildSecurityFile(const MsDirectory& dir) {
   const size_t count = dir.securities.size();
-  TBytes out(kMsSecurityRecordSize * (count + 1), 0);
+  Bytes out(kMsSecurityRecordSize * (count + 1), 0);
   int32_t inUse = 0;
   for (size_t i = 0; i < count; ++i) {
     const MsSecurity& s = dir.securities[i];
@@ -108,14 +108,14 @@ TBytes MsBuildSecurityFile(const MsDirectory& dir) {
   return out;
 }
 
-TBytes MsBuildIndexFile(const MsDirectory& dir) {
+Bytes MsBuildIndexFile(const MsDirectory& dir) {
   std::vector<const MsSecurity*> sorted;
   sorted.reserve(dir.securities.size());
   for (const MsSecurity& s : dir.securities) sorted.push_back(&s);
   // strcmp compares as unsigned bytes.
   std::sort(sorted.begin(), sorted.end(),
             [](const MsSecurity* a, const MsSecurity* b) { return std::strcmp(a->symbol, b->symbol) < 0; });
-  TBytes out(kMsIndexRecordSize * (sorted.size() + 1), 0);
+  Bytes out(kMsIndexRecordSize * (sorted.size() + 1), 0);
   TRecordWriter h(out.data(), kMsIndexRecordSize);
   h.U32(0, kMsIndexMagic);
   h.U16(4, static_cast<uint16_t>(dir.version));
@@ -137,7 +137,7 @@ TBytes MsBuildIndexFile(const MsDirectory& dir) {
 // The whole file goes from offset 0 and is cut to size afterwards (rather
 // than truncated first), so a program reading at the same moment never sees
 // an empty file.
-int MsWriteWholeFile(platform::TSharedFile& file, const TBytes& bytes) {
+int MsWriteWholeFile(platform::TSharedFile& file, const Bytes& bytes) {
   if (!file.IsOpen()) return 0;
   const bool ok = file.WriteAt(0, bytes.data(), bytes.size()) && file.Truncate(bytes.size()) && file.Flush();
   return ok ? 1 : 0;

@@ -60,9 +60,9 @@ bool MsDecodeUserFile(MsDirectory& dir, std::span<const uint8_t> bytes) {
   return true;
 }
 
-TBytes MsBuildUserFile(const MsDirectory& dir) {
+Bytes MsBuildUserFile(const MsDirectory& dir) {
   const int32_t slots = std::clamp<int32_t>(dir.slotCount, 0, kMsSlotCount);
-  TBytes out(kMsUserRecordSize * (slots + 1), 0);
+  Bytes out(kMsUserRecordSize * (slots + 1), 0);
   TRecordWriter h(out.data(), kMsUserRecordSize);
   h.U32(0, kMsUserMagic);
   h.U16(4, static_cast<uint16_t>(dir.version));
@@ -94,7 +94,7 @@ int MsReadUserFile(MsDirectory& dir) {
     mode.share = platform::FileShare::Read;
     if (!dir.userFile.Open(MsFindFile(dir.directory, kMsUserFileName), mode)) return 0;
   }
-  TBytes bytes;
+  Bytes bytes;
   const bool read = dir.userFile.ReadAll(bytes) && MsDecodeUserFile(dir, bytes);
   if (openedHere) dir.userFile.Close();
   return read ? 1 : 0;

@@ -6,7 +6,7 @@
 // "vH.TU" version text at 29) and one 71-byte record per slot: 1 at 0 for a
 // registered slot, slot id at 1, "app:user" terminated at 5. A free slot is
 // 71 zero bytes.
-#include "metastock/MsBytes.h"
+#include "bytes/ByteFields.h"
 #include "metastock/MsDirectory.h"
 
 namespace vz {
@@ -17,7 +17,7 @@ constexpr uint32_t kMsUserMagic = 0x4D01FE5D;
 // Applies a user file's contents to the user table. False (nothing changed)
 // when the bytes hold no whole header.
 bool MsDecodeUserFile(MsDirectory& dir, std::span<const uint8_t> bytes);
-TBytes MsBuildUserFile(const MsDirectory& dir);
+Bytes MsBuildUserFile(const MsDirectory& dir);
 // True when the bytes start with a whole header with its magic.
 bool MsUserFileLooksValid(std::span<const uint8_t> bytes);
 

@@ -66,10 +66,10 @@ bool BuildArchive(const std::vector<ArchiveFile>& files, char* implodeWork, Byte
 
 void PutEntryHeader(uint8_t* out, const std::string& name, uint32_t length) {
   std::memset(out, 0, kEntryHeaderSize);
-  PutU16(out + kHeaderWord, 1);
+  StoreU16(out + kHeaderWord, 1);
   std::memcpy(out + kHeaderName, name.data(), std::min(name.size(), kMaxEntryName));
   std::memcpy(out + kHeaderMethod, kMethod, sizeof kMethod);
-  PutU32(out + kHeaderLength, length);
+  StoreU32(out + kHeaderLength, length);
 }
 
 bool IsValidEntryName(const std::string& name) {
@@ -80,7 +80,7 @@ bool IsValidEntryName(const std::string& name) {
 }
 
 bool ParseEntryHeader(const uint8_t* in, EntryHeader& header, std::string& error) {
-  if (GetU16(in + kHeaderWord) != 1 || std::memcmp(in + kHeaderMethod, kMethod, sizeof kMethod) != 0) {
+  if (LoadU16(in + kHeaderWord) != 1 || std::memcmp(in + kHeaderMethod, kMethod, sizeof kMethod) != 0) {
     error = "not an archive entry header";
     return false;
   }
@@ -94,7 +94,7 @@ bool ParseEntryHeader(const uint8_t* in, EntryHeader& header, std::string& error
     error = "entry name is not a plain file name";
     return false;
   }
-  header.length = GetU32(in + kHeaderLength);
+  header.length = LoadU32(in + kHeaderLength);
   return true;
 }
 

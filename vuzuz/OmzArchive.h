@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "vuzuz/OmzBytes.h"
+#include "bytes/ByteFields.h"
 
 namespace vz::omz {
 

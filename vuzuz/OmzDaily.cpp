@@ -148,11 +148,11 @@ bool BuildDailyFile(const std::vector<DailyRow>& rows, Bytes& out, std::string& 
     const size_t blockStart = out.size();
     out.resize(blockStart + kDailyHeaderSize + kDailyRecordSize * n, 0);
     uint8_t* header = out.data() + blockStart;
-    PutU16(header + kHeaderWord, 1);
-    PutU8(header + kHeaderMark, kBlockMark);
+    StoreU16(header + kHeaderWord, 1);
+    StoreU8(header + kHeaderMark, kBlockMark);
     std::copy(field.begin(), field.end(), header + kHeaderName);
-    PutU8(header + kHeaderScale, PriceScaleCode(tick));
-    PutI32(header + kHeaderCount, static_cast<int32_t>(n));
+    StoreU8(header + kHeaderScale, PriceScaleCode(tick));
+    StoreI32(header + kHeaderCount, static_cast<int32_t>(n));
 
     for (size_t i = 0; i < n; ++i) {
       const DailyRow& row = rows[first + i];
@@ -162,10 +162,10 @@ bool BuildDailyFile(const std::vector<DailyRow>& rows, Bytes& out, std::string& 
         return false;
       }
       uint8_t* record = header + kDailyHeaderSize + kDailyRecordSize * i;
-      PutU16(record + kRecordDay, *day);
+      StoreU16(record + kRecordDay, *day);
       const auto prices = PricesOf(row);
-      for (size_t p = 0; p < prices.size(); ++p) PutI32(record + kRecordOpen + 4 * p, *RoundToInt32(prices[p] / tick));
-      PutI32(record + kRecordVolume, row.volume);
+      for (size_t p = 0; p < prices.size(); ++p) StoreI32(record + kRecordOpen + 4 * p, *RoundToInt32(prices[p] / tick));
+      StoreI32(record + kRecordVolume, row.volume);
     }
     first += n;
   }
@@ -194,7 +194,7 @@ bool ReadDailyFile(ByteView bytes, std::vector<DailyBlock>& blocks, std::string&
       error = "truncated block header at offset " + std::to_string(at);
       return false;
     }
-    if (GetU16(header + kHeaderWord) != 1 || header[kHeaderMark] != kBlockMark) {
+    if (LoadU16(header + kHeaderWord) != 1 || header[kHeaderMark] != kBlockMark) {
       error = "no daily block header at offset " + std::to_string(at);
       return false;
     }
@@ -207,7 +207,7 @@ bool ReadDailyFile(ByteView bytes, std::vector<DailyBlock>& blocks, std::string&
       return false;
     }
     block.tickSize = *tick;
-    const int32_t n = GetI32(header + kHeaderCount);
+    const int32_t n = LoadI32(header + kHeaderCount);
     if (n < 0 || static_cast<uint64_t>(n) * kDailyRecordSize > cursor.Remaining()) {
       error = "record count " + std::to_string(n) + " at offset " + std::to_string(at) + " exceeds the file";
       return false;
@@ -215,12 +215,12 @@ bool ReadDailyFile(ByteView bytes, std::vector<DailyBlock>& blocks, std::string&
     block.records.resize(static_cast<size_t>(n));
     for (DailyRecord& record : block.records) {
       const uint8_t* p = cursor.Take(kDailyRecordSize);
-      record.day = GetU16(p + kRecordDay);
-      record.open = GetI32(p + kRecordOpen);
-      record.high = GetI32(p + kRecordOpen + 4);
-      record.low = GetI32(p + kRecordOpen + 8);
-      record.close = GetI32(p + kRecordOpen + 12);
-      record.volume = GetI32(p + kRecordVolume);
+      record.day = LoadU16(p + kRecordDay);
+      record.open = LoadI32(p + kRecordOpen);
+      record.high = LoadI32(p + kRecordOpen + 4);
+      record.low = LoadI32(p + kRecordOpen + 8);
+      record.close = LoadI32(p + kRecordOpen + 12);
+      record.volume = LoadI32(p + kRecordVolume);
     }
     blocks.push_back(std::move(block));
   }

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "vuzuz/OmzBytes.h"
+#include "bytes/ByteFields.h"
 #include "vuzuz/OmzTypes.h"
 
 namespace vz::omz {

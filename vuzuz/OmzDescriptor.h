@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "vuzuz/OmzBytes.h"
+#include "bytes/ByteFields.h"
 
 namespace vz::omz {
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "vuzuz/OmzBytes.h"
+#include "bytes/ByteFields.h"
 
 namespace vz::omz {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "vuzuz/OmzBytes.h"
+#include "bytes/ByteFields.h"
 
 namespace vz::omz {
 
@@ -22,9 +22,9 @@ struct HeaderFill {
 inline void PutHeaderFields(uint8_t* header, std::initializer_list<HeaderField> fields,
                             std::initializer_list<HeaderFill> fills) {
   for (const HeaderField& f : fields) {
-    if (f.width == 1) PutU8(header + f.offset, f.value);
-    if (f.width == 2) PutU16(header + f.offset, f.value);
-    if (f.width == 4) PutU32(header + f.offset, f.value);
+    if (f.width == 1) StoreU8(header + f.offset, f.value);
+    if (f.width == 2) StoreU16(header + f.offset, f.value);
+    if (f.width == 4) StoreU32(header + f.offset, f.value);
   }
   for (const HeaderFill& f : fills)
     for (uint32_t i = 0; i < f.length; ++i) header[f.offset + i] = 0xFF;

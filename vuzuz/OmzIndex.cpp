@@ -45,13 +45,13 @@ void PutIndexHeader(uint8_t* h) {
 }
 
 void PutEntry(uint8_t* p, const IndexEntry& e) {
-  PutU32(p, e.pointer);
+  StoreU32(p, e.pointer);
   std::copy(e.key.begin(), e.key.end(), p + 4);
 }
 
 IndexEntry GetEntry(const uint8_t* p) {
   IndexEntry e;
-  e.pointer = GetU32(p);
+  e.pointer = LoadU32(p);
   std::copy(p + 4, p + 4 + kIndexKeySize, e.key.begin());
   return e;
 }
@@ -70,11 +70,11 @@ std::vector<IndexEntry> WriteLevel(Bytes& file, std::vector<IndexEntry> level, b
     uint8_t* node = file.data() + offset;
     const bool last = i + 1 == nodes;
     const size_t count = last ? m - kEntriesPerFullNode * (nodes - 1) : kEntriesPerFullNode;
-    PutU32(node + kNodeNext, last ? 0 : static_cast<uint32_t>(offset + kIndexNodeSize));
-    PutU32(node + kNodePrev, i == 0 ? 0 : static_cast<uint32_t>(offset - kIndexNodeSize));
-    PutU16(node + kNodeCount, static_cast<uint32_t>(count));
-    PutU16(node + kNodeUsed, static_cast<uint32_t>(count * kIndexEntrySize));
-    PutU8(node + kNodeLeafFlag, leaf ? 1 : 0);
+    StoreU32(node + kNodeNext, last ? 0 : static_cast<uint32_t>(offset + kIndexNodeSize));
+    StoreU32(node + kNodePrev, i == 0 ? 0 : static_cast<uint32_t>(offset - kIndexNodeSize));
+    StoreU16(node + kNodeCount, static_cast<uint32_t>(count));
+    StoreU16(node + kNodeUsed, static_cast<uint32_t>(count * kIndexEntrySize));
+    StoreU8(node + kNodeLeafFlag, leaf ? 1 : 0);
     // Slots past the counted entries carry copies of the entries that follow.
     for (size_t j = 0; j < kIndexSlots && kEntriesPerFullNode * i + j < m; ++j)
       PutEntry(node + kNodeSlots + kIndexEntrySize * j, level[kEntriesPerFullNode * i + j]);
@@ -101,12 +101,12 @@ bool ReadLayout(ByteView idx, IndexLayout& layout, std::string& error) {
     error = "index file shorter than its header";
     return false;
   }
-  if (GetU32(idx.data() + kIdxNodeSizeField) != kIndexNodeSize) {
+  if (LoadU32(idx.data() + kIdxNodeSizeField) != kIndexNodeSize) {
     error = "index header does not give 1024-byte nodes";
     return false;
   }
-  layout.root = GetU32(idx.data() + kIdxRoot);
-  const uint32_t counter = GetU32(idx.data() + kIdxLevelCounter);
+  layout.root = LoadU32(idx.data() + kIdxRoot);
+  const uint32_t counter = LoadU32(idx.data() + kIdxLevelCounter);
   if (counter < kLeafOnlyLevelCounter || counter - 4 > kMaxLevels) {
     error = "index level counter " + std::to_string(counter) + " out of range";
     return false;
@@ -128,7 +128,7 @@ public:
     if (!ValidNodeOffset(idx_, offset)) return Fail("index pointer " + std::to_string(offset) + " is not a node");
     if (!visited_.insert(offset).second) return Fail("index node " + std::to_string(offset) + " reached twice");
     const uint8_t* node = idx_.data() + offset;
-    const size_t count = GetU16(node + kNodeCount);
+    const size_t count = LoadU16(node + kNodeCount);
     if (count == 0 || count > kIndexSlots)
       return Fail("index node " + std::to_string(offset) + " has " + std::to_string(count) + " entries");
     const bool leaf = depth == levels_;
@@ -163,8 +163,8 @@ IndexKey MakeIndexKey(const uint8_t* symbolField, uint16_t day, uint16_t block) 
   std::copy(symbolField, symbolField + kSymbolFieldWidth, key.begin());
   key[12] = 0xDE;
   // Stored big-endian so that keys compare bytewise as symbol, day, block.
-  PutU16(key.data() + 13, SwapBytes16(day));
-  PutU16(key.data() + 15, SwapBytes16(block));
+  StoreU16(key.data() + 13, SwapBytes16(day));
+  StoreU16(key.data() + 15, SwapBytes16(block));
   return key;
 }
 
@@ -191,13 +191,13 @@ Bytes BuildIndexFile(const std::vector<IndexEntry>& leaves, uint32_t unixTime) {
   const uint32_t nodesLast = static_cast<uint32_t>(file.size() - 1);
   PadToMultiple(file, 4096);
   uint8_t* h = file.data();
-  PutU32(h + kIdxFileLast, static_cast<uint32_t>(file.size() - 1));
-  PutU32(h + kIdxNodesLast, nodesLast);
-  PutU32(h + kIdxEntryCount, static_cast<uint32_t>(leaves.size()));
-  PutU32(h + kIdxRoot, root);
-  PutU32(h + kIdxFirstNode, kIndexHeaderSize);
-  PutU32(h + kIdxLevelCounter, levelCounter);
-  PutU32(h + kIdxTime, unixTime);
+  StoreU32(h + kIdxFileLast, static_cast<uint32_t>(file.size() - 1));
+  StoreU32(h + kIdxNodesLast, nodesLast);
+  StoreU32(h + kIdxEntryCount, static_cast<uint32_t>(leaves.size()));
+  StoreU32(h + kIdxRoot, root);
+  StoreU32(h + kIdxFirstNode, kIndexHeaderSize);
+  StoreU32(h + kIdxLevelCounter, levelCounter);
+  StoreU32(h + kIdxTime, unixTime);
   return file;
 }
 
@@ -217,7 +217,7 @@ std::optional<IndexEntry> FindIndexEntry(ByteView idx, const IndexKey& key) {
   for (uint32_t depth = 1; depth <= layout.levels; ++depth) {
     if (!ValidNodeOffset(idx, offset)) return std::nullopt;
     const uint8_t* node = idx.data() + offset;
-    const size_t count = std::min<size_t>(GetU16(node + kNodeCount), kIndexSlots);
+    const size_t count = std::min<size_t>(LoadU16(node + kNodeCount), kIndexSlots);
     const bool leaf = depth == layout.levels;
     std::optional<IndexEntry> next;
     for (size_t j = 0; j < count && !next; ++j) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "vuzuz/OmzBytes.h"
+#include "bytes/ByteFields.h"
 
 namespace vz::omz {
 

@@ -71,8 +71,8 @@ void PutDataHeader(uint8_t* h, const std::string& base, uint32_t unixTime) {
   std::memcpy(h + 0x41E, "FC!DEF", 6);
   const std::string path = kPathPrefix + base;
   const size_t len = path.size();
-  PutU32(h + kDatPathLength, static_cast<uint32_t>(len + 517));
-  PutU32(h + kDatCreated, unixTime);
+  StoreU32(h + kDatPathLength, static_cast<uint32_t>(len + 517));
+  StoreU32(h + kDatCreated, unixTime);
   std::memcpy(h + kDatPath, path.c_str(), len + 1);
   std::memcpy(h + kDatDataExt + len, ".dat", 4);
   std::memcpy(h + kDatIndexExt + len, ".idx", 4);
@@ -119,20 +119,20 @@ public:
       dat.resize(offset + kTickBlockSize, 0);
       uint8_t* block = dat.data() + offset;
       std::copy(field.begin(), field.end(), block + kBlockSymbol);
-      PutU8(block + kBlockOne, 1);
-      PutU8(block + kBlockMark, kMark);
-      PutU16(block + kBlockDay, day_);
-      PutU16(block + kBlockNumber, static_cast<uint32_t>(b));
-      PutU8(block + kBlockCount, static_cast<uint32_t>(plan.e - plan.s + 1));
-      PutU8(block + kBlockScale, PriceScaleCode(tick_));
-      PutU16(block + kBlockCumulative, static_cast<uint32_t>(plan.e - first_ + 1));
-      PutI32(block + kBlockBase, plan.base);
-      PutU16(block + kBlockLastDiff, static_cast<uint16_t>(Difference(plan.e, plan)));
+      StoreU8(block + kBlockOne, 1);
+      StoreU8(block + kBlockMark, kMark);
+      StoreU16(block + kBlockDay, day_);
+      StoreU16(block + kBlockNumber, static_cast<uint32_t>(b));
+      StoreU8(block + kBlockCount, static_cast<uint32_t>(plan.e - plan.s + 1));
+      StoreU8(block + kBlockScale, PriceScaleCode(tick_));
+      StoreU16(block + kBlockCumulative, static_cast<uint32_t>(plan.e - first_ + 1));
+      StoreI32(block + kBlockBase, plan.base);
+      StoreU16(block + kBlockLastDiff, static_cast<uint16_t>(Difference(plan.e, plan)));
       for (size_t k = plan.s; k <= plan.e; ++k) {
         uint8_t* t = block + kBlockTicks + kTickSize * (k - plan.s);
-        PutU16(t, static_cast<uint16_t>(Difference(k, plan)));
-        PutI32(t + 2, ticks_[k].volume);
-        PutU16(t + 6, static_cast<uint32_t>(MinutesSince(ticks_[k].dateTime, day_)));
+        StoreU16(t, static_cast<uint16_t>(Difference(k, plan)));
+        StoreI32(t + 2, ticks_[k].volume);
+        StoreU16(t + 6, static_cast<uint32_t>(MinutesSince(ticks_[k].dateTime, day_)));
       }
       IndexEntry entry;
       entry.pointer = static_cast<uint32_t>(offset);
@@ -248,13 +248,13 @@ bool DecodeBlock(ByteView dat, const IndexEntry& entry, IntradayContents& out, s
   TickBlockInfo info;
   info.offset = offset;
   info.symbol = SymbolFieldText(block + kBlockSymbol);
-  info.day = GetU16(block + kBlockDay);
-  info.block = GetU16(block + kBlockNumber);
+  info.day = LoadU16(block + kBlockDay);
+  info.block = LoadU16(block + kBlockNumber);
   info.count = block[kBlockCount];
   info.scaleCode = block[kBlockScale];
-  info.cumulative = GetU16(block + kBlockCumulative);
-  info.basePrice = GetI32(block + kBlockBase);
-  info.lastDifference = GetI16(block + kBlockLastDiff);
+  info.cumulative = LoadU16(block + kBlockCumulative);
+  info.basePrice = LoadI32(block + kBlockBase);
+  info.lastDifference = LoadI16(block + kBlockLastDiff);
   const std::string where = " in the tick block at " + std::to_string(offset);
   if (block[kBlockOne] != 1 || block[kBlockMark] != kMark) {
     error = "no tick block header" + where;
@@ -277,9 +277,9 @@ bool DecodeBlock(ByteView dat, const IndexEntry& entry, IntradayContents& out, s
     const uint8_t* t = block + kBlockTicks + kTickSize * i;
     Tick decoded;
     SetTickSymbol(decoded, info.symbol);
-    decoded.price = (static_cast<double>(info.basePrice) + GetI16(t)) * *tick;
-    decoded.volume = GetI32(t + 2);
-    decoded.dateTime = info.day + GetU16(t + 6) / kMinutesPerDay;
+    decoded.price = (static_cast<double>(info.basePrice) + LoadI16(t)) * *tick;
+    decoded.volume = LoadI32(t + 2);
+    decoded.dateTime = info.day + LoadU16(t + 6) / kMinutesPerDay;
     decoded.size = *tick;
     out.ticks.push_back(decoded);
   }
@@ -359,11 +359,11 @@ bool BuildIntradayFiles(const std::string& base, std::span<const Tick> ticks, ui
   const uint32_t blocksLast = static_cast<uint32_t>(out.dat.size() - 1);
   PadToMultiple(out.dat, kFileUnit);
   uint8_t* h = out.dat.data();
-  PutU32(h + kDatFileLast, static_cast<uint32_t>(out.dat.size() - 1));
-  PutU32(h + kDatBlocksLast, blocksLast);
-  PutU32(h + kDatBlockCount, static_cast<uint32_t>(entries.size()));
-  PutU32(h + kDatBlockCount2, static_cast<uint32_t>(entries.size()));
-  PutU32(h + kDatTime, unixTime);
+  StoreU32(h + kDatFileLast, static_cast<uint32_t>(out.dat.size() - 1));
+  StoreU32(h + kDatBlocksLast, blocksLast);
+  StoreU32(h + kDatBlockCount, static_cast<uint32_t>(entries.size()));
+  StoreU32(h + kDatBlockCount2, static_cast<uint32_t>(entries.size()));
+  StoreU32(h + kDatTime, unixTime);
   out.idx = BuildIndexFile(entries, unixTime);
   return true;
 }
@@ -382,7 +382,7 @@ bool WriteIntradayFiles(const std::filesystem::path& dir, const std::string& bas
 
 bool ReadIntradayFiles(ByteView dat, ByteView idx, IntradayContents& out, std::string& error) {
   out = {};
-  if (dat.size() < kDataHeaderSize || GetU32(dat.data() + kDatBlockSizeField) != kTickBlockSize) {
+  if (dat.size() < kDataHeaderSize || LoadU32(dat.data() + kDatBlockSizeField) != kTickBlockSize) {
     error = "not an intraday data file";
     return false;
   }

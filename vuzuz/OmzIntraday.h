@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "vuzuz/OmzBytes.h"
+#include "bytes/ByteFields.h"
 #include "vuzuz/OmzTypes.h"
 
 namespace vz::omz {

@@ -57,7 +57,7 @@ constexpr size_t kDumpMaxArchive = size_t{1} << 30;
 // The archive's entries, each expanded up to `maxExpanded` bytes.
 bool LoadArchive(const std::string& archive, std::vector<omz::ArchiveEntry>& entries, size_t maxExpanded,
                  std::ostream& err) {
-  omz::Bytes bytes;
+  vz::Bytes bytes;
   std::string error;
   std::error_code ec;
   if (fs::is_directory(archive, ec)) {
@@ -75,7 +75,7 @@ bool LoadArchive(const std::string& archive, std::vector<omz::ArchiveEntry>& ent
   return true;
 }
 
-bool DumpDaily(const omz::Bytes& data, std::ostream& out, std::ostream& err, const std::string& name) {
+bool DumpDaily(const vz::Bytes& data, std::ostream& out, std::ostream& err, const std::string& name) {
   std::vector<omz::DailyBlock> blocks;
   std::string error;
   if (!omz::ReadDailyFile(data, blocks, error)) {
@@ -91,7 +91,7 @@ bool DumpDaily(const omz::Bytes& data, std::ostream& out, std::ostream& err, con
   return true;
 }
 
-bool DumpIntraday(const omz::Bytes& dat, const omz::Bytes* idx, std::ostream& out, std::ostream& err,
+bool DumpIntraday(const vz::Bytes& dat, const vz::Bytes* idx, std::ostream& out, std::ostream& err,
                   const std::string& name) {
   if (!idx) {
     err << "error: " << name << " has no index entry\n";
@@ -149,7 +149,7 @@ int RunUnzipCommand(const std::string& archive, const std::string& dir, bool for
 int RunDumpCommand(const std::string& archive, std::ostream& out, std::ostream& err) {
   std::vector<omz::ArchiveEntry> entries;
   if (!LoadArchive(archive, entries, kDumpMaxEntry, err)) return 1;
-  std::map<std::string, const omz::Bytes*> byName;
+  std::map<std::string, const vz::Bytes*> byName;
   for (const omz::ArchiveEntry& entry : entries)
     if (entry.expanded) byName[entry.name] = &entry.data;
 

@@ -80,7 +80,7 @@ SetResult WriteAndPack(const SetJob& job, std::vector<char>& work, const ExportO
       files.emplace_back(job.base + ".IDX", std::move(image.idx));
     }
   } else {
-    omz::Bytes dly;
+    vz::Bytes dly;
     if (!omz::BuildDailyFile(job.daily, dly, error, &leftOut)) {
       result.message = job.base + ": " + error;
       return result;
@@ -90,7 +90,7 @@ SetResult WriteAndPack(const SetJob& job, std::vector<char>& work, const ExportO
   for (const std::string& what : leftOut) result.leftOut.push_back(job.base + ": " + what);
   // Nothing left to hold: an archive already there stays as it is.
   if (files.size() == 1) return result;
-  omz::Bytes archive;
+  vz::Bytes archive;
   const fs::path path = omz::PathIn(platform::PathFromUtf8(job.folder), job.base + ".omz");
   if (!omz::BuildArchive(files, work.data(), archive, error) || !omz::WriteFileAtomically(path, archive, error)) {
     result.writeFailed = true;

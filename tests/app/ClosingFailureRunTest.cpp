@@ -59,10 +59,10 @@ TEST_F(ClosingFailureRun, EndsFailedAndTheNextRunOpensCleanly) {
     const fs::path sec = scratch_.Path() / "ms" / kMsSecurityFileName;
     const std::string bytes = test::ReadFileBytes(sec);
     MsDirectory other;
-    MsDecodeSecurityFile(other, TBytes(bytes.begin(), bytes.end()));
+    MsDecodeSecurityFile(other, Bytes(bytes.begin(), bytes.end()));
     ASSERT_EQ(other.securityCount, 2);
     std::strcpy(other.securities[1].name, "Renamed meanwhile");
-    const TBytes renamed = MsBuildSecurityFile(other);
+    const Bytes renamed = MsBuildSecurityFile(other);
     test::WriteFileBytes(sec, std::string(renamed.begin(), renamed.end()));
     platform::SimulateDiskFullForTesting(true);
     const bool collected = conversion.CollectPriceData();

@@ -89,9 +89,9 @@ TEST_F(InspectArchive, DumpExpandsEntriesLargerThanAnArchiveReadForImport) {
   // 65 MiB expanded: more than ReadArchive's default bound, which --dump
   // once used; a busy day of ticks is this large.
   std::vector<omz::ArchiveFile> files;
-  files.emplace_back("BIG.BIN", omz::Bytes(size_t{65} << 20, 0x20));
+  files.emplace_back("BIG.BIN", vz::Bytes(size_t{65} << 20, 0x20));
   std::vector<char> work(pkcmp::kImplodeWorkSize);
-  omz::Bytes archive;
+  vz::Bytes archive;
   std::string error;
   ASSERT_TRUE(omz::BuildArchive(files, work.data(), archive, error)) << error;
   ASSERT_TRUE(omz::WriteFileAtomically(File("big.omz"), archive, error)) << error;

@@ -17,7 +17,7 @@ namespace vz::test {
 // Entry names and expanded contents of an archive; fails the test when the
 // archive is not whole.
 inline std::vector<omz::ArchiveEntry> ArchiveEntries(const std::filesystem::path& path) {
-  omz::Bytes bytes;
+  vz::Bytes bytes;
   std::string error;
   std::vector<omz::ArchiveEntry> entries;
   EXPECT_TRUE(omz::ReadWholeFile(path, bytes, error)) << path << ": " << error;

@@ -35,7 +35,7 @@ TEST_P(MsCorpusTest, OpensListsReadsAndClosesWithoutLoss) {
   const fs::path dir = test::CopyCorpusDir(c.name, scratch.Path());
   const auto before = DataFiles(dir);
   const std::string masterPath = MsFindFile(dir.string(), kMsMasterName);
-  const TBytes master = test::ReadBytes(masterPath);
+  const Bytes master = test::ReadBytes(masterPath);
 
   MsDirectory* open = MsOpenDirectory(dir.string(), 100, "Test program", "corpus");
   ASSERT_NE(open, nullptr) << MsLastError();
@@ -56,7 +56,7 @@ TEST_P(MsCorpusTest, OpensListsReadsAndClosesWithoutLoss) {
   const auto after = DataFiles(dir);
   for (const auto& [name, bytes] : before) EXPECT_EQ(after.at(name), bytes) << name;
   // MASTER gets only the new stamp.
-  TBytes masterAfter = test::ReadBytes(masterPath);
+  Bytes masterAfter = test::ReadBytes(masterPath);
   ASSERT_EQ(masterAfter.size(), master.size());
   std::copy(master.begin() + 49, master.begin() + 53, masterAfter.begin() + 49);
   EXPECT_EQ(masterAfter, master);
@@ -95,7 +95,7 @@ TEST(MsCorpus, StaleEmasterOfBbfinanceYieldsToMaster) {
   MsCloseDirectory(open);
   EXPECT_FALSE(platform::FileExists((dir / "F16.DAT").string()));
   // EMASTER keeps the record of F16 that MASTER does not list and gains MONC.
-  const TBytes emaster = test::ReadBytes(MsFindFile(dir.string(), kMsEmasterName));
+  const Bytes emaster = test::ReadBytes(MsFindFile(dir.string(), kMsEmasterName));
   int f16 = 0, f28 = 0;
   for (size_t i = 1; i <= LoadU16(emaster.data()) && 192 * (i + 1) <= emaster.size(); ++i) {
     f16 += emaster[192 * i + 2] == 16;

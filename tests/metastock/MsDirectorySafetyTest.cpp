@@ -255,39 +255,39 @@ TEST_F(MsSafetyTest, LookingNeverCreatesAMissingDataFile) {
 TEST(MsLoadFromMasters, NamesTheRecordsItLeavesOut) {
   msgen::MsGenDirectory d;
   d.securities = {test::DailySecurity(1, "ONE"), test::DailySecurity(2, "TWO"), test::DailySecurity(3, "THREE")};
-  const TBytes master = test::GeneratedFile(d, "MASTER");
-  const TBytes emaster = test::GeneratedFile(d, "EMASTER");
+  const Bytes master = test::GeneratedFile(d, "MASTER");
+  const Bytes emaster = test::GeneratedFile(d, "EMASTER");
   struct TCase {
     const char* name;
-    TBytes master;
+    Bytes master;
     std::vector<std::string> skipped;
     int listed;
   };
   std::vector<TCase> cases;
   cases.push_back({"plain", master, {}, 3});
   {
-    TBytes garbled = master;
+    Bytes garbled = master;
     garbled[53 * 2 + 33] = 0;  // TWO: no period letter
     cases.push_back({"garbled_record", garbled, {"TWO (F2): garbled MASTER record"}, 2});
   }
   {
-    TBytes zeroed = master;
+    Bytes zeroed = master;
     std::fill(zeroed.begin() + 53 * 3, zeroed.begin() + 53 * 4, 0);  // THREE: zeros
     cases.push_back({"zeroed_record", zeroed, {"1 MASTER records without a readable symbol or name"}, 2});
   }
   {
-    TBytes duplicate = master;
+    Bytes duplicate = master;
     duplicate[53 * 3] = 1;  // THREE claims ONE's data file
     cases.push_back({"duplicate_file_number", duplicate,
                      {"THREE (F1): a second MASTER record for a data file already listed"}, 2});
   }
   {
-    TBytes truncated(master.begin(), master.begin() + 53 * 3);  // counts 3, holds 2
+    Bytes truncated(master.begin(), master.begin() + 53 * 3);  // counts 3, holds 2
     cases.push_back({"count_beyond_file", truncated,
                      {"1 records that MASTER's header counts but the file does not hold"}, 2});
   }
   {
-    TBytes empty(master.begin(), master.begin() + 53);
+    Bytes empty(master.begin(), master.begin() + 53);
     empty[0] = empty[1] = 0;
     cases.push_back({"empty_master",
                      empty,

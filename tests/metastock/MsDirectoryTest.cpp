@@ -33,7 +33,7 @@ protected:
   std::string Dir() const { return scratch_.Path().string(); }
   std::string PathOf(const char* name) const { return MsFindFile(Dir(), name); }
   bool Exists(const char* name) const { return platform::FileExists(PathOf(name)); }
-  TBytes UserFile() const { return test::ReadBytes(PathOf(kMsUserFileName)); }
+  Bytes UserFile() const { return test::ReadBytes(PathOf(kMsUserFileName)); }
 
   test::TScratchDir scratch_;
 };
@@ -51,7 +51,7 @@ TEST_F(MsDirectoryTest, FirstOpenerCreatesWorkingFilesAndLastCloserRemovesThem) 
   EXPECT_EQ(dir->securityCount, 2);
   EXPECT_TRUE(platform::IsReadOnly(PathOf(kMsMasterName)));
   EXPECT_TRUE(platform::IsReadOnly(PathOf(kMsEmasterName)));
-  const TBytes users = UserFile();
+  const Bytes users = UserFile();
   ASSERT_EQ(users.size(), 71u * 2);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(users.data() + 29), 5), "v1.00");
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(users.data() + 17), 11), "Feb 21 2002");
@@ -78,7 +78,7 @@ TEST_F(MsDirectoryTest, SecondOpenerJoinsAndTheLastOneWritesTheMasters) {
   EXPECT_STREQ(second->securities[1].symbol, "TWO");
   MsCloseDirectory(first);
   for (const char* name : kWorkingFiles) EXPECT_TRUE(Exists(name)) << name;
-  const TBytes users = UserFile();
+  const Bytes users = UserFile();
   EXPECT_EQ(LoadU16(users.data() + 10), 1);  // users
   EXPECT_EQ(LoadU16(users.data() + 12), 2);  // slots
   MsCloseDirectory(second);
@@ -107,7 +107,7 @@ TEST_F(MsDirectoryTest, StaleRegistrationKeepsTheDirectoryOpenUntilItsOwnerRetur
 TEST_F(MsDirectoryTest, JoiningClearsLocksOfFreedSlots) {
   MsDirectory* first = test::OpenAs(Dir(), "alice");
   ASSERT_NE(first, nullptr);
-  TBytes lock = test::ReadBytes(PathOf(kMsLockFileName));
+  Bytes lock = test::ReadBytes(PathOf(kMsLockFileName));
   lock[37] = 0x10;      // security 0: a read in progress...
   lock[37 + 1] = 0x40;  // ...by slot 1, which nobody holds
   lock[74] = 0x10;      // security 1: by slot 0, which is alice
@@ -156,7 +156,7 @@ TEST_F(MsDirectoryTest, LastCloserTakesUpSecuritiesOthersAdded) {
   std::strcpy(added.name, "Added meanwhile");
   other.securityCount = 3;
   other.lastFileNumber = 300;
-  const TBytes sec = MsBuildSecurityFile(other);
+  const Bytes sec = MsBuildSecurityFile(other);
   test::WriteFileBytes(PathOf(kMsSecurityFileName), std::string(sec.begin(), sec.end()));
   MsCloseDirectory(dir);
   ASSERT_TRUE(Exists(kMsXmasterName));
@@ -178,7 +178,7 @@ TEST_F(MsDirectoryTest, NinthProgramWorksWithoutASlot) {
   EXPECT_EQ(open[8]->mySlot, -1);
   EXPECT_EQ(open[8]->userCount, 8);
   ASSERT_EQ(MsSetLock(*open[8], open[8]->securities[0], kMsLockReading, true), 1);
-  const TBytes lock = test::ReadBytes(PathOf(kMsLockFileName));
+  const Bytes lock = test::ReadBytes(PathOf(kMsLockFileName));
   EXPECT_EQ(lock[37], 0x10);
   EXPECT_EQ(lock[38], 0);
   MsSetLock(*open[8], open[8]->securities[0], kMsLockReading, false);
@@ -257,7 +257,7 @@ TEST_F(MsDirectoryTest, ProgramInAnotherProcessJoinsAndLeaves) {
   test::WriteFileBytes(release, "at once");
   EXPECT_EQ(test::RunChild("MsHoldDirectory", {Dir(), "bob", ready, release}), 0);
   EXPECT_EQ(test::ReadFileBytes(ready), "1");
-  const TBytes users = UserFile();
+  const Bytes users = UserFile();
   EXPECT_EQ(LoadU16(users.data() + 10), 1);
   EXPECT_EQ(LoadU16(users.data() + 12), 1);  // bob's slot was the last one
   MsCloseDirectory(dir);

@@ -22,7 +22,7 @@ TEST(MsLoadFromMasters, TakesDetailsFromEmasterForMastersSecurities) {
   auto d = Securities(12);
   d.securities[3].name = "A name longer than sixteen characters";
   d.securities[4].symbol = "ABCDEFGHIJKLMN";  // 14 characters, no terminator in EMASTER
-  TBytes master = GeneratedFile(d, "MASTER"), emaster = GeneratedFile(d, "EMASTER");
+  Bytes master = GeneratedFile(d, "MASTER"), emaster = GeneratedFile(d, "EMASTER");
   StoreU16(master.data(), 10);  // MASTER counts 10, EMASTER 12
   MsDirectory dir;
   MsLoadFromMasters(dir, master, emaster);
@@ -39,7 +39,7 @@ TEST(MsLoadFromMasters, TakesDetailsFromEmasterForMastersSecurities) {
 
 TEST(MsLoadFromMasters, EmptyLongNameFallsBackAndSpacesAreTrimmed) {
   auto d = Securities(1);
-  TBytes master = GeneratedFile(d, "MASTER"), emaster = GeneratedFile(d, "EMASTER");
+  Bytes master = GeneratedFile(d, "MASTER"), emaster = GeneratedFile(d, "EMASTER");
   uint8_t* record = emaster.data() + 192;
   std::memset(record + 139, 0, 53);
   std::memcpy(record + 32, "Short name      ", 16);
@@ -56,7 +56,7 @@ TEST(MsLoadFromMasters, EmptyLongNameFallsBackAndSpacesAreTrimmed) {
 // records. MASTER's record fills those slots.
 TEST(MsLoadFromMasters, MasterFillsSlotsEmasterCannot) {
   auto d = Securities(4);
-  TBytes master = GeneratedFile(d, "MASTER"), emaster = GeneratedFile(d, "EMASTER");
+  Bytes master = GeneratedFile(d, "MASTER"), emaster = GeneratedFile(d, "EMASTER");
   std::memcpy(emaster.data() + 192 * 2 + 11, "OTHER\0\0\0", 8);  // file 2: another security
   emaster[192 * 3 + 6] = 48;                                     // file 3: field count no layout has
   emaster.resize(192 * 4);                                       // file 4: beyond the end
@@ -90,12 +90,12 @@ TEST(MsLoadFromMasters, AddsXmasterSecurities) {
 TEST(MsLoadFromMasters, BoundsEveryCountByTheBytesPresent) {
   auto d = Securities(3);
   d.securities.push_back(DailySecurity(300, "XTHREE"));
-  const TBytes master = GeneratedFile(d, "MASTER"), emaster = GeneratedFile(d, "EMASTER"),
+  const Bytes master = GeneratedFile(d, "MASTER"), emaster = GeneratedFile(d, "EMASTER"),
                xmaster = GeneratedFile(d, "XMASTER");
   for (size_t cut : {size_t{0}, size_t{10}, size_t{53}, size_t{100}, size_t{160}}) {
-    TBytes m(master.begin(), master.begin() + std::min(cut, master.size()));
-    TBytes e(emaster.begin(), emaster.begin() + std::min(cut * 3, emaster.size()));
-    TBytes x(xmaster.begin(), xmaster.begin() + std::min(cut * 2, xmaster.size()));
+    Bytes m(master.begin(), master.begin() + std::min(cut, master.size()));
+    Bytes e(emaster.begin(), emaster.begin() + std::min(cut * 3, emaster.size()));
+    Bytes x(xmaster.begin(), xmaster.begin() + std::min(cut * 2, xmaster.size()));
     if (m.size() >= 2) StoreU16(m.data(), 0xFFFF);
     if (x.size() >= 12) StoreU16(x.data() + 10, 0xFFFF);
     MsDirectory dir;
@@ -125,13 +125,13 @@ TEST(MsBuildMaster, PadsTextFieldsWithSpaces) {
   MsDirectory dir;
   dir.securities.push_back(Listed(1, "ABC", "Twenty characters ok"));
   dir.securityCount = 1;
-  const TBytes master = MsBuildMaster(dir, {});
+  const Bytes master = MsBuildMaster(dir, {});
   ASSERT_EQ(master.size(), 106u);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(master.data() + 53 + 36), 16), "ABC             ");
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(master.data() + 53 + 7), 16), "Twenty character");
   EXPECT_EQ(master[53 + 3], 28);
   EXPECT_EQ(LoadU32(master.data() + 53 + 25), FloatToMbf(1020221.0f));
-  const TBytes emaster = MsBuildEmaster(dir, {});
+  const Bytes emaster = MsBuildEmaster(dir, {});
   EXPECT_STREQ(reinterpret_cast<const char*>(emaster.data() + 192 + 139), "Twenty characters ok");
   EXPECT_EQ(LoadU32(emaster.data() + 192 + 126), 20020221u);
 }
@@ -140,10 +140,10 @@ TEST(MsBuildMaster, PadsTextFieldsWithSpaces) {
 // drop what it does not know.
 TEST(MsBuildMaster, KeepsBytesAndRecordsTheListDoesNotCarry) {
   auto d = Securities(3);
-  TBytes master = GeneratedFile(d, "MASTER"), emaster = GeneratedFile(d, "EMASTER");
+  Bytes master = GeneratedFile(d, "MASTER"), emaster = GeneratedFile(d, "EMASTER");
   master[53 + 24] = 'Y';   // a flag other programs keep in a "zero" byte
   master[53 * 2 + 51] = '*';
-  TBytes extraRecord(emaster.end() - 192, emaster.end());
+  Bytes extraRecord(emaster.end() - 192, emaster.end());
   extraRecord[2] = 9;  // an EMASTER record beyond MASTER's count
   emaster.insert(emaster.end(), extraRecord.begin(), extraRecord.end());
   StoreU16(emaster.data(), 4);
@@ -152,8 +152,8 @@ TEST(MsBuildMaster, KeepsBytesAndRecordsTheListDoesNotCarry) {
   MsLoadFromMasters(dir, master, emaster);
   ASSERT_EQ(dir.securityCount, 3);
 
-  TBytes newMaster = MsBuildMaster(dir, master);
-  TBytes newEmaster = MsBuildEmaster(dir, emaster);
+  Bytes newMaster = MsBuildMaster(dir, master);
+  Bytes newEmaster = MsBuildEmaster(dir, emaster);
   std::memcpy(master.data() + 49, newMaster.data() + 49, 4);  // only the stamp differs
   EXPECT_EQ(newMaster, master);
   std::memcpy(emaster.data() + 49, newEmaster.data() + 49, 4);
@@ -174,29 +174,29 @@ TEST(MsBuildMaster, KeepsBytesAndRecordsTheListDoesNotCarry) {
 
 TEST(MsBuildMaster, KeepsInvalidRecordsAfterTheCountedOnes) {
   auto d = Securities(2);
-  TBytes emaster = GeneratedFile(d, "EMASTER");
-  TBytes garbage(192, 0x30);
+  Bytes emaster = GeneratedFile(d, "EMASTER");
+  Bytes garbage(192, 0x30);
   emaster.insert(emaster.begin() + 192, garbage.begin(), garbage.end());
   StoreU16(emaster.data(), 3);
   MsDirectory dir;
   MsLoadFromMasters(dir, GeneratedFile(d, "MASTER"), emaster);
-  const TBytes rebuilt = MsBuildEmaster(dir, emaster);
+  const Bytes rebuilt = MsBuildEmaster(dir, emaster);
   ASSERT_EQ(rebuilt.size(), emaster.size());
   EXPECT_EQ(LoadU16(rebuilt.data()), 2);
-  EXPECT_EQ(TBytes(rebuilt.end() - 192, rebuilt.end()), garbage);
+  EXPECT_EQ(Bytes(rebuilt.end() - 192, rebuilt.end()), garbage);
 }
 
 TEST(MsBuildXmaster, WritesSecuritiesAbove255AndKeepsOthersBytes) {
   auto d = Securities(1);
   d.securities.push_back(DailySecurity(256, "XONE"));
   d.securities.push_back(DailySecurity(257, "XTWO"));
-  TBytes xmaster = GeneratedFile(d, "XMASTER");
+  Bytes xmaster = GeneratedFile(d, "XMASTER");
   xmaster[150 + 80] = 0x55;  // a date the list does not carry
   MsDirectory dir;
   MsLoadFromMasters(dir, GeneratedFile(d, "MASTER"), GeneratedFile(d, "EMASTER"), xmaster);
   EXPECT_TRUE(MsNeedsXmaster(dir));
   EXPECT_EQ(MsBuildXmaster(dir, xmaster), xmaster);
-  const TBytes fresh = MsBuildXmaster(dir, {});
+  const Bytes fresh = MsBuildXmaster(dir, {});
   ASSERT_EQ(fresh.size(), 450u);
   EXPECT_EQ(LoadU32(fresh.data()), kMsXmasterMagic);
   EXPECT_EQ(LoadU16(fresh.data() + 10), 2);
@@ -215,7 +215,7 @@ TEST(MsSecurityFile, LinksRecordsAndRoundTripsTheList) {
   dir.securities[2].dayStart = 34200;
   dir.securities[2].first.tm_sec = 500;
   dir.securityCount = 3;
-  const TBytes sec = MsBuildSecurityFile(dir);
+  const Bytes sec = MsBuildSecurityFile(dir);
   ASSERT_EQ(sec.size(), 178u * 4);
   EXPECT_EQ(LoadU32(sec.data()), 0x4D15FE5Du);
   EXPECT_EQ(LoadU32(sec.data() + 14), 2u);
@@ -237,12 +237,12 @@ TEST(MsSecurityFile, LinksRecordsAndRoundTripsTheList) {
   EXPECT_STREQ(back.securities[2].symbol, "S3");
 
   // One security: 0 both ways; a count beyond the file is bounded.
-  TBytes one = sec;
+  Bytes one = sec;
   StoreU32(one.data() + 10, 1000000);
   MsDecodeSecurityFile(back, one);
   EXPECT_EQ(back.securityCount, 3);
   dir.securities.resize(1);
-  const TBytes single = MsBuildSecurityFile(dir);
+  const Bytes single = MsBuildSecurityFile(dir);
   EXPECT_EQ(LoadU32(single.data() + 178 + 162), 0u);
   EXPECT_EQ(LoadU32(single.data() + 178 + 166), 0u);
 }
@@ -252,7 +252,7 @@ TEST(MsIndexFile, SortsSymbolsByteWise) {
   for (const char* symbol : {"abc", "ABCD", "ABC", "B"}) dir.securities.push_back(Listed(1, symbol, ""));
   for (size_t i = 0; i < dir.securities.size(); ++i) dir.securities[i].recordNumber = static_cast<int32_t>(i + 1);
   dir.securities[0].period = 'i';
-  const TBytes inx = MsBuildIndexFile(dir);
+  const Bytes inx = MsBuildIndexFile(dir);
   ASSERT_EQ(inx.size(), 38u * 5);
   EXPECT_EQ(LoadU32(inx.data()), 0x4D1DFE5Du);
   EXPECT_EQ(inx[10], 4);

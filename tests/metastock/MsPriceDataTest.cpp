@@ -86,7 +86,7 @@ TEST_F(MsReadBarsTest, CreatesAMissingFileAndReadsAnEmptyOne) {
   std::vector<MsBar> bars(5);
   EXPECT_EQ(MsReadBars(*dir, dir->securities[0], bars), 0);
   EXPECT_TRUE(bars.empty());
-  const TBytes created = test::ReadBytes(MsDataFileName(*dir, 1));
+  const Bytes created = test::ReadBytes(MsDataFileName(*dir, 1));
   ASSERT_EQ(created.size(), 28u);
   EXPECT_EQ(LoadU16(created.data() + 2), 1);
   EXPECT_EQ(MsReadBars(*dir, dir->securities[1], bars), 0);
@@ -121,7 +121,7 @@ TEST_F(MsReadBarsTest, ClearsItsLockBitAndSkipsDeletedSecurities) {
   MsDirectory* dir = Open(d);
   ASSERT_NE(dir, nullptr);
   ASSERT_EQ(MsSetLock(*dir, dir->securities[1], kMsLockReading, true), 1);
-  TBytes lock = test::ReadBytes(MsFindFile(Dir(), kMsLockFileName));
+  Bytes lock = test::ReadBytes(MsFindFile(Dir(), kMsLockFileName));
   ASSERT_EQ(lock.size(), 37u * 3);
   EXPECT_EQ(lock[37 * 2], 0x10);
   EXPECT_EQ(lock[37 * 2 + 1], 0x80);  // slot 0
@@ -154,7 +154,7 @@ TEST(MsDecodeBars, BoundsRecordsByTheBytesPresent) {
       {28 * 4, 99, 2, 0xFF, 13},  // mask wider than the record: fields beyond read as 0
   };
   for (const auto& c : cases) {
-    TBytes file(c.size, 0x41);
+    Bytes file(c.size, 0x41);
     if (file.size() >= 4) StoreU16(file.data() + 2, c.claimed);
     std::vector<MsBar> bars(1);
     EXPECT_EQ(MsDecodeBars(file, c.fieldCount, c.mask, bars), c.expected) << c.size << " " << c.claimed;
@@ -166,7 +166,7 @@ TEST(MsDecodeBars, BoundsRecordsByTheBytesPresent) {
 // plain conversion, whatever the words hold.
 TEST(MsDecodeBars, TimesEqualThePlainConversion) {
   std::mt19937 random(7);
-  TBytes file(8 * 4 * 2001, 0);
+  Bytes file(8 * 4 * 2001, 0);
   StoreU16(file.data() + 2, 2001);
   for (size_t i = 32; i < file.size(); i += 4) {
     uint32_t word = random();

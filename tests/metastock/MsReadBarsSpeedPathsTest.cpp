@@ -3,7 +3,7 @@
 #include <iterator>
 #include <random>
 
-#include "metastock/MsBytes.h"
+#include "bytes/ByteFields.h"
 #include "metastock/MsNumbers.h"
 #include "metastock/MsPriceData.h"
 
@@ -24,7 +24,7 @@ TEST(MsDecodeBars, EveryMaskAndWidthMatchesTheFieldByFieldReading) {
   for (int32_t fieldCount = 1; fieldCount <= 9; ++fieldCount) {
     const size_t recordSize = static_cast<size_t>(fieldCount) * 4;
     for (int32_t mask = 0; mask < 256; ++mask) {
-      TBytes file(recordSize * (kRecords + 1), 0);
+      Bytes file(recordSize * (kRecords + 1), 0);
       StoreU16(file.data() + 2, kRecords + 1);
       uint32_t date = FloatToMbf(1260901.0f);
       for (size_t r = 1; r <= kRecords; ++r) {

@@ -41,16 +41,16 @@ msgen::MsGenSecurity IntradaySecurity(int fileNumber, const std::string& symbol,
   return s;
 }
 
-TBytes GeneratedFile(const msgen::MsGenDirectory& directory, const std::string& name) {
+Bytes GeneratedFile(const msgen::MsGenDirectory& directory, const std::string& name) {
   for (const msgen::MsGenFile& f : msgen::BuildMetastockFiles(directory))
     if (platform::EqualsNoCase(f.name, name)) return f.bytes;
   ADD_FAILURE() << "no generated file " << name;
   return {};
 }
 
-TBytes ReadBytes(const std::string& path) {
+Bytes ReadBytes(const std::string& path) {
   const std::string bytes = ReadFileBytes(path);
-  return TBytes(bytes.begin(), bytes.end());
+  return Bytes(bytes.begin(), bytes.end());
 }
 
 MsDirectory* OpenAs(const std::string& dir, const std::string& user) {

@@ -16,10 +16,10 @@ msgen::MsGenSecurity DailySecurity(int fileNumber, const std::string& symbol, in
 msgen::MsGenSecurity IntradaySecurity(int fileNumber, const std::string& symbol, int bars = 3);
 
 // The whole contents of one generated file, by name (upper case).
-TBytes GeneratedFile(const msgen::MsGenDirectory& directory, const std::string& name);
+Bytes GeneratedFile(const msgen::MsGenDirectory& directory, const std::string& name);
 
 // Whole file as bytes (empty when missing).
-TBytes ReadBytes(const std::string& path);
+Bytes ReadBytes(const std::string& path);
 
 // Opens as a test program; fails the calling test when it returns nullptr.
 MsDirectory* OpenAs(const std::string& dir, const std::string& user);

@@ -19,7 +19,7 @@ struct ProjectFiles {
   std::string intradayIndex;
 };
 
-inline std::string AsString(const omz::Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+inline std::string AsString(const vz::Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 // `securities` daily tables of `days` bars, and one day of `ticksEach` ticks
 // for each of as many securities. Empty strings if a writer refuses.
@@ -67,7 +67,7 @@ inline ProjectFiles MakeProjectFiles(uint64_t seed, uint32_t securities, uint32_
   }
 
   ProjectFiles files;
-  omz::Bytes daily;
+  vz::Bytes daily;
   omz::IntradayImage intraday;
   std::string error;
   if (omz::BuildDailyFile(rows, daily, error)) files.daily = AsString(daily);

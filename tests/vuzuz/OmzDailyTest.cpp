@@ -83,13 +83,13 @@ TEST(DailyFile, BlockAndRecordBytes) {
   expected[16] = 1;
   EXPECT_EQ(header, expected);
   const uint8_t* r = bytes.data() + 32;
-  EXPECT_EQ(GetU16(r), 37308);
-  EXPECT_EQ(GetI32(r + 2), 123456);
-  EXPECT_EQ(GetI32(r + 6), 133456);
-  EXPECT_EQ(GetI32(r + 10), 113456);
-  EXPECT_EQ(GetI32(r + 14), 128456);
-  EXPECT_EQ(GetI32(r + 18), -7);
-  EXPECT_EQ(GetU32(r + 22), 0u);
+  EXPECT_EQ(LoadU16(r), 37308);
+  EXPECT_EQ(LoadI32(r + 2), 123456);
+  EXPECT_EQ(LoadI32(r + 6), 133456);
+  EXPECT_EQ(LoadI32(r + 10), 113456);
+  EXPECT_EQ(LoadI32(r + 14), 128456);
+  EXPECT_EQ(LoadI32(r + 18), -7);
+  EXPECT_EQ(LoadU32(r + 22), 0u);
 }
 
 TEST(DailyFile, RoundsHalfAwayFromZeroAtTheRowsTickSize) {
@@ -100,7 +100,7 @@ TEST(DailyFile, RoundsHalfAwayFromZeroAtTheRowsTickSize) {
   } cases[] = {{2.5, 1, 3, 101}, {-2.5, 1, -3, 101}, {2.25, 0.1, 23, 105}, {-0.015, 0.01, -2, 109}};
   for (const auto& c : cases) {
     const Bytes bytes = Build({Row("A", 37000, c.open, c.size)});
-    EXPECT_EQ(GetI32(bytes.data() + 32 + 2), c.stored) << c.open;
+    EXPECT_EQ(LoadI32(bytes.data() + 32 + 2), c.stored) << c.open;
     EXPECT_EQ(bytes[15], c.code) << c.open;
   }
 }

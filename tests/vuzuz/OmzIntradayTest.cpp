@@ -70,43 +70,43 @@ TEST(IntradayFiles, OneTick) {
   const IntradayImage image = Build({MakeTick("AB", Minute(571), 12.3456, 77)});
   ASSERT_EQ(image.dat.size(), 4096u);
   const uint8_t* h = image.dat.data();
-  EXPECT_EQ(GetU32(h + 0x000), 4095u);
-  EXPECT_EQ(GetU32(h + 0x008), 3583u);
-  EXPECT_EQ(GetU32(h + 0x014), 1u);
-  EXPECT_EQ(GetU32(h + 0x018), 1u);
-  EXPECT_EQ(GetU32(h + 0x070), kStamp);
+  EXPECT_EQ(LoadU32(h + 0x000), 4095u);
+  EXPECT_EQ(LoadU32(h + 0x008), 3583u);
+  EXPECT_EQ(LoadU32(h + 0x014), 1u);
+  EXPECT_EQ(LoadU32(h + 0x018), 1u);
+  EXPECT_EQ(LoadU32(h + 0x070), kStamp);
   EXPECT_TRUE(AllFF(h + 3584, 512));
 
   const uint8_t* b = h + 3072;
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(b), 12), std::string("AB\0\0\0\0\0\0\0\0\0\0", 12));
   EXPECT_EQ(b[12], 1);
   EXPECT_EQ(b[13], 0xDE);
-  EXPECT_EQ(GetU16(b + 14), 37308);
-  EXPECT_EQ(GetU16(b + 16), 0);   // block number
+  EXPECT_EQ(LoadU16(b + 14), 37308);
+  EXPECT_EQ(LoadU16(b + 16), 0);   // block number
   EXPECT_EQ(b[18], 1);            // ticks in the block
   EXPECT_EQ(b[19], 111);          // scale code of 0.0001
-  EXPECT_EQ(GetU16(b + 20), 1);   // cumulative
-  EXPECT_EQ(GetI32(b + 22), 123456);
-  EXPECT_EQ(GetI16(b + 30), 0);   // last difference
-  EXPECT_EQ(GetI16(b + 32), 0);   // first tick's difference
-  EXPECT_EQ(GetI32(b + 34), 77);
-  EXPECT_EQ(GetU16(b + 38), 571);  // 09:31
+  EXPECT_EQ(LoadU16(b + 20), 1);   // cumulative
+  EXPECT_EQ(LoadI32(b + 22), 123456);
+  EXPECT_EQ(LoadI16(b + 30), 0);   // last difference
+  EXPECT_EQ(LoadI16(b + 32), 0);   // first tick's difference
+  EXPECT_EQ(LoadI32(b + 34), 77);
+  EXPECT_EQ(LoadU16(b + 38), 571);  // 09:31
   for (size_t i = 40; i < 512; ++i) ASSERT_EQ(b[i], 0) << i;
 
   ASSERT_EQ(image.idx.size(), 4096u);
   const uint8_t* x = image.idx.data();
-  EXPECT_EQ(GetU32(x + 0x000), 4095u);
-  EXPECT_EQ(GetU32(x + 0x008), 3071u);
-  EXPECT_EQ(GetU32(x + 0x018), 1u);
-  EXPECT_EQ(GetU32(x + 0x01C), 2048u);
-  EXPECT_EQ(GetU32(x + 0x048), 2048u);
-  EXPECT_EQ(GetU32(x + 0x06C), 5u);
-  EXPECT_EQ(GetU32(x + 0x070), kStamp);
+  EXPECT_EQ(LoadU32(x + 0x000), 4095u);
+  EXPECT_EQ(LoadU32(x + 0x008), 3071u);
+  EXPECT_EQ(LoadU32(x + 0x018), 1u);
+  EXPECT_EQ(LoadU32(x + 0x01C), 2048u);
+  EXPECT_EQ(LoadU32(x + 0x048), 2048u);
+  EXPECT_EQ(LoadU32(x + 0x06C), 5u);
+  EXPECT_EQ(LoadU32(x + 0x070), kStamp);
   const uint8_t* leaf = x + 2048;
-  EXPECT_EQ(GetU16(leaf + 8), 1);
-  EXPECT_EQ(GetU16(leaf + 10), 21);
+  EXPECT_EQ(LoadU16(leaf + 8), 1);
+  EXPECT_EQ(LoadU16(leaf + 10), 21);
   EXPECT_EQ(leaf[17], 1);
-  EXPECT_EQ(GetU32(leaf + 18), 3072u);
+  EXPECT_EQ(LoadU32(leaf + 18), 3072u);
   EXPECT_TRUE(AllFF(leaf + 988, 17));
   EXPECT_TRUE(AllFF(x + 3072, 1024));
 }
@@ -124,7 +124,7 @@ TEST(IntradayFiles, HeaderFixedBytesAndPath) {
                 {0x532, 2, 0xFFFF},  {0x540, 2, 1006},     {0x55E, 2, 982},        {0x584, 4, 0x20010},
                 {0x588, 2, 1}};
   for (const auto& f : fields) {
-    const uint32_t got = f.width == 1 ? h[f.offset] : f.width == 2 ? GetU16(h + f.offset) : GetU32(h + f.offset);
+    const uint32_t got = f.width == 1 ? h[f.offset] : f.width == 2 ? LoadU16(h + f.offset) : LoadU32(h + f.offset);
     EXPECT_EQ(got, f.value) << std::hex << f.offset;
   }
   EXPECT_TRUE(AllFF(h + 0x080, 384));
@@ -134,10 +134,10 @@ TEST(IntradayFiles, HeaderFixedBytesAndPath) {
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(h + 0x69D), 4), ".dat");
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(h + 0x6A5), 4), ".idx");
   const uint8_t* x = image.idx.data();
-  EXPECT_EQ(GetU32(x + 0x028), 0x04000081u);
-  EXPECT_EQ(GetU16(x + 0x034), 970);
+  EXPECT_EQ(LoadU32(x + 0x028), 0x04000081u);
+  EXPECT_EQ(LoadU16(x + 0x034), 970);
   EXPECT_EQ(x[0x042], 17);
-  EXPECT_EQ(GetU16(x + 0x400), 0xFEFE);
+  EXPECT_EQ(LoadU16(x + 0x400), 0xFEFE);
   EXPECT_TRUE(AllFF(x + 0x080, 896));
   EXPECT_TRUE(AllFF(x + 0x420, 992));
 }
@@ -148,22 +148,22 @@ TEST(IntradayFiles, SixtyOneTicksWriteTheLastBlockFirst) {
   const IntradayImage image = Build(ticks);
   const uint8_t* first = image.dat.data() + 3072;
   const uint8_t* second = image.dat.data() + 3584;
-  EXPECT_EQ(GetU16(first + 16), 1);
+  EXPECT_EQ(LoadU16(first + 16), 1);
   EXPECT_EQ(first[18], 1);
-  EXPECT_EQ(GetU16(first + 20), 61);
-  EXPECT_EQ(GetI32(first + 22), 100000);  // base price stays the run's first
-  EXPECT_EQ(GetI16(first + 30), 6000);
-  EXPECT_EQ(GetU16(second + 16), 0);
+  EXPECT_EQ(LoadU16(first + 20), 61);
+  EXPECT_EQ(LoadI32(first + 22), 100000);  // base price stays the run's first
+  EXPECT_EQ(LoadI16(first + 30), 6000);
+  EXPECT_EQ(LoadU16(second + 16), 0);
   EXPECT_EQ(second[18], 60);
-  EXPECT_EQ(GetU16(second + 20), 60);
-  EXPECT_EQ(GetI16(second + 30), 5900);
+  EXPECT_EQ(LoadU16(second + 20), 60);
+  EXPECT_EQ(LoadI16(second + 30), 5900);
   std::vector<IndexEntry> leaves;
   std::string error;
   ASSERT_TRUE(ReadIndexLeaves(image.idx, leaves, error)) << error;
   ASSERT_EQ(leaves.size(), 2u);
   EXPECT_EQ(leaves[0].pointer, 3584u);
   EXPECT_EQ(leaves[1].pointer, 3072u);
-  EXPECT_EQ(GetU32(image.dat.data() + 8), 4095u);
+  EXPECT_EQ(LoadU32(image.dat.data() + 8), 4095u);
 }
 
 TEST(IntradayFiles, PriceDifferencesRoundHalfAwayFromZero) {
@@ -175,8 +175,8 @@ TEST(IntradayFiles, PriceDifferencesRoundHalfAwayFromZero) {
     const IntradayImage image = Build({MakeTick("A", Minute(1), 10, 1, 1), MakeTick("A", Minute(2), c.price, 1, 1)});
     const uint8_t* b = image.dat.data() + 3072;
     EXPECT_EQ(b[19], 101);
-    EXPECT_EQ(GetI32(b + 22), 10);
-    EXPECT_EQ(GetI16(b + 40), c.stored) << c.price;
+    EXPECT_EQ(LoadI32(b + 22), 10);
+    EXPECT_EQ(LoadI16(b + 40), c.stored) << c.price;
   }
 }
 
@@ -193,14 +193,14 @@ TEST(IndexFile, LevelsForEntryCounts) {
   for (const auto& c : cases) {
     const IntradayImage image = Build(OneTickPerSymbol(c.entries));
     const uint8_t* x = image.idx.data();
-    EXPECT_EQ(GetU32(x + 0x06C), c.levelCounter) << c.entries;
-    EXPECT_EQ(GetU32(x + 0x01C), c.root) << c.entries;
-    EXPECT_EQ(GetU32(x + 0x018), c.entries);
+    EXPECT_EQ(LoadU32(x + 0x06C), c.levelCounter) << c.entries;
+    EXPECT_EQ(LoadU32(x + 0x01C), c.root) << c.entries;
+    EXPECT_EQ(LoadU32(x + 0x018), c.entries);
     EXPECT_EQ(image.idx.size() % 4096, 0u);
-    EXPECT_EQ(GetU32(x + 0x000), image.idx.size() - 1);
+    EXPECT_EQ(LoadU32(x + 0x000), image.idx.size() - 1);
     const uint8_t* root = x + c.root;
-    EXPECT_EQ(GetU16(root + 8), c.rootCount) << c.entries;
-    EXPECT_EQ(GetU32(root + 0), 0u);
+    EXPECT_EQ(LoadU16(root + 8), c.rootCount) << c.entries;
+    EXPECT_EQ(LoadU32(root + 0), 0u);
     EXPECT_TRUE(AllFF(root + 988, 17));
     if (c.levelCounter > 5) {
       EXPECT_EQ(root[17], 0);
@@ -228,21 +228,21 @@ TEST(IndexFile, FortySevenEntriesSplitTwentyFourAndTwentyThree) {
   const uint8_t* n0 = image.idx.data() + 2048;
   const uint8_t* n1 = image.idx.data() + 3072;
   const uint8_t* root = image.idx.data() + 4096;
-  EXPECT_EQ(GetU32(n0 + 0), 3072u);
-  EXPECT_EQ(GetU32(n0 + 4), 0u);
-  EXPECT_EQ(GetU16(n0 + 8), 24);
-  EXPECT_EQ(GetU16(n0 + 10), 504);
+  EXPECT_EQ(LoadU32(n0 + 0), 3072u);
+  EXPECT_EQ(LoadU32(n0 + 4), 0u);
+  EXPECT_EQ(LoadU16(n0 + 8), 24);
+  EXPECT_EQ(LoadU16(n0 + 10), 504);
   EXPECT_EQ(n0[17], 1);
-  EXPECT_EQ(GetU32(n1 + 0), 0u);
-  EXPECT_EQ(GetU32(n1 + 4), 2048u);
-  EXPECT_EQ(GetU16(n1 + 8), 23);
+  EXPECT_EQ(LoadU32(n1 + 0), 0u);
+  EXPECT_EQ(LoadU32(n1 + 4), 2048u);
+  EXPECT_EQ(LoadU16(n1 + 8), 23);
   // Uncounted slots of the first node carry the entries that follow it.
   EXPECT_TRUE(std::equal(n0 + 18 + 21 * 24, n0 + 18 + 21 * 47, n1 + 18));
   EXPECT_FALSE(AllFF(n0 + 988, 17));
   EXPECT_TRUE(AllFF(n1 + 988, 17));
-  EXPECT_EQ(GetU32(root + 18), 2048u);
+  EXPECT_EQ(LoadU32(root + 18), 2048u);
   EXPECT_TRUE(std::equal(root + 22, root + 39, n0 + 18 + 21 * 23 + 4));
-  EXPECT_EQ(GetU32(root + 39), 3072u);
+  EXPECT_EQ(LoadU32(root + 39), 3072u);
   EXPECT_TRUE(AllFF(root + 43, 17));
 }
 
@@ -467,7 +467,7 @@ TEST(IntradayFiles, ReaderRejectsBrokenFiles) {
   };
   for (const auto& c : cases) {
     IntradayImage bad = good;
-    PutU32((c.inIndex ? bad.idx : bad.dat).data() + c.offset, c.value);
+    StoreU32((c.inIndex ? bad.idx : bad.dat).data() + c.offset, c.value);
     IntradayContents contents;
     std::string error;
     EXPECT_FALSE(ReadIntradayFiles(bad.dat, bad.idx, contents, error)) << c.what;

@@ -108,7 +108,7 @@ TEST(OMZCreate, EntryHeaderBytesAndLengths) {
   while (pos < archive.size()) {
     ASSERT_LE(pos + 25, archive.size());
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(archive.data() + pos + 15), 6), std::string("ORCMP\0", 6));
-    pos += 25 + GetU32(archive.data() + pos + 21);
+    pos += 25 + LoadU32(archive.data() + pos + 21);
     ++entries;
   }
   EXPECT_EQ(pos, archive.size());
@@ -199,11 +199,11 @@ TEST(OMZUnzip, RefusesWhatIsNotAnArchive) {
   TOMZCompressor packer(dir.Path());
   ASSERT_TRUE(packer.OMZCreate("d0203", true));
   const Bytes good = FileBytes(dir.Path() / "d0203.omz");
-  const size_t second = 25 + GetU32(good.data() + 21);
+  const size_t second = 25 + LoadU32(good.data() + 21);
 
   auto withName = [&](const std::string& name) {
     Bytes b = good;
-    PutEntryHeader(b.data(), name, GetU32(good.data() + 21));
+    PutEntryHeader(b.data(), name, LoadU32(good.data() + 21));
     return b;
   };
   Bytes badData = good;

@@ -26,7 +26,7 @@ void TRecord::Line(const std::string& text) {
 
 namespace {
 
-bool ReadWhole(const std::string& path, omz::Bytes& bytes) {
+bool ReadWhole(const std::string& path, vz::Bytes& bytes) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) return false;
   unsigned char chunk[65536];
@@ -37,7 +37,7 @@ bool ReadWhole(const std::string& path, omz::Bytes& bytes) {
   return ok;
 }
 
-bool WriteWhole(const std::string& path, const omz::Bytes& bytes) {
+bool WriteWhole(const std::string& path, const vz::Bytes& bytes) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return false;
   const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
@@ -55,14 +55,14 @@ std::string BaseName(const std::string& path) {
 }  // namespace
 
 void UnpackArchive(const std::string& path, const std::string& unpackDir, TRecord& record) {
-  omz::Bytes archive;
+  vz::Bytes archive;
   if (!ReadWhole(path, archive)) {
     record.Line("undecodable " + path + " cannot be read");
     return;
   }
   std::vector<omz::ArchiveEntry> entries;
   std::string error;
-  if (!omz::ReadArchive(omz::ByteView(archive.data(), archive.size()), entries, error)) {
+  if (!omz::ReadArchive(vz::ByteView(archive.data(), archive.size()), entries, error)) {
     record.Line("undecodable " + path + " " + error);
     return;
   }

@@ -338,7 +338,7 @@ int CheckArchives(const fs::path& dir, const std::string& what) {
     }
     std::vector<vz::omz::ArchiveEntry> entries;
     std::string error;
-    const bool read = vz::omz::ReadArchive(vz::omz::ByteView(bytes.data(), bytes.size()), entries, error);
+    const bool read = vz::omz::ReadArchive(vz::ByteView(bytes.data(), bytes.size()), entries, error);
     bool expanded = read && entries.size() >= 2;
     for (const auto& entry : entries) expanded = expanded && entry.expanded && entry.explodeResult == 0;
     if (!expanded) {

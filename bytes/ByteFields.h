@@ -1,8 +1,16 @@
 #pragma once
-// Little-endian fields of MetaStock files: loads and stores through memcpy,
-// and a bounds-checked view that reads records at fixed offsets. A read
-// outside the view yields zero and sets a sticky flag, so decoders read like
-// the layout tables and check once at the end.
+// Little-endian fields of the files this program reads and writes (MetaStock's
+// and GlobalServer's alike), with nothing but the standard library below it.
+//
+// - Load*/Store*: one field at a pointer, byte by byte, so no alignment or
+//   host byte order is assumed.
+// - TByteView: a record read at fixed offsets (the layout tables' way).
+// - TByteCursor: a stream read front to back.
+// - TRecordWriter: a fixed-size record written at fixed offsets.
+//
+// Both readers are for untrusted bytes: a read outside the data yields zero
+// and sets a sticky failure flag, so a decoder reads a whole record as the
+// layout spells it and checks once at the end.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -12,25 +20,48 @@
 
 namespace vz {
 
+using Bytes = std::vector<uint8_t>;
+using ByteView = std::span<const uint8_t>;
+
+inline ByteView AsBytes(const std::string& s) {
+  return ByteView(reinterpret_cast<const uint8_t*>(s.data()), s.size());
+}
+
 inline uint16_t LoadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline uint32_t LoadU32(const uint8_t* p) {
   return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
 }
-inline void StoreU16(uint8_t* p, uint16_t v) {
+inline int16_t LoadI16(const uint8_t* p) { return static_cast<int16_t>(LoadU16(p)); }
+inline int32_t LoadI32(const uint8_t* p) { return static_cast<int32_t>(LoadU32(p)); }
+inline uint16_t LoadU16BigEndian(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+inline float LoadF32(const uint8_t* p) {
+  const uint32_t bits = LoadU32(p);
+  float value;
+  std::memcpy(&value, &bits, 4);
+  return value;
+}
+
+inline void StoreU8(uint8_t* p, uint32_t v) { p[0] = static_cast<uint8_t>(v); }
+inline void StoreU16(uint8_t* p, uint32_t v) {
   p[0] = static_cast<uint8_t>(v);
   p[1] = static_cast<uint8_t>(v >> 8);
 }
 inline void StoreU32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
+inline void StoreI32(uint8_t* p, int32_t v) { StoreU32(p, static_cast<uint32_t>(v)); }
+inline void StoreF32(uint8_t* p, float v) {
+  uint32_t bits;
+  std::memcpy(&bits, &v, 4);
+  StoreU32(p, bits);
+}
 
-using TBytes = std::vector<uint8_t>;
-
+// A record read at fixed offsets.
 class TByteView {
 public:
   TByteView() = default;
   TByteView(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  explicit TByteView(std::span<const uint8_t> bytes) : data_(bytes.data()), size_(bytes.size()) {}
+  explicit TByteView(ByteView bytes) : data_(bytes.data()), size_(bytes.size()) {}
 
   size_t Size() const { return size_; }
   const uint8_t* Data() const { return data_; }
@@ -51,12 +82,7 @@ public:
   uint16_t U16(size_t offset) const { return Check(offset, 2) ? LoadU16(data_ + offset) : 0; }
   uint32_t U32(size_t offset) const { return Check(offset, 4) ? LoadU32(data_ + offset) : 0; }
   int32_t I32(size_t offset) const { return static_cast<int32_t>(U32(offset)); }
-  float F32(size_t offset) const {
-    const uint32_t bits = U32(offset);
-    float value;
-    std::memcpy(&value, &bits, 4);
-    return value;
-  }
+  float F32(size_t offset) const { return Check(offset, 4) ? LoadF32(data_ + offset) : 0.0f; }
   // Text of at most `width` bytes, ending at the first zero byte.
   std::string Text(size_t offset, size_t width) const {
     if (!Check(offset, width)) return {};
@@ -76,8 +102,53 @@ private:
   mutable bool failed_ = false;
 };
 
-// Fixed-size record being written: stores at fixed offsets, bounds-checked
-// by assertion-free clamping (writers only use layout constants).
+// A stream read front to back.
+class TByteCursor {
+public:
+  explicit TByteCursor(ByteView data) : data_(data) {}
+
+  size_t Pos() const { return pos_; }
+  size_t Size() const { return data_.size(); }
+  size_t Remaining() const { return failed_ ? 0 : data_.size() - pos_; }
+  bool Failed() const { return failed_; }
+
+  bool Seek(size_t pos) {
+    if (failed_ || pos > data_.size()) return Fail();
+    pos_ = pos;
+    return true;
+  }
+  // A pointer to the next n bytes, or nullptr when fewer remain.
+  const uint8_t* Take(size_t n) {
+    if (failed_ || n > data_.size() - pos_) {
+      Fail();
+      return nullptr;
+    }
+    const uint8_t* p = data_.data() + pos_;
+    pos_ += n;
+    return p;
+  }
+  uint16_t U16() {
+    const uint8_t* p = Take(2);
+    return p ? LoadU16(p) : 0;
+  }
+  uint32_t U32() {
+    const uint8_t* p = Take(4);
+    return p ? LoadU32(p) : 0;
+  }
+
+private:
+  bool Fail() {
+    failed_ = true;
+    return false;
+  }
+  ByteView data_;
+  size_t pos_ = 0;
+  bool failed_ = false;
+};
+
+// A fixed-size record being written at fixed offsets. Writers only use layout
+// constants, so a store that would pass the record's end is dropped rather
+// than checked at run time.
 class TRecordWriter {
 public:
   TRecordWriter(uint8_t* data, size_t size) : data_(data), size_(size) {}
@@ -92,9 +163,7 @@ public:
   }
   void I32(size_t offset, int32_t v) { U32(offset, static_cast<uint32_t>(v)); }
   void F32(size_t offset, float v) {
-    uint32_t bits;
-    std::memcpy(&bits, &v, 4);
-    U32(offset, bits);
+    if (offset + 4 <= size_) StoreF32(data_ + offset, v);
   }
   void Fill(size_t offset, size_t width, uint8_t v) {
     if (offset + width <= size_) std::memset(data_ + offset, v, width);
