@@ -55,17 +55,11 @@ platform::TSharedFile& HandleOf(MsDirectory& dir, const char* name) {
 // refusal by the system names the file and the system's reason; anything
 // else counts as `otherwise`.
 void RecordFileFailure(const platform::TSharedFile& file, const std::string& path, const char* doing,
-                       MsOpenError otherwise) {
-  const std::string text = std::string(doing) + " " + path + ": " + file.ErrorText();
-  switch (file.ErrorKind()) {
-    case FileError::SharingViolation:
-      MsSetOpenFailure(MsOpenError::Busy, path, file.ErrorText(),
-                       text + " (another program is opening or closing the directory)");
-      return;
-    case FileError::AccessDenied: MsSetOpenFailure(MsOpenError::AccessDenied, path, file.ErrorText(), text); return;
-    case FileError::NoSpace: MsSetOpenFailure(MsOpenError::CannotWrite, path, file.ErrorText(), text); return;
-    default: MsSetOpenFailure(otherwise, path, file.ErrorText(), text);
-  }
+                       MsError otherwise) {
+  MsSetFileFailure(file, path, doing, otherwise);
+  if (MsLastFailure().code == MsError::Busy)
+    MsSetFailure(MsError::Busy, path, file.ErrorText(),
+                 MsLastError() + " (another program is opening or closing the directory)");
 }
 
 // Opens one of the directory's files into its handle; records why on failure.
@@ -80,9 +74,9 @@ bool OpenNamed(MsDirectory& dir, const char* name, FileDisposition disposition) 
   if (disposition == FileDisposition::CreateAlways) mode.createLike = MsFindFile(dir.directory, kMsMasterName);
   if (file.Open(path, mode)) return true;
   if (disposition == FileDisposition::CreateAlways)
-    RecordFileFailure(file, path, "cannot create", MsOpenError::CannotWrite);
+    RecordFileFailure(file, path, "cannot create", MsError::CannotWrite);
   else
-    RecordFileFailure(file, path, "cannot open", MsOpenError::CannotRead);
+    RecordFileFailure(file, path, "cannot open", MsError::CannotRead);
   return false;
 }
 
@@ -91,13 +85,13 @@ bool OpenNamed(MsDirectory& dir, const char* name, FileDisposition disposition) 
 // (a group member who may replace the file but not write into it).
 bool OpenMaster(MsDirectory& dir, const char* name) {
   if (OpenNamed(dir, name, FileDisposition::OpenExisting)) return true;
-  if (MsLastOpenFailure().code != MsOpenError::AccessDenied) return false;
+  if (MsLastFailure().code != MsError::AccessDenied) return false;
   FileOpenMode mode;
   mode.access = FileAccess::Read;
   mode.share = FileShare::None;
   const std::string path = MsFindFile(dir.directory, name);
   if (HandleOf(dir, name).Open(path, mode)) return true;
-  RecordFileFailure(HandleOf(dir, name), path, "cannot open", MsOpenError::CannotRead);
+  RecordFileFailure(HandleOf(dir, name), path, "cannot open", MsError::CannotRead);
   return false;
 }
 
@@ -119,7 +113,7 @@ bool ReadShared(const std::string& path, FileShare share, Bytes& bytes, const Ms
   mode.access = FileAccess::Read;
   mode.share = share;
   const bool read = file.Open(path, mode) && (kind ? MsReadMasterFile(file, *kind, bytes) : file.ReadAll(bytes));
-  if (!read) RecordFileFailure(file, path, "cannot read", MsOpenError::CannotRead);
+  if (!read) RecordFileFailure(file, path, "cannot read", MsError::CannotRead);
   return read;
 }
 
@@ -156,7 +150,7 @@ enum class TAttempt { Opened, Failed, Busy };
 
 // A failed attempt: worth another try only when a file was held.
 TAttempt FailedAttempt() {
-  return MsLastOpenFailure().code == MsOpenError::Busy ? TAttempt::Busy : TAttempt::Failed;
+  return MsLastFailure().code == MsError::Busy ? TAttempt::Busy : TAttempt::Failed;
 }
 
 TAttempt FirstOpening(MsDirectory& dir) {
@@ -171,7 +165,7 @@ TAttempt FirstOpening(MsDirectory& dir) {
   if (UserFileInUse(dir)) {
     // Another program finished its first opening meanwhile: join it.
     CloseAll(dir);
-    MsSetOpenFailure(MsOpenError::Busy, userPath, "another program opened the directory meanwhile");
+    MsSetFailure(MsError::Busy, userPath, "another program opened the directory meanwhile");
     return TAttempt::Busy;
   }
   MsCleanDirectory(dir);
@@ -181,7 +175,7 @@ TAttempt FirstOpening(MsDirectory& dir) {
   Bytes master, emaster, xmaster;
   if (!MsReadMasterFile(dir.masterFile, MsMasterKind::Master, master) ||
       (dir.emasterFile.IsOpen() && !MsReadMasterFile(dir.emasterFile, MsMasterKind::Emaster, emaster))) {
-    MsSetOpenFailure(MsOpenError::CannotRead, dir.directory, "cannot read the master files",
+    MsSetFailure(MsError::CannotRead, dir.directory, "cannot read the master files",
                      "cannot read the master files of " + dir.directory);
     return CloseAll(dir), TAttempt::Failed;
   }
@@ -199,7 +193,7 @@ TAttempt FirstOpening(MsDirectory& dir) {
   for (const auto& [file, bytes] : working) {
     if (MsWriteWholeFile(*file, bytes) != 1) {
       // The masters are untouched and stay writable.
-      RecordFileFailure(*file, dir.directory, "cannot write the working files of", MsOpenError::CannotWrite);
+      RecordFileFailure(*file, dir.directory, "cannot write the working files of", MsError::CannotWrite);
       return CloseAll(dir), TAttempt::Failed;
     }
   }
@@ -209,7 +203,7 @@ TAttempt FirstOpening(MsDirectory& dir) {
   RewriteAndClose(dir, kMsMasterName, MsWriteMaster, true, mastersOk);
   RewriteAndClose(dir, kMsEmasterName, MsWriteEmaster, true, mastersOk);
   if (MsWriteUserFile(dir) != 1) {
-    RecordFileFailure(dir.userFile, userPath, "cannot write", MsOpenError::CannotWrite);
+    RecordFileFailure(dir.userFile, userPath, "cannot write", MsError::CannotWrite);
     return CloseAll(dir), TAttempt::Failed;
   }
   dir.userFile.Close();
@@ -233,7 +227,7 @@ TJoin Joining(MsDirectory& dir) {
   if (!MsUserFileLooksValid(users)) return CloseAll(dir), TJoin::Leftovers;
   if (!MsSecurityFileLooksValid(security)) {
     const std::string path = MsFindFile(dir.directory, kMsSecurityFileName);
-    MsSetOpenFailure(MsOpenError::Damaged, path, "damaged working file while other programs are registered",
+    MsSetFailure(MsError::Damaged, path, "damaged working file while other programs are registered",
                      "damaged working file " + path + " while other programs are registered");
     return CloseAll(dir), TJoin::Failed;
   }
@@ -245,7 +239,7 @@ TJoin Joining(MsDirectory& dir) {
   MsRegisterUser(dir);
   if (MsWriteUserFile(dir) != 1) {
     RecordFileFailure(dir.userFile, MsFindFile(dir.directory, kMsUserFileName), "cannot write",
-                      MsOpenError::CannotWrite);
+                      MsError::CannotWrite);
     return CloseAll(dir), TJoin::Failed;
   }
   dir.userFile.Close();
@@ -268,7 +262,9 @@ bool OpenUserFileForClosing(MsDirectory& dir) {
   for (;;) {
     if (dir.userFile.Open(path, mode)) return true;
     if (dir.userFile.ErrorKind() != FileError::SharingViolation || std::chrono::steady_clock::now() >= deadline) {
-      MsSetLastError("cannot open " + path + " to close the directory: " + dir.userFile.ErrorText());
+      MsSetFileFailure(dir.userFile, path, "cannot open", MsError::CannotRead);
+      MsSetFailure(MsLastFailure().code, path, dir.userFile.ErrorText(),
+                   "cannot open " + path + " to close the directory: " + dir.userFile.ErrorText());
       return false;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(kBusyPauseMs));
@@ -291,20 +287,24 @@ bool LastClose(MsDirectory& dir) {
     platform::RestoreWritable(MsFindFile(dir.directory, name), userPath);
     if (mastersOk && !OpenMaster(dir, name)) mastersOk = false;
   }
-  std::string why = mastersOk ? std::string() : MsLastError();
+  // The first failure is the one reported.
+  MsFailure why = mastersOk ? MsFailure{} : MsLastFailure();
   if (mastersOk) {
+    const auto failed = [&](const char* name) {
+      mastersOk = false;
+      if (why.code != MsError::None) return;
+      why = MsLastFailure();
+      if (why.code == MsError::None) why.code = MsError::CannotWrite;
+      why.text = "cannot rewrite " + MsFindFile(dir.directory, name) + ": " + why.text;
+    };
     const auto rewrite = [&](const char* name, int (*write)(MsDirectory&)) {
       bool ok = true;
       RewriteAndClose(dir, name, write, false, ok);
-      if (!ok && why.empty()) why = "cannot rewrite " + MsFindFile(dir.directory, name) + ": " + MsLastError();
-      mastersOk = mastersOk && ok;
+      if (!ok) failed(name);
     };
     rewrite(kMsMasterName, MsWriteMaster);
     rewrite(kMsEmasterName, MsWriteEmaster);
-    if (MsWriteXmaster(dir) != 1) {
-      if (why.empty()) why = "cannot rewrite " + MsFindFile(dir.directory, kMsXmasterName) + ": " + MsLastError();
-      mastersOk = false;
-    }
+    if (MsWriteXmaster(dir) != 1) failed(kMsXmasterName);
   }
   if (!mastersOk) {
     for (const char* name : {kMsMasterName, kMsEmasterName}) {
@@ -313,8 +313,9 @@ bool LastClose(MsDirectory& dir) {
     }
     MsWriteUserFile(dir);
     CloseAll(dir);
-    MsSetLastError("the directory " + dir.directory + " could not be closed (" + why +
-                   "); it stays marked open and the next program to use it closes it");
+    MsSetFailure(why.code, why.path, why.reason,
+                 "the directory " + dir.directory + " could not be closed (" + why.text +
+                     "); it stays marked open and the next program to use it closes it");
     return false;
   }
   CloseAll(dir);
@@ -324,19 +325,20 @@ bool LastClose(MsDirectory& dir) {
   for (const char* name : {kMsIndexFileName, kMsLockFileName, kMsSecurityFileName, kMsUserFileName})
     platform::RemoveFile(MsFindFile(dir.directory, name));
   if (!platform::EntryExists(userPath)) return true;
-  MsSetLastError("cannot remove " + userPath + ": the directory stays marked open");
+  MsSetFailure(MsError::CannotRemove, userPath, "cannot remove it",
+               "cannot remove " + userPath + ": the directory stays marked open");
   return false;
 }
 
 // Where opening starts: the folder and its MASTER must be there.
 bool CheckFolder(const std::string& directory) {
   if (!platform::DirectoryExists(directory.empty() ? "." : directory)) {
-    MsSetOpenFailure(MsOpenError::NotAFolder, directory, "no such folder");
+    MsSetFailure(MsError::NotAFolder, directory, "no such folder");
     return false;
   }
   const std::string master = MsFindFile(directory, kMsMasterName);
   if (!platform::FileExists(master)) {
-    MsSetOpenFailure(MsOpenError::NoMaster, directory,
+    MsSetFailure(MsError::NoMaster, directory,
                      platform::EntryExists(master) ? "MASTER is not a file" : "no MASTER file",
                      "no MASTER file in " + directory + (platform::EntryExists(master) ? " (not a file)" : ""));
     return false;
@@ -349,11 +351,11 @@ template <class Attempt>
 MsDirectory* WithBusyWait(Attempt attempt) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kMsBusyWaitMs);
   for (;;) {
-    MsSetLastError({});
+    MsClearFailure();
     std::unique_ptr<MsDirectory> dir;
     const TAttempt outcome = attempt(dir);
     if (outcome == TAttempt::Opened) {
-      MsSetLastError({});  // what a look-up on the way recorded is no failure
+      MsClearFailure();  // what a look-up on the way recorded is no failure
       return dir.release();
     }
     if (outcome == TAttempt::Failed || std::chrono::steady_clock::now() >= deadline) return nullptr;
@@ -365,7 +367,7 @@ MsDirectory* WithBusyWait(Attempt attempt) {
 
 MsDirectory* MsOpenDirectory(const std::string& directory, int32_t version, const std::string& appName,
                              const std::string& userName) {
-  MsSetLastError({});
+  MsClearFailure();
   if (!CheckFolder(directory)) return nullptr;
   return WithBusyWait([&](std::unique_ptr<MsDirectory>& dir) {
     dir = std::make_unique<MsDirectory>();
@@ -385,7 +387,7 @@ MsDirectory* MsOpenDirectory(const std::string& directory, int32_t version, cons
 }
 
 MsDirectory* MsOpenDirectoryToRead(const std::string& directory) {
-  MsSetLastError({});
+  MsClearFailure();
   if (!CheckFolder(directory)) return nullptr;
   return WithBusyWait([&](std::unique_ptr<MsDirectory>& dir) {
     dir = std::make_unique<MsDirectory>();
@@ -399,7 +401,7 @@ MsDirectory* MsOpenDirectoryToRead(const std::string& directory) {
       MsDecodeSecurityFile(*dir, security);
       return TAttempt::Opened;
     }
-    MsSetLastError({});
+    MsClearFailure();
     Bytes master, emaster, xmaster;
     const MsMasterKind masterKind = MsMasterKind::Master, emasterKind = MsMasterKind::Emaster;
     if (!ReadShared(MsFindFile(directory, kMsMasterName), FileShare::Read, master, &masterKind))
@@ -415,7 +417,7 @@ MsDirectory* MsOpenDirectoryToRead(const std::string& directory) {
 
 int MsCloseDirectory(MsDirectory* dir) {
   if (dir == nullptr) return 1;
-  MsSetLastError({});
+  MsClearFailure();
   std::unique_ptr<MsDirectory> owned(dir);
   for (MsSecurity& s : dir->securities) s.dataFile.Close();
   if (dir->readOnly) return 1;
@@ -440,8 +442,8 @@ int MsCloseDirectory(MsDirectory* dir) {
   const bool users = MsWriteUserFile(*dir) == 1;
   if (!locks || !users) {
     const platform::TSharedFile& failed = users ? dir->lockFile : dir->userFile;
-    MsSetLastError("cannot write " + MsFindFile(dir->directory, users ? kMsLockFileName : kMsUserFileName) + ": " +
-                   failed.ErrorText());
+    MsSetFileFailure(failed, MsFindFile(dir->directory, users ? kMsLockFileName : kMsUserFileName), "cannot write",
+                     MsError::CannotWrite);
   }
   CloseAll(*dir);
   return locks && users ? 1 : 0;

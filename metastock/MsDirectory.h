@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "metastock/MsError.h"
 #include "metastock/MsSecurity.h"
 #include "platform/SharedFile.h"
 
@@ -31,6 +32,18 @@ struct MsSlot {
   uint16_t id = 0;  // 0 = free; else low 16 bits of the stamp at registration
   char app[32] = {};
   char user[32] = {};
+};
+
+// Master records the list leaves out, with their reason: GarbledRecord,
+// SecondRecord, BeyondFile or OnlyInEmaster (MsError.h). Each entry names
+// one record, except that records which cannot be named (no symbol, name or
+// file number; those a header counts but the file does not hold) are
+// counted in one entry per reason and file.
+struct MsSkippedRecord {
+  MsError code = MsError::None;
+  std::string label;            // "ABC (F12)", "ABC", "F12"; "" for a counted entry
+  size_t count = 1;             // records this entry stands for
+  std::string file = "MASTER";  // the master file that holds them
 };
 
 struct MsDirectory {
@@ -53,37 +66,18 @@ struct MsDirectory {
   // Opened by MsOpenDirectoryToRead: nothing in the directory is created,
   // changed or deleted, and no lock bytes are set around reads.
   bool readOnly = false;
-  // Master records the list leaves out because they cannot be taken (a
-  // garbled record, a count beyond the file, a second record for a data file
-  // already listed), each described as far as it can be named: "ABC (F12):
-  // garbled MASTER record", "3 records MASTER counts but does not hold".
-  std::vector<std::string> skippedRecords;
-  // Why the last MsReadBars of this directory returned -1 ("" otherwise).
-  std::string readFailure;
-};
-
-// Why MsOpenDirectory or MsOpenDirectoryToRead returned none.
-enum class MsOpenError {
-  None,
-  NotAFolder,    // the path names no folder
-  NoMaster,      // the folder holds no MASTER file
-  Busy,          // another program kept opening or closing it past the wait
-  AccessDenied,  // the system refused a file (permissions, read-only disk)
-  CannotRead,    // a master or working file could not be read
-  CannotWrite,   // a working or master file could not be written (full disk)
-  Damaged,       // working files unreadable while other programs are registered
-};
-
-struct MsOpenFailure {
-  MsOpenError code = MsOpenError::None;
-  std::string path;    // the folder or file concerned
-  std::string reason;  // the system's reason or what is wrong, for people
+  // Master records the list leaves out because they cannot be taken,
+  // each with its reason (see MsSkippedRecord).
+  std::vector<MsSkippedRecord> skippedRecords;
+  // Why the last MsReadBars of this directory returned -1 (code None
+  // otherwise).
+  MsFailure readFailure;
 };
 
 // Opens the directory as a registered program. Returns none (nullptr) when it
-// cannot be opened; MsLastOpenFailure() and MsLastError() then say why. An
-// opening that meets another program opening or closing the directory (its
-// files held) tries again for up to kMsBusyWaitMs before giving up as Busy.
+// cannot be opened; MsLastFailure() then says why. An opening that meets
+// another program opening or closing the directory (its files held) tries
+// again for up to kMsBusyWaitMs before giving up as Busy.
 MsDirectory* MsOpenDirectory(const std::string& directory, int32_t version, const std::string& appName,
                              const std::string& userName);
 // Opens the directory only to look at it: the list is read from the working
@@ -95,24 +89,38 @@ MsDirectory* MsOpenDirectoryToRead(const std::string& directory);
 // Unregisters, writes the master files back when this was the last program,
 // and releases the object. Accepts nullptr. Returns 1 when the closing
 // finished, 0 when it could not (a full disk, a file the system refused):
-// MsLastError() then says why, and the directory is left as the next
+// MsLastFailure() then says why, and the directory is left as the next
 // opener repairs it (still marked open, the list in the working files).
 int MsCloseDirectory(MsDirectory* dir);
 
 constexpr int kMsBusyWaitMs = 3000;
 
-// Why the last MsOpenDirectory / MsOpenDirectoryToRead of this thread
-// failed, as a code, the path concerned and the reason (code None after a
-// success). For messages such as "Invalid MetaStock directory." followed by
-// the reason and the path.
-const MsOpenFailure& MsLastOpenFailure();
-// The same as one text ("" after a success); also set by a failed close.
+// Why the last MsOpenDirectory, MsOpenDirectoryToRead or MsCloseDirectory
+// of this thread failed: the code, the path concerned, the reason and the
+// whole text (code None and no text after a success). For messages such as
+// "Invalid MetaStock directory." followed by the reason and the path.
+const MsFailure& MsLastFailure();
+// The text of MsLastFailure().
 std::string MsLastError();
-void MsSetLastError(const std::string& text);
-// Records an opening failure (code, path, reason); MsLastError() becomes
-// "reason: path" unless `text` gives a fuller one.
-void MsSetOpenFailure(MsOpenError code, const std::string& path, const std::string& reason,
-                      const std::string& text = {});
+// Records a failure; its text becomes "reason: path" unless `text` gives a
+// fuller one.
+void MsSetFailure(MsError code, const std::string& path, const std::string& reason, const std::string& text = {});
+void MsClearFailure();
+// The same for a failure of a file the system refused or another program
+// holds: the code follows the file's error (Busy, AccessDenied,
+// CannotWrite for a full disk, NotAFile), else `otherwise`; the text is
+// "doing path: system reason".
+void MsSetFileFailure(const platform::TSharedFile& file, const std::string& path, const char* doing,
+                      MsError otherwise);
+// The code of a file's last error as above.
+MsError MsErrorOfFile(const platform::TSharedFile& file, MsError otherwise);
+
+// The texts the run lists as left out: "ABC (F12): garbled MASTER record",
+// "3 records that MASTER's header counts but the file does not hold".
+std::string MsDescribeSkipped(const MsSkippedRecord& record);
+std::vector<std::string> MsDescribeSkipped(const std::vector<MsSkippedRecord>& records);
+// Records the list leaves out, counted.
+size_t MsSkippedCount(const std::vector<MsSkippedRecord>& records);
 
 // Directory text, a separator unless it already ends with one, the name.
 std::string MsJoinPath(const std::string& directory, const std::string& name);

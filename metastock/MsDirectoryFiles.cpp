@@ -8,19 +8,56 @@
 namespace vz {
 
 namespace {
-thread_local std::string lastError;
-thread_local MsOpenFailure lastOpenFailure;
+thread_local MsFailure lastFailure;
 }  // namespace
 
-std::string MsLastError() { return lastError; }
-void MsSetLastError(const std::string& text) {
-  lastError = text;
-  if (text.empty()) lastOpenFailure = MsOpenFailure{};
+const MsFailure& MsLastFailure() { return lastFailure; }
+std::string MsLastError() { return lastFailure.text; }
+void MsClearFailure() { lastFailure = MsFailure{}; }
+void MsSetFailure(MsError code, const std::string& path, const std::string& reason, const std::string& text) {
+  lastFailure = MsFailure{code, path, reason, text.empty() ? reason + ": " + path : text};
 }
-const MsOpenFailure& MsLastOpenFailure() { return lastOpenFailure; }
-void MsSetOpenFailure(MsOpenError code, const std::string& path, const std::string& reason, const std::string& text) {
-  lastOpenFailure = MsOpenFailure{code, path, reason};
-  lastError = text.empty() ? reason + ": " + path : text;
+
+MsError MsErrorOfFile(const platform::TSharedFile& file, MsError otherwise) {
+  switch (file.ErrorKind()) {
+    case platform::FileError::SharingViolation: return MsError::Busy;
+    case platform::FileError::AccessDenied: return MsError::AccessDenied;
+    case platform::FileError::NoSpace: return MsError::CannotWrite;
+    case platform::FileError::NotRegular: return MsError::NotAFile;
+    default: return otherwise;
+  }
+}
+
+void MsSetFileFailure(const platform::TSharedFile& file, const std::string& path, const char* doing,
+                      MsError otherwise) {
+  MsSetFailure(MsErrorOfFile(file, otherwise), path, file.ErrorText(),
+               std::string(doing) + " " + path + ": " + file.ErrorText());
+}
+
+std::string MsDescribeSkipped(const MsSkippedRecord& record) {
+  const std::string count = std::to_string(record.count);
+  const std::string& file = record.file;
+  switch (record.code) {
+    case MsError::GarbledRecord:
+      return record.label.empty() ? count + " " + file + " records without a readable symbol or name"
+                                  : record.label + ": garbled " + file + " record";
+    case MsError::SecondRecord: return record.label + ": a second " + file + " record for a data file already listed";
+    case MsError::BeyondFile: return count + " records that " + file + "'s header counts but the file does not hold";
+    case MsError::OnlyInEmaster: return record.label + ": in EMASTER only, MASTER lists nothing";
+    default: return record.label;
+  }
+}
+
+std::vector<std::string> MsDescribeSkipped(const std::vector<MsSkippedRecord>& records) {
+  std::vector<std::string> texts;
+  for (const MsSkippedRecord& record : records) texts.push_back(MsDescribeSkipped(record));
+  return texts;
+}
+
+size_t MsSkippedCount(const std::vector<MsSkippedRecord>& records) {
+  size_t count = 0;
+  for (const MsSkippedRecord& record : records) count += record.count;
+  return count;
 }
 
 std::string MsJoinPath(const std::string& directory, const std::string& name) {

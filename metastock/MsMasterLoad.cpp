@@ -160,13 +160,14 @@ int MsLoadFromMasters(MsDirectory& dir, TByteSpan masterBytes, TByteSpan emaster
   const TByteView master(masterBytes), emaster(emasterBytes), xmaster(xmasterBytes);
   const size_t masterClaimed = master.Size() >= kMsMasterRecordSize ? master.U16(0) : 0;
   const size_t masterCount = RecordsPresent(master, kMsMasterRecordSize, kMsMasterRecordSize, master.U16(0));
-  dir.skippedRecords.clear();
-  size_t unnamed = 0;
-  auto skip = [&](const std::string& label, const char* why) {
+  std::vector<MsSkippedRecord>& skipped = dir.skippedRecords;
+  skipped.clear();
+  size_t unnamed = 0;  // garbled records without a symbol, name or file number
+  auto skip = [&](MsError code, std::string label, const char* file = kMsMasterName) {
     if (label.empty())
       ++unnamed;
     else
-      dir.skippedRecords.push_back(label + ": " + why);
+      skipped.push_back({code, std::move(label), 1, file});
   };
   const size_t emasterCount = RecordsPresent(emaster, kMsEmasterRecordSize, kMsEmasterRecordSize, emaster.U16(0));
 
@@ -187,13 +188,12 @@ int MsLoadFromMasters(MsDirectory& dir, TByteSpan masterBytes, TByteSpan emaster
     MsSecurity fromMaster;
     const TByteView record = master.Record(kMsMasterRecordSize * (i + 1), kMsMasterRecordSize);
     if (!MsDecodeMasterRecord(record, fromMaster)) {
-      skip(RecordLabel(Trimmed(record.Text(36, 14)), Trimmed(record.Text(7, 16)), record.U8(0)),
-           "garbled MASTER record");
+      skip(MsError::GarbledRecord,
+           RecordLabel(Trimmed(record.Text(36, 14)), Trimmed(record.Text(7, 16)), record.U8(0)));
       continue;
     }
     if (listed[fromMaster.fileNumber]) {  // one security per data file
-      skip(RecordLabel(fromMaster.symbol, fromMaster.name, fromMaster.fileNumber),
-           "a second MASTER record for a data file already listed");
+      skip(MsError::SecondRecord, RecordLabel(fromMaster.symbol, fromMaster.name, fromMaster.fileNumber));
       continue;
     }
     listed[fromMaster.fileNumber] = true;
@@ -211,31 +211,40 @@ int MsLoadFromMasters(MsDirectory& dir, TByteSpan masterBytes, TByteSpan emaster
     list.push_back(std::move(sameSecurity ? emasterRecords[e] : fromMaster));
   }
 
-  if (masterClaimed > masterCount)
-    dir.skippedRecords.push_back(std::to_string(masterClaimed - masterCount) +
-                                 " records that MASTER's header counts but the file does not hold");
+  if (masterClaimed > masterCount) skipped.push_back({MsError::BeyondFile, {}, masterClaimed - masterCount});
   // A MASTER that lists nothing while EMASTER describes securities: those
   // are not converted (EMASTER alone is not trusted), but they are named.
   if (list.empty()) {
     for (size_t i = 0; i < emasterCount; ++i) {
       const MsSecurity& e = emasterRecords[i];
       if (e.fileNumber != 0 && emasterByNumber[e.fileNumber] == static_cast<int>(i))
-        skip(RecordLabel(e.symbol, e.name, e.fileNumber), "in EMASTER only, MASTER lists nothing");
+        skip(MsError::OnlyInEmaster, RecordLabel(e.symbol, e.name, e.fileNumber), kMsEmasterName);
     }
   }
-  if (unnamed > 0)
-    dir.skippedRecords.push_back(std::to_string(unnamed) + " MASTER records without a readable symbol or name");
+  if (unnamed > 0) skipped.push_back({MsError::GarbledRecord, {}, unnamed});
 
   if (xmaster.Size() >= kMsXmasterRecordSize && xmaster.U32(0) == kMsXmasterMagic) {
-    const size_t xmasterCount = RecordsPresent(xmaster, kMsXmasterRecordSize, kMsXmasterRecordSize, xmaster.U16(10));
+    const size_t xmasterClaimed = xmaster.U16(10);
+    const size_t xmasterCount = RecordsPresent(xmaster, kMsXmasterRecordSize, kMsXmasterRecordSize, xmasterClaimed);
+    unnamed = 0;
     for (size_t i = 0; i < xmasterCount; ++i) {
       MsSecurity record;
-      if (!MsDecodeXmasterRecord(xmaster.Record(kMsXmasterRecordSize * (i + 1), kMsXmasterRecordSize), record))
+      const TByteView bytes = xmaster.Record(kMsXmasterRecordSize * (i + 1), kMsXmasterRecordSize);
+      if (!MsDecodeXmasterRecord(bytes, record)) {
+        skip(MsError::GarbledRecord,
+             RecordLabel(Trimmed(bytes.Text(1, 15)), Trimmed(bytes.Text(16, 46)), bytes.U16(65)), kMsXmasterName);
         continue;
-      if (listed[record.fileNumber]) continue;
+      }
+      if (listed[record.fileNumber]) {
+        skip(MsError::SecondRecord, RecordLabel(record.symbol, record.name, record.fileNumber), kMsXmasterName);
+        continue;
+      }
       listed[record.fileNumber] = true;
       list.push_back(std::move(record));
     }
+    if (xmasterClaimed > xmasterCount)
+      skipped.push_back({MsError::BeyondFile, {}, xmasterClaimed - xmasterCount, kMsXmasterName});
+    if (unnamed > 0) skipped.push_back({MsError::GarbledRecord, {}, unnamed, kMsXmasterName});
   }
 
   int32_t highest = std::min(master.U16(2), emaster.U16(2));

@@ -260,11 +260,11 @@ int ReplaceHeldFile(MsDirectory& dir, platform::TSharedFile& held, const std::st
   mode.archive = true;
   mode.allowRename = true;
   if (!temp.Open(tempPath, mode)) {
-    MsSetLastError("cannot create " + tempPath + ": " + temp.ErrorText());
+    MsSetFileFailure(temp, tempPath, "cannot create", MsError::CannotWrite);
     return 0;
   }
   if (!temp.WriteAt(0, bytes.data(), bytes.size()) || !temp.Sync()) {
-    MsSetLastError("cannot write " + tempPath + ": " + temp.ErrorText());
+    MsSetFileFailure(temp, tempPath, "cannot write", MsError::CannotWrite);
     temp.Close();
     platform::RemoveFile(tempPath);
     return 0;
@@ -273,7 +273,8 @@ int ReplaceHeldFile(MsDirectory& dir, platform::TSharedFile& held, const std::st
   if (platform::FileExists(path)) temp.TakeAccessOf(path);
   held.Close();
   if (!platform::MoveFileOver(tempPath, path)) {
-    MsSetLastError("cannot put " + tempPath + " in place of " + path);
+    MsSetFailure(MsError::CannotWrite, path, "cannot put " + tempPath + " in its place",
+                 "cannot put " + tempPath + " in place of " + path);
     temp.Close();
     platform::RemoveFile(tempPath);
     return 0;
@@ -284,9 +285,10 @@ int ReplaceHeldFile(MsDirectory& dir, platform::TSharedFile& held, const std::st
 
 // The previous contents, bounded (see MsReadMasterFile); whether the file
 // holds more than was read.
-bool ReadPrevious(const platform::TSharedFile& held, MsMasterKind kind, Bytes& previous, bool& longer) {
+bool ReadPrevious(const platform::TSharedFile& held, const std::string& path, MsMasterKind kind, Bytes& previous,
+                  bool& longer) {
   if (!MsReadMasterFile(held, kind, previous)) {
-    MsSetLastError("cannot read the master file again");
+    MsSetFailure(MsError::CannotRead, path, "cannot read the master file again");
     return false;
   }
   longer = held.Size() > static_cast<int64_t>(previous.size());
@@ -296,12 +298,13 @@ bool ReadPrevious(const platform::TSharedFile& held, MsMasterKind kind, Bytes& p
 int RewriteMaster(MsDirectory& dir, platform::TSharedFile& held, const char* name, const char* tempName,
                   MsMasterKind kind, Bytes (*build)(const MsDirectory&, TByteSpan)) {
   if (!held.IsOpen()) return 0;
+  const std::string path = MsFindFile(dir.directory, name);
   Bytes previous;
   bool longer = false;
-  if (!ReadPrevious(held, kind, previous, longer)) return 0;  // never rebuild from a failed read
+  if (!ReadPrevious(held, path, kind, previous, longer)) return 0;  // never rebuild from a failed read
   const Bytes bytes = build(dir, previous);
   if (bytes == previous && !longer) return 1;
-  return ReplaceHeldFile(dir, held, MsFindFile(dir.directory, name), tempName, bytes);
+  return ReplaceHeldFile(dir, held, path, tempName, bytes);
 }
 
 }  // namespace
@@ -326,12 +329,12 @@ int MsWriteXmaster(MsDirectory& dir) {
   mode.archive = true;
   mode.createLike = MsFindFile(dir.directory, kMsMasterName);
   if (!held.Open(path, mode)) {
-    MsSetLastError("cannot open " + path + ": " + held.ErrorText());
+    MsSetFileFailure(held, path, "cannot open", MsError::CannotWrite);
     return 0;
   }
   Bytes previous;
   bool longer = false;
-  if (!ReadPrevious(held, MsMasterKind::Xmaster, previous, longer)) return 0;
+  if (!ReadPrevious(held, path, MsMasterKind::Xmaster, previous, longer)) return 0;
   // A file that is not an XMASTER is left alone unless the list needs one.
   if (!XmasterHeaderValid(TByteView(previous)) && !MsNeedsXmaster(dir)) return 1;
   const Bytes bytes = MsBuildXmaster(dir, previous);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <utility>
 #include <cstddef>
 #include <cstdio>
@@ -220,11 +221,24 @@ void DecodeAny(const uint8_t* record, size_t recordSize, size_t n, MsBar* out, T
   }
 }
 
+// Whole records of recordSize bytes, at most `wanted`, that `bytes` holds.
+//
+// This is the whole argument for decoding without checks: the decoders
+// read, in each record, only the fields the layout placed inside it (they
+// end at fieldsEnd, at most recordSize), so n records starting at
+// bytes.data() are read within the bytes exactly when n is at most this.
+size_t WholeRecords(ByteView bytes, size_t recordSize, size_t fieldsEnd, size_t wanted) {
+  assert(recordSize > 0 && fieldsEnd <= recordSize);
+  return std::min(wanted, bytes.size() / recordSize);
+}
+
 // The decoder of one file's layout, chosen once per file.
 class TBarDecoder {
 public:
   TBarDecoder(int32_t fieldCount, int32_t fieldMask) : recordSize_(static_cast<size_t>(fieldCount) * 4) {
     FieldOffsets(fieldCount, fieldMask, offsets_);
+    for (int offset : offsets_)
+      if (offset >= 0) fieldsEnd_ = std::max(fieldsEnd_, static_cast<size_t>(offset) + 4);
     const bool allPresent = offsets_[kDate] >= 0 && offsets_[kClose] >= 0 && offsets_[kVolume] >= 0 &&
                             ((fieldMask & 0x80) == 0 || offsets_[kTime] >= 0) &&
                             ((fieldMask & 0x20) == 0 || offsets_[kOpen] >= 0) &&
@@ -239,16 +253,23 @@ public:
     }
   }
   size_t RecordSize() const { return recordSize_; }
-  // Decodes n whole records starting at `records` into out[0..n).
-  void Decode(const uint8_t* records, size_t n, MsBar* out) {
+  // How many of `wanted` records Decode may take from `bytes`.
+  size_t RecordsIn(ByteView bytes, size_t wanted) const {
+    return WholeRecords(bytes, recordSize_, fieldsEnd_, wanted);
+  }
+  // Decodes the first n records of `bytes` into out[0..n); n comes from
+  // RecordsIn for the same bytes.
+  void Decode(ByteView bytes, size_t n, MsBar* out) {
+    assert(n <= RecordsIn(bytes, n));
     if (run_ != nullptr)
-      run_(records, recordSize_, n, out, dates_);
+      run_(bytes.data(), recordSize_, n, out, dates_);
     else
-      DecodeAny(records, recordSize_, n, out, dates_, offsets_);
+      DecodeAny(bytes.data(), recordSize_, n, out, dates_, offsets_);
   }
 
 private:
   size_t recordSize_;
+  size_t fieldsEnd_ = 0;  // end of the last field the layout places in a record
   int offsets_[kFieldKinds];
   TDecodeRun run_ = nullptr;
   TDateCache dates_;
@@ -263,12 +284,11 @@ int32_t MsDecodeBars(std::span<const uint8_t> file, int32_t fieldCount, int32_t 
   }
   TBarDecoder decoder(fieldCount, fieldMask);
   const size_t recordSize = decoder.RecordSize();
-  const TByteView view(file);
-  const int32_t claimed = static_cast<int32_t>(view.U16(2)) - 1;
-  const size_t present = file.size() >= recordSize ? file.size() / recordSize - 1 : 0;
-  const size_t count = claimed > 0 ? std::min(static_cast<size_t>(claimed), present) : 0;
+  const int32_t claimed = static_cast<int32_t>(TByteView(file).U16(2)) - 1;
+  const ByteView records = file.size() >= recordSize ? file.subspan(recordSize) : ByteView();
+  const size_t count = decoder.RecordsIn(records, claimed > 0 ? static_cast<size_t>(claimed) : 0);
   bars.resize(count);
-  if (count > 0) decoder.Decode(file.data() + recordSize, count, bars.data());
+  decoder.Decode(records, count, bars.data());
   return static_cast<int32_t>(count);
 }
 
@@ -294,6 +314,11 @@ std::string MsDataFileName(const MsDirectory& dir, int32_t fileNumber) {
 }
 
 namespace {
+
+// Records why MsReadBars returns -1: "PATH: reason", or the reason alone.
+void SetReadFailure(MsDirectory& dir, MsError code, const std::string& path, const std::string& reason) {
+  dir.readFailure = MsFailure{code, path, reason, path.empty() ? reason : path + ": " + reason};
+}
 
 bool OpenExistingDataFile(const MsDirectory& dir, MsSecurity& security, const std::string& path) {
   platform::FileOpenMode mode;
@@ -332,7 +357,7 @@ int MsCreateDataFile(MsDirectory& dir, MsSecurity& security) {
 
 int MsOpenDataFile(MsDirectory& dir, MsSecurity& security) {
   if (!security.inUse) {
-    dir.readFailure = "not in use";
+    SetReadFailure(dir, MsError::NotInUse, {}, "not in use");
     return 0;
   }
   security.dataFile.Close();
@@ -342,11 +367,14 @@ int MsOpenDataFile(MsDirectory& dir, MsSecurity& security) {
     // file: a folder, a pipe, a device, a link loop) is refused at once and
     // left alone; a missing one is created empty unless only looking.
     if (platform::EntryExists(path) || dir.readOnly) {
-      dir.readFailure = path + ": " + security.dataFile.ErrorText();
+      const MsError code = security.dataFile.ErrorKind() == platform::FileError::NotFound
+                               ? MsError::NoDataFile
+                               : MsErrorOfFile(security.dataFile, MsError::CannotRead);
+      SetReadFailure(dir, code, path, security.dataFile.ErrorText());
       return 0;
     }
     if (!MsCreateDataFile(dir, security) || !OpenExistingDataFile(dir, security, path)) {
-      dir.readFailure = path + ": cannot create an empty data file";
+      SetReadFailure(dir, MsError::CannotWrite, path, "cannot create an empty data file");
       return 0;
     }
   }
@@ -395,8 +423,9 @@ int32_t ReadBarsInPieces(const platform::TSharedFile& file, int32_t fieldCount, 
   bars.resize(count);
   if (count == 0) return 0;
 
-  size_t done = std::min(count, got / recordSize - 1);
-  decoder.Decode(buffer.data() + recordSize, done, bars.data());
+  const ByteView firstRecords(buffer.data() + recordSize, got - recordSize);
+  size_t done = decoder.RecordsIn(firstRecords, count);
+  decoder.Decode(firstRecords, done, bars.data());
   uint64_t offset = uint64_t{recordSize} * (done + 1);
   while (done < count) {
     const size_t wanted = std::min(count - done, piece / recordSize);
@@ -404,8 +433,9 @@ int32_t ReadBarsInPieces(const platform::TSharedFile& file, int32_t fieldCount, 
       bars.clear();
       return -1;
     }
-    const size_t whole = std::min(wanted, got / recordSize);
-    decoder.Decode(buffer.data(), whole, bars.data() + done);
+    const ByteView records(buffer.data(), got);
+    const size_t whole = decoder.RecordsIn(records, wanted);
+    decoder.Decode(records, whole, bars.data() + done);
     done += whole;
     offset += uint64_t{recordSize} * whole;
     if (whole < wanted) {  // the file ended early
@@ -419,7 +449,7 @@ int32_t ReadBarsInPieces(const platform::TSharedFile& file, int32_t fieldCount, 
 }  // namespace
 
 int32_t MsReadBars(MsDirectory& dir, MsSecurity& security, std::vector<MsBar>& bars) {
-  dir.readFailure.clear();
+  dir.readFailure = MsFailure{};
   if (!dir.readOnly) MsSetLock(dir, security, kMsLockReading, true);
   int32_t result = -1;
   // The name as written is what MsDataFileName finds whenever such a file
@@ -434,14 +464,14 @@ int32_t MsReadBars(MsDirectory& dir, MsSecurity& security, std::vector<MsBar>& b
     opened = OpenExistingDataFile(dir, security, MsJoinPath(dir.directory, name));
     if (!opened) opened = headerRead = MsOpenDataFile(dir, security) != 0;
   } else {
-    dir.readFailure = "not in use";
+    SetReadFailure(dir, MsError::NotInUse, {}, "not in use");
   }
   if (opened) {
     result = ReadBarsInPieces(security.dataFile, security.fieldCount, security.fieldMask, bars);
     if (result >= 0) {
       security.recordCount = result;
     } else {
-      dir.readFailure = MsDataFileName(dir, security.fileNumber) + ": read failed";
+      SetReadFailure(dir, MsError::CannotRead, MsDataFileName(dir, security.fileNumber), "read failed");
     }
     if (result < 0 && !headerRead) {
       // The count from the header, as opening through MsOpenDataFile sets it.

@@ -78,8 +78,8 @@ int RunListCommand(const std::string& dir, std::ostream& out, std::ostream& err)
     if (!Listed(s)) continue;
     const int32_t count = MsReadBars(*opened, s, bars);
     if (count < 0)
-      err << "Can't read the prices of " << s.symbol << " (file number " << s.fileNumber << "): " << opened->readFailure
-          << "\n";
+      err << "Can't read the prices of " << s.symbol << " (file number " << s.fileNumber
+          << "): " << opened->readFailure.text << "\n";
     out << s.fileNumber << '\t' << s.symbol << '\t' << s.name << '\t' << static_cast<char>(s.period) << '\t'
         << s.interval << '\t' << FormatRecordTime(s.first) << '\t' << FormatRecordTime(s.last) << '\t' << count
         << '\n';
@@ -118,7 +118,7 @@ int RunBarsCommand(const std::string& dir, const std::string& symbol, std::ostre
     status = 1;
   } else if (MsReadBars(*opened, *found, bars) < 0) {
     err << "Can't read the prices of " << symbol << " (file number " << found->fileNumber
-        << "): " << opened->readFailure << "\n";
+        << "): " << opened->readFailure.text << "\n";
     status = 1;
   } else {
     for (const MsBar& bar : bars)

@@ -92,13 +92,15 @@ public:
 
   void Close() override {
     if (!dir_) return;
-    skipped_ = dir_->skippedRecords;
+    skipped_ = MsDescribeSkipped(dir_->skippedRecords);
     if (MsCloseDirectory(dir_) != 1) closeFailure_ = MsLastError();
     dir_ = nullptr;
   }
 
   std::string CloseFailure() const override { return closeFailure_; }
-  std::vector<std::string> SkippedRecords() const override { return dir_ ? dir_->skippedRecords : skipped_; }
+  std::vector<std::string> SkippedRecords() const override {
+    return dir_ ? MsDescribeSkipped(dir_->skippedRecords) : skipped_;
+  }
 
 private:
   MsDirectory* dir_;

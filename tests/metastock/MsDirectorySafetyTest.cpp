@@ -60,19 +60,19 @@ TEST_F(MsSafetyTest, OpeningFailuresSayWhyAndWhere) {
   fs::create_directory(scratch_.Path() / "folder" / "MASTER");
   const struct {
     std::string dir;
-    MsOpenError code;
+    MsError code;
     std::string path;
   } cases[] = {
-      {Dir() + "/nowhere", MsOpenError::NotAFolder, Dir() + "/nowhere"},
-      {Dir() + "/folder/MASTER/", MsOpenError::NoMaster, Dir() + "/folder/MASTER/"},
-      {Dir() + "/folder", MsOpenError::NoMaster, Dir() + "/folder"},
+      {Dir() + "/nowhere", MsError::NotAFolder, Dir() + "/nowhere"},
+      {Dir() + "/folder/MASTER/", MsError::NoMaster, Dir() + "/folder/MASTER/"},
+      {Dir() + "/folder", MsError::NoMaster, Dir() + "/folder"},
   };
   for (const auto& c : cases) {
     for (bool looking : {false, true}) {
       MsDirectory* dir = looking ? MsOpenDirectoryToRead(c.dir) : MsOpenDirectory(c.dir, 100, "Test program", "bob");
       EXPECT_EQ(dir, nullptr) << c.dir;
-      EXPECT_EQ(MsLastOpenFailure().code, c.code) << c.dir;
-      EXPECT_EQ(MsLastOpenFailure().path, c.path);
+      EXPECT_EQ(MsLastFailure().code, c.code) << c.dir;
+      EXPECT_EQ(MsLastFailure().path, c.path);
       EXPECT_NE(MsLastError().find(c.path), std::string::npos) << MsLastError();
     }
   }
@@ -135,6 +135,7 @@ TEST_F(MsSafetyTest, ACloseThatCannotFinishIsReportedAndRepairedByTheNextOpener)
   const int closed = MsCloseDirectory(dir);
   platform::SimulateDiskFullForTesting(false);
   EXPECT_EQ(closed, 0);
+  EXPECT_EQ(MsLastFailure().code, MsError::CannotWrite);
   EXPECT_NE(MsLastError().find("No space left"), std::string::npos) << MsLastError();
   EXPECT_NE(MsLastError().find("could not be closed"), std::string::npos) << MsLastError();
   for (const char* name : kWorkingFiles) EXPECT_TRUE(Exists(name)) << name;
@@ -164,7 +165,7 @@ TEST_F(MsSafetyTest, AFullDiskAtTheFirstOpeningLeavesTheMastersAlone) {
   MsDirectory* dir = MsOpenDirectory(Dir(), 100, "Test program", "alice");
   platform::SimulateDiskFullForTesting(false);
   EXPECT_EQ(dir, nullptr);
-  EXPECT_EQ(MsLastOpenFailure().code, MsOpenError::CannotWrite);
+  EXPECT_EQ(MsLastFailure().code, MsError::CannotWrite);
   EXPECT_NE(MsLastError().find("No space left"), std::string::npos) << MsLastError();
   EXPECT_EQ(test::ReadFileBytes(PathOf(kMsMasterName)), master);
   EXPECT_FALSE(platform::IsReadOnly(PathOf(kMsMasterName)));
@@ -230,9 +231,11 @@ TEST_F(MsSafetyTest, DataFilesThatAreNotFilesAreRefusedAtOnce) {
     ASSERT_NE(dir, nullptr);
     std::vector<MsBar> bars(1);
     EXPECT_EQ(MsReadBars(*dir, dir->securities[0], bars), -1);
-    EXPECT_NE(dir->readFailure.find("F1.DAT"), std::string::npos) << dir->readFailure;
+    EXPECT_EQ(dir->readFailure.code, MsError::NotAFile);
+    EXPECT_NE(dir->readFailure.text.find("F1.DAT"), std::string::npos) << dir->readFailure.text;
     EXPECT_EQ(MsReadBars(*dir, dir->securities[1], bars), 2);
-    EXPECT_TRUE(dir->readFailure.empty());
+    EXPECT_EQ(dir->readFailure.code, MsError::None);
+    EXPECT_TRUE(dir->readFailure.text.empty());
     MsCloseDirectory(dir);
   }
   EXPECT_TRUE(fs::is_directory(scratch_.Path() / "F1.DAT"));
@@ -245,46 +248,62 @@ TEST_F(MsSafetyTest, LookingNeverCreatesAMissingDataFile) {
   ASSERT_NE(dir, nullptr);
   std::vector<MsBar> bars;
   EXPECT_EQ(MsReadBars(*dir, dir->securities[1], bars), -1);
-  EXPECT_NE(dir->readFailure.find("F2.DAT"), std::string::npos) << dir->readFailure;
+  EXPECT_EQ(dir->readFailure.code, MsError::NoDataFile);
+  EXPECT_NE(dir->readFailure.text.find("F2.DAT"), std::string::npos) << dir->readFailure.text;
   EXPECT_EQ(MsCloseDirectory(dir), 1);
   EXPECT_EQ(Snapshot(scratch_.Path()), before);
 }
 
-// Master records that cannot be listed are named (or counted), so the run
-// can say what it left out.
+// Master records that cannot be listed are named (or counted) with their
+// reason, so the run can say what it left out.
 TEST(MsLoadFromMasters, NamesTheRecordsItLeavesOut) {
   msgen::MsGenDirectory d;
   d.securities = {test::DailySecurity(1, "ONE"), test::DailySecurity(2, "TWO"), test::DailySecurity(3, "THREE")};
   const Bytes master = test::GeneratedFile(d, "MASTER");
   const Bytes emaster = test::GeneratedFile(d, "EMASTER");
+  msgen::MsGenDirectory big;
+  big.securities = {test::DailySecurity(300, "BIG"), test::DailySecurity(301, "BIGGER")};
+  const Bytes xmaster = test::GeneratedFile(big, "XMASTER");
   struct TCase {
     const char* name;
     Bytes master;
     std::vector<std::string> skipped;
+    std::vector<MsError> codes;
+    size_t count;
     int listed;
+    Bytes xmaster = {};
   };
   std::vector<TCase> cases;
-  cases.push_back({"plain", master, {}, 3});
+  cases.push_back({"plain", master, {}, {}, 0, 3});
   {
     Bytes garbled = master;
     garbled[53 * 2 + 33] = 0;  // TWO: no period letter
-    cases.push_back({"garbled_record", garbled, {"TWO (F2): garbled MASTER record"}, 2});
+    cases.push_back({"garbled_record", garbled, {"TWO (F2): garbled MASTER record"}, {MsError::GarbledRecord}, 1, 2});
   }
   {
     Bytes zeroed = master;
     std::fill(zeroed.begin() + 53 * 3, zeroed.begin() + 53 * 4, 0);  // THREE: zeros
-    cases.push_back({"zeroed_record", zeroed, {"1 MASTER records without a readable symbol or name"}, 2});
+    cases.push_back({"zeroed_record", zeroed, {"1 MASTER records without a readable symbol or name"},
+                     {MsError::GarbledRecord}, 1, 2});
+  }
+  {
+    Bytes twoZeroed = master;
+    std::fill(twoZeroed.begin() + 53 * 2, twoZeroed.begin() + 53 * 4, 0);  // TWO and THREE: zeros
+    cases.push_back({"two_zeroed_records", twoZeroed, {"2 MASTER records without a readable symbol or name"},
+                     {MsError::GarbledRecord}, 2, 1});
   }
   {
     Bytes duplicate = master;
     duplicate[53 * 3] = 1;  // THREE claims ONE's data file
     cases.push_back({"duplicate_file_number", duplicate,
-                     {"THREE (F1): a second MASTER record for a data file already listed"}, 2});
+                     {"THREE (F1): a second MASTER record for a data file already listed"},
+                     {MsError::SecondRecord}, 1, 2});
   }
   {
     Bytes truncated(master.begin(), master.begin() + 53 * 3);  // counts 3, holds 2
     cases.push_back({"count_beyond_file", truncated,
-                     {"1 records that MASTER's header counts but the file does not hold"}, 2});
+                     {"1 records that MASTER's header counts but the file does not hold"},
+                     {MsError::BeyondFile}, 1, 2});
   }
   {
     Bytes empty(master.begin(), master.begin() + 53);
@@ -293,12 +312,39 @@ TEST(MsLoadFromMasters, NamesTheRecordsItLeavesOut) {
                      empty,
                      {"ONE (F1): in EMASTER only, MASTER lists nothing", "TWO (F2): in EMASTER only, MASTER lists nothing",
                       "THREE (F3): in EMASTER only, MASTER lists nothing"},
+                     {MsError::OnlyInEmaster, MsError::OnlyInEmaster, MsError::OnlyInEmaster},
+                     3,
                      0});
+  }
+  {
+    Bytes garbled = xmaster;
+    garbled[150] = 0;  // BIG: not marked as a record
+    cases.push_back({"garbled_xmaster_record", master, {"BIG (F300): garbled XMASTER record"},
+                     {MsError::GarbledRecord}, 1, 4, garbled});
+  }
+  {
+    Bytes duplicate = xmaster;
+    StoreU16(duplicate.data() + 300 + 65, 300);  // BIGGER claims BIG's data file
+    cases.push_back({"duplicate_xmaster_file_number", master,
+                     {"BIGGER (F300): a second XMASTER record for a data file already listed"},
+                     {MsError::SecondRecord}, 1, 4, duplicate});
+  }
+  {
+    Bytes truncated(xmaster.begin(), xmaster.end() - 150);
+    cases.push_back({"xmaster_count_beyond_file", master,
+                     {"1 records that XMASTER's header counts but the file does not hold"}, {MsError::BeyondFile},
+                     1, 4, truncated});
   }
   for (const TCase& c : cases) {
     MsDirectory dir;
-    MsLoadFromMasters(dir, c.master, emaster);
-    EXPECT_EQ(dir.skippedRecords, c.skipped) << c.name;
+    MsLoadFromMasters(dir, c.master, emaster, c.xmaster);
+    EXPECT_EQ(MsDescribeSkipped(dir.skippedRecords), c.skipped) << c.name;
+    std::vector<MsError> codes;
+    for (const MsSkippedRecord& r : dir.skippedRecords) codes.push_back(r.code);
+    EXPECT_EQ(codes, c.codes) << c.name;
+    EXPECT_EQ(MsSkippedCount(dir.skippedRecords), c.count) << c.name;
+    // Every record is listed or counted.
+    EXPECT_EQ(dir.securityCount + c.count, c.xmaster.empty() ? 3u : 5u) << c.name;
     EXPECT_EQ(dir.securityCount, c.listed) << c.name;
   }
 }
@@ -332,7 +378,7 @@ TEST_F(MsSafetyTest, AnOpeningMeetingAnotherWaitsBriefly) {
   const auto waited = std::chrono::steady_clock::now() - start;
   EXPECT_GE(waited, std::chrono::milliseconds(kMsBusyWaitMs));
   EXPECT_LT(waited, std::chrono::milliseconds(kMsBusyWaitMs + 2000));
-  EXPECT_EQ(MsLastOpenFailure().code, MsOpenError::Busy);
+  EXPECT_EQ(MsLastFailure().code, MsError::Busy);
   EXPECT_NE(MsLastError().find("~MSFL.USR"), std::string::npos) << MsLastError();
   EXPECT_NE(MsLastError().find("another program is opening or closing"), std::string::npos) << MsLastError();
   registering.Close();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "MsTestSupport.h"
@@ -107,6 +108,7 @@ TEST_F(MsReadBarsTest, NeverReplacesAFileThatFailsToOpen) {
   ASSERT_TRUE(holder.Open(path, exclusive));
   std::vector<MsBar> bars(1);
   EXPECT_EQ(MsReadBars(*dir, dir->securities[0], bars), -1);
+  EXPECT_EQ(dir->readFailure.code, MsError::Busy);
   EXPECT_EQ(bars.size(), 1u);
   EXPECT_EQ(MsCreateDataFile(*dir, dir->securities[0]), 0);
   holder.Close();
@@ -134,6 +136,7 @@ TEST_F(MsReadBarsTest, ClearsItsLockBitAndSkipsDeletedSecurities) {
   dir->securities[0].inUse = 0;
   bars.resize(9);
   EXPECT_EQ(MsReadBars(*dir, dir->securities[0], bars), -1);
+  EXPECT_EQ(dir->readFailure.code, MsError::NotInUse);
   EXPECT_EQ(bars.size(), 9u);
 }
 
@@ -179,6 +182,85 @@ TEST(MsDecodeBars, TimesEqualThePlainConversion) {
     const uint8_t* record = file.data() + 32 * (i + 1);
     ASSERT_EQ(bars[i].time, MbfDateTimeToUtcSeconds(LoadU32(record), LoadU32(record + 4))) << i;
     ASSERT_EQ(bars[i].openInterest, static_cast<double>(MbfToFloat(LoadU32(record + 28))));
+  }
+}
+
+
+bool SameBar(const MsBar& a, const MsBar& b) {
+  return a.time == b.time && a.open == b.open && a.high == b.high && a.low == b.low && a.close == b.close &&
+         a.volume == b.volume && a.openInterest == b.openInterest;
+}
+
+// The decoder reads records without checks; every cut of a valid file, each
+// in an allocation of exactly its length (so that a sanitizer sees a read
+// past it), gives the whole records it still holds, decoded as before.
+TEST(MsDecodeBars, EveryTruncationOfAValidFileGivesTheWholeRecordsLeft) {
+  msgen::MsGenDirectory d;
+  d.securities = {DailySecurity(1, "FIVE", 20, msgen::kMaskDhlcv), IntradaySecurity(2, "EIGHT", 20)};
+  const struct {
+    const char* file;
+    int32_t fieldCount;
+    int32_t mask;
+  } layouts[] = {
+      {"F1.DAT", 5, msgen::kMaskDhlcv},
+      {"F2.DAT", 8, msgen::kMaskDtohlcvi},  // every field: the four-at-once conversion
+      {"F2.DAT", 7, msgen::kMaskDtohlcvi},  // a mask wider than the record
+  };
+  for (const auto& layout : layouts) {
+    const Bytes whole = test::GeneratedFile(d, layout.file);
+    const size_t recordSize = static_cast<size_t>(layout.fieldCount) * 4;
+    std::vector<MsBar> all;
+    ASSERT_EQ(MsDecodeBars(whole, layout.fieldCount, layout.mask, all), 20);
+    for (size_t length = 0; length <= whole.size(); ++length) {
+      const Bytes cut(whole.begin(), whole.begin() + static_cast<ptrdiff_t>(length));
+      std::vector<MsBar> bars(3);
+      const int32_t count = MsDecodeBars(cut, layout.fieldCount, layout.mask, bars);
+      const size_t expected = length < recordSize ? 0 : std::min<size_t>(20, length / recordSize - 1);
+      ASSERT_EQ(count, static_cast<int32_t>(expected)) << layout.fieldCount << " " << length;
+      ASSERT_EQ(bars.size(), expected);
+      for (size_t i = 0; i < expected; ++i) ASSERT_TRUE(SameBar(bars[i], all[i])) << length << " " << i;
+    }
+  }
+}
+
+// The same through MsReadBars, which reads a file in pieces: every cut of a
+// small file, and the cuts around the first piece's end of a file longer
+// than a piece.
+TEST_F(MsReadBarsTest, EveryTruncationOfADataFileReadsTheWholeRecordsLeft) {
+  constexpr int kLong = 9000;  // 288 KB of 32-byte records: two pieces
+  msgen::MsGenSecurity longer = IntradaySecurity(2, "LONG", kLong);
+  for (int i = 0; i < kLong; ++i) {  // 390 minutes a day from 09:30
+    const int minute = 30 + i % 390;
+    longer.bars[static_cast<size_t>(i)].date = 20020101 + i / 390;
+    longer.bars[static_cast<size_t>(i)].time = (9 + minute / 60) * 10000 + minute % 60 * 100;
+  }
+  msgen::MsGenDirectory d;
+  d.securities = {DailySecurity(1, "SHORT", 20), longer};
+  MsDirectory* dir = Open(d);
+  ASSERT_NE(dir, nullptr);
+  for (MsSecurity& security : dir->securities) {
+    const std::string path = MsDataFileName(*dir, security.fileNumber);
+    const Bytes whole = test::ReadBytes(path);
+    const size_t recordSize = static_cast<size_t>(security.fieldCount) * 4;
+    std::vector<size_t> lengths;
+    if (whole.size() < 4096) {
+      for (size_t length = 0; length <= whole.size(); ++length) lengths.push_back(length);
+    } else {
+      constexpr size_t kPiece = size_t{256} << 10;  // the reader's piece
+      for (size_t length = kPiece - 3 * recordSize; length <= kPiece + 3 * recordSize; ++length)
+        lengths.push_back(length);
+      for (size_t back = 0; back <= recordSize; ++back) lengths.push_back(whole.size() - back);
+    }
+    std::vector<MsBar> bars, expected;
+    for (size_t length : lengths) {
+      const Bytes cut(whole.begin(), whole.begin() + static_cast<ptrdiff_t>(length));
+      test::WriteFileBytes(path, std::string(cut.begin(), cut.end()));
+      const int32_t count = MsReadBars(*dir, security, bars);
+      ASSERT_EQ(count, MsDecodeBars(cut, security.fieldCount, security.fieldMask, expected))
+          << security.symbol << " " << length;
+      ASSERT_EQ(bars.size(), expected.size());
+      for (size_t i = 0; i < expected.size(); ++i) ASSERT_TRUE(SameBar(bars[i], expected[i])) << length << " " << i;
+    }
   }
 }
 
