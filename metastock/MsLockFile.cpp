@@ -6,31 +6,35 @@
 
 namespace vz {
 
+namespace lf = lckfile;
+
 void MsDecodeLockFile(MsDirectory& dir, std::span<const uint8_t> bytes) {
   const TByteView v(bytes);
   if (v.Size() < kMsLockRecordSize) return;
   // The header holds only the low 8 bits of the count: when they agree with
   // the list, the list's count is meant (directories above 255 securities).
-  const size_t countByte = v.U8(10);
+  const size_t countByte = lf::kCountLow.Get(v);
   const size_t listCount = dir.securities.size();
   size_t count = (listCount & 0xFF) == countByte ? listCount : std::min(listCount, countByte);
   count = std::min(count, v.Size() / kMsLockRecordSize - 1);
   for (size_t i = 0; i < count; ++i) {
-    dir.securities[i].lockFlags = v.U8(kMsLockRecordSize * (i + 1));
-    dir.securities[i].userMask = v.U8(kMsLockRecordSize * (i + 1) + 1);
+    const TByteView r = v.Record(kMsLockRecordSize * (i + 1), kMsLockRecordSize);
+    dir.securities[i].lockFlags = lf::kFlags.GetI32(r);
+    dir.securities[i].userMask = lf::kUserMask.GetI32(r);
   }
 }
 
 Bytes MsBuildLockFile(const MsDirectory& dir) {
   Bytes out(kMsLockRecordSize * (dir.securities.size() + 1), 0);
   TRecordWriter h(out.data(), kMsLockRecordSize);
-  h.U32(0, kMsLockMagic);
-  h.U16(4, static_cast<uint16_t>(dir.version));
-  h.U32(6, dir.stamp);
-  h.U8(10, static_cast<uint8_t>(dir.securities.size()));
+  lf::kMagic.Put(h, kMsLockMagic);
+  lf::kVersion.Put(h, static_cast<uint32_t>(dir.version));
+  lf::kStamp.Put(h, dir.stamp);
+  lf::kCountLow.Put(h, static_cast<uint32_t>(dir.securities.size()));
   for (size_t i = 0; i < dir.securities.size(); ++i) {
-    out[kMsLockRecordSize * (i + 1)] = static_cast<uint8_t>(dir.securities[i].lockFlags);
-    out[kMsLockRecordSize * (i + 1) + 1] = static_cast<uint8_t>(dir.securities[i].userMask);
+    TRecordWriter r(out.data() + kMsLockRecordSize * (i + 1), kMsLockRecordSize);
+    lf::kFlags.Put(r, static_cast<uint32_t>(dir.securities[i].lockFlags));
+    lf::kUserMask.Put(r, static_cast<uint32_t>(dir.securities[i].userMask));
   }
   return out;
 }

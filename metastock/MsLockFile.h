@@ -1,17 +1,12 @@
 #pragma once
 // ~MSFL.LCK: a lock byte and a user-bit byte per security. The bytes inform
-// other programs; they do not exclude anybody.
-//
-// Format notes: a 37-byte header (magic 5D FE 17 4D, version at 4, stamp at
-// 6, low 8 bits of the count at 10) and one 37-byte record per security in
-// list order: lock flags at 0, user mask at 1.
+// other programs; they do not exclude anybody. Layout: MsWorkingFileLayout.h.
 #include "bytes/ByteFields.h"
 #include "metastock/MsDirectory.h"
+#include "metastock/MsWorkingFileLayout.h"
 
 namespace vz {
 
-constexpr size_t kMsLockRecordSize = 37;
-constexpr uint32_t kMsLockMagic = 0x4D17FE5D;
 constexpr int32_t kMsLockReading = 0x10;
 
 void MsDecodeLockFile(MsDirectory& dir, std::span<const uint8_t> bytes);

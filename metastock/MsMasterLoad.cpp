@@ -1,16 +1,6 @@
-// Building the security list from MASTER, EMASTER and XMASTER.
+// Building the security list from MASTER, EMASTER and XMASTER (layouts:
+// MsMasterLayout.h, MsEmasterLayout.h, MsXmasterLayout.h).
 //
-// Format notes
-// - MASTER: 53-byte header (uint16 count at 0, uint16 last file number at 2,
-//   stamp at 49), 53-byte records: file number 0, field count 4, name 7..22
-//   space padded, MBF first/last date 25/29, period 33, interval 34, symbol
-//   36..49 space padded.
-// - EMASTER: 192-byte header and records: file number 2, field count 6,
-//   mask 7, symbol 11..24, short name 32..47, period 60, interval 62, float
-//   dates and times 64..87, packed first date 126, aux byte 130, long name 139.
-// - XMASTER: 150-byte header (magic 5D FE 58 4D, uint16 count at 10), records:
-//   1 at 0, symbol 1..15, name 16..61, period 62, interval 63, file number
-//   65 (uint16), mask 70, packed first date 108, packed last date 116.
 // Real directories hold stale EMASTERs (other securities than MASTER under
 // the same file numbers) and malformed ones (counts beyond the file, records
 // that are not records), so EMASTER only supplies details of securities that
@@ -22,6 +12,7 @@
 
 #include "metastock/MsMasters.h"
 #include "metastock/MsNumbers.h"
+#include "metastock/MsPriceLayout.h"
 #include "metastock/MsText.h"
 
 namespace vz {
@@ -50,67 +41,67 @@ void StartRecord(MsSecurity& out) {
 
 int32_t MsMaskForFieldCount(int32_t fieldCount, int32_t period) {
   switch (fieldCount) {
-    case 5: return 0x1F;  // date, high, low, close, volume
-    case 6: return 0x3F;  // + open
-    case 7: return period == kMsPeriodIntraday ? 0xBF : 0x7F;  // + time, or + open interest
-    case 8: return 0xFF;  // date, time, open, high, low, close, volume, open interest
+    case 5: return kMsMaskDhlcv;
+    case 6: return kMsMaskDohlcv;
+    case 7: return period == kMsPeriodIntraday ? kMsMaskDtohlcv : kMsMaskDohlcvi;
+    case 8: return kMsMaskDtohlcvi;
     default: return 0;
   }
 }
 
 int32_t MsFieldsOfMask(int32_t fieldMask) {
-  int32_t fields = (fieldMask & 0x0F) ? 3 : 0;
-  for (int32_t bit : {0x80, 0x20, 0x08, 0x10, 0x40})
+  int32_t fields = (fieldMask & kMsMaskDate) ? 3 : 0;
+  for (int32_t bit : {kMsMaskTime, kMsMaskOpen, kMsMaskHigh, kMsMaskLow, kMsMaskOpenInterest})
     if (fieldMask & bit) ++fields;
   return fields;
 }
 
 bool MsDecodeMasterRecord(TByteView r, MsSecurity& out) {
   StartRecord(out);
-  out.fileNumber = r.U8(0);
-  out.fieldCount = r.U8(4);
-  out.period = r.U8(33);
-  out.interval = r.U16(34);
+  out.fileNumber = masterfile::kFileNumber.GetI32(r);
+  out.fieldCount = masterfile::kFieldCount.GetI32(r);
+  out.period = masterfile::kPeriod.GetI32(r);
+  out.interval = masterfile::kInterval.GetI32(r);
   out.fieldMask = MsMaskForFieldCount(out.fieldCount, out.period);
-  MbfDateTimeToTm(r.U32(25), 0, out.first);
-  MbfDateTimeToTm(r.U32(29), 0, out.last);
-  MsSetText(out.symbol, r.Text(36, 14));
-  MsSetText(out.name, r.Text(7, 16));
+  MbfDateTimeToTm(masterfile::kFirstDate.Get(r), 0, out.first);
+  MbfDateTimeToTm(masterfile::kLastDate.Get(r), 0, out.last);
+  MsSetText(out.symbol, masterfile::kSymbol.GetText(r));
+  MsSetText(out.name, masterfile::kName.GetText(r));
   return !r.Failed() && r.Size() == kMsMasterRecordSize && out.fileNumber != 0 && out.fieldMask != 0 &&
          IsPeriodLetter(out.period);
 }
 
 bool MsDecodeEmasterRecord(TByteView r, MsSecurity& out) {
   StartRecord(out);
-  out.fileNumber = r.U8(2);
-  out.fieldCount = r.U8(6);
-  out.fieldMask = r.U16(7);
-  out.auxByte = r.U8(130);
-  out.period = r.U16(60);
-  out.interval = r.U16(62);
-  FloatDateTimeToTm(r.F32(64), r.F32(68), out.first);
-  FloatDateTimeToTm(r.F32(72), r.F32(76), out.last);
-  out.dayStart = FloatTimeToSeconds(r.F32(80));
-  out.dayEnd = FloatTimeToSeconds(r.F32(84));
-  MsSetText(out.symbol, r.Text(11, 14));
-  const std::string longName = r.Text(139, 45);
-  MsSetText(out.name, longName.empty() ? r.Text(32, 16) : longName);
+  out.fileNumber = emasterfile::kFileNumber.GetI32(r);
+  out.fieldCount = emasterfile::kFieldCount.GetI32(r);
+  out.fieldMask = emasterfile::kFieldMask.GetI32(r);
+  out.auxByte = emasterfile::kAuxByte.GetI32(r);
+  out.period = emasterfile::kPeriod.GetI32(r);
+  out.interval = emasterfile::kInterval.GetI32(r);
+  FloatDateTimeToTm(emasterfile::kFirstDate.GetFloat(r), emasterfile::kFirstTime.GetFloat(r), out.first);
+  FloatDateTimeToTm(emasterfile::kLastDate.GetFloat(r), emasterfile::kLastTime.GetFloat(r), out.last);
+  out.dayStart = FloatTimeToSeconds(emasterfile::kDayStart.GetFloat(r));
+  out.dayEnd = FloatTimeToSeconds(emasterfile::kDayEnd.GetFloat(r));
+  MsSetText(out.symbol, emasterfile::kSymbol.GetText(r));
+  const std::string longName = emasterfile::kLongName.GetText(r, kMsNameChars);
+  MsSetText(out.name, longName.empty() ? emasterfile::kShortName.GetText(r) : longName);
   return !r.Failed() && r.Size() == kMsEmasterRecordSize && out.fileNumber != 0 && IsFieldCount(out.fieldCount) &&
          IsPeriodLetter(out.period);
 }
 
 bool MsDecodeXmasterRecord(TByteView r, MsSecurity& out) {
   StartRecord(out);
-  out.fileNumber = r.U16(65);
-  out.fieldMask = r.U8(70);
+  out.fileNumber = xmasterfile::kFileNumber.GetI32(r);
+  out.fieldMask = xmasterfile::kFieldMask.GetI32(r);
   out.fieldCount = CountBits(static_cast<uint32_t>(out.fieldMask));
-  out.period = r.U8(62);
-  out.interval = r.U16(63);
-  PackedDateTimeToTm(r.I32(108), 0, out.first);
-  PackedDateTimeToTm(r.I32(116), 0, out.last);
-  MsSetText(out.symbol, r.Text(1, 15), 14);
-  MsSetText(out.name, r.Text(16, 46), 45);
-  return !r.Failed() && r.Size() == kMsXmasterRecordSize && r.U8(0) == 1 && out.fileNumber != 0 &&
+  out.period = xmasterfile::kPeriod.GetI32(r);
+  out.interval = xmasterfile::kInterval.GetI32(r);
+  PackedDateTimeToTm(xmasterfile::kFirstDate.GetI32(r), 0, out.first);
+  PackedDateTimeToTm(xmasterfile::kLastDate.GetI32(r), 0, out.last);
+  MsSetText(out.symbol, xmasterfile::kSymbol.GetText(r), kMsSymbolChars);
+  MsSetText(out.name, xmasterfile::kName.GetText(r), kMsNameChars);
+  return !r.Failed() && r.Size() == kMsXmasterRecordSize && xmasterfile::kMark.Get(r) == 1 && out.fileNumber != 0 &&
          IsFieldCount(out.fieldCount) && IsPeriodLetter(out.period);
 }
 
@@ -121,14 +112,16 @@ bool MsReadMasterFile(const platform::TSharedFile& file, MsMasterKind kind, Byte
                                                             : kMsXmasterRecordSize;
   const int64_t size = file.Size();
   if (size < 0) return false;
-  // The header is one record; the count is a uint16 at 0 (MASTER, EMASTER)
-  // or at 10 (XMASTER), read from the header itself.
+  // The header is one record and holds the count.
   out.resize(static_cast<size_t>(std::min<int64_t>(size, static_cast<int64_t>(recordSize))));
   size_t got = 0;
   if (!file.ReadAt(0, out.data(), out.size(), got)) return false;
   out.resize(got);
   const TByteView header(out);
-  const size_t claimed = kind == MsMasterKind::Xmaster ? header.U16(10) : header.U16(0);
+  const MsField countField = kind == MsMasterKind::Master    ? masterfile::kCount
+                            : kind == MsMasterKind::Emaster ? emasterfile::kCount
+                                                            : xmasterfile::kCount;
+  const size_t claimed = countField.Get(header);
   const uint64_t wanted =
       std::min<uint64_t>(static_cast<uint64_t>(size), recordSize * (claimed + 1) + kMsMasterTailBytes);
   if (got < recordSize || wanted <= got) return true;
@@ -158,8 +151,8 @@ std::string RecordLabel(const std::string& symbol, const std::string& name, int3
 
 int MsLoadFromMasters(MsDirectory& dir, TByteSpan masterBytes, TByteSpan emasterBytes, TByteSpan xmasterBytes) {
   const TByteView master(masterBytes), emaster(emasterBytes), xmaster(xmasterBytes);
-  const size_t masterClaimed = master.Size() >= kMsMasterRecordSize ? master.U16(0) : 0;
-  const size_t masterCount = RecordsPresent(master, kMsMasterRecordSize, kMsMasterRecordSize, master.U16(0));
+  const size_t masterClaimed = master.Size() >= kMsMasterRecordSize ? masterfile::kCount.Get(master) : 0;
+  const size_t masterCount = RecordsPresent(master, kMsMasterRecordSize, kMsMasterRecordSize, masterClaimed);
   std::vector<MsSkippedRecord>& skipped = dir.skippedRecords;
   skipped.clear();
   size_t unnamed = 0;  // garbled records without a symbol, name or file number
@@ -169,7 +162,8 @@ int MsLoadFromMasters(MsDirectory& dir, TByteSpan masterBytes, TByteSpan emaster
     else
       skipped.push_back({code, std::move(label), 1, file});
   };
-  const size_t emasterCount = RecordsPresent(emaster, kMsEmasterRecordSize, kMsEmasterRecordSize, emaster.U16(0));
+  const size_t emasterCount =
+      RecordsPresent(emaster, kMsEmasterRecordSize, kMsEmasterRecordSize, emasterfile::kCount.Get(emaster));
 
   // The valid EMASTER record of each file number (the first one).
   std::vector<MsSecurity> emasterRecords(emasterCount);
@@ -189,7 +183,8 @@ int MsLoadFromMasters(MsDirectory& dir, TByteSpan masterBytes, TByteSpan emaster
     const TByteView record = master.Record(kMsMasterRecordSize * (i + 1), kMsMasterRecordSize);
     if (!MsDecodeMasterRecord(record, fromMaster)) {
       skip(MsError::GarbledRecord,
-           RecordLabel(Trimmed(record.Text(36, 14)), Trimmed(record.Text(7, 16)), record.U8(0)));
+           RecordLabel(Trimmed(masterfile::kSymbol.GetText(record)), Trimmed(masterfile::kName.GetText(record)),
+                       masterfile::kFileNumber.GetI32(record)));
       continue;
     }
     if (listed[fromMaster.fileNumber]) {  // one security per data file
@@ -223,8 +218,8 @@ int MsLoadFromMasters(MsDirectory& dir, TByteSpan masterBytes, TByteSpan emaster
   }
   if (unnamed > 0) skipped.push_back({MsError::GarbledRecord, {}, unnamed});
 
-  if (xmaster.Size() >= kMsXmasterRecordSize && xmaster.U32(0) == kMsXmasterMagic) {
-    const size_t xmasterClaimed = xmaster.U16(10);
+  if (xmaster.Size() >= kMsXmasterRecordSize && xmasterfile::kMagic.Get(xmaster) == kMsXmasterMagic) {
+    const size_t xmasterClaimed = xmasterfile::kCount.Get(xmaster);
     const size_t xmasterCount = RecordsPresent(xmaster, kMsXmasterRecordSize, kMsXmasterRecordSize, xmasterClaimed);
     unnamed = 0;
     for (size_t i = 0; i < xmasterCount; ++i) {
@@ -232,7 +227,9 @@ int MsLoadFromMasters(MsDirectory& dir, TByteSpan masterBytes, TByteSpan emaster
       const TByteView bytes = xmaster.Record(kMsXmasterRecordSize * (i + 1), kMsXmasterRecordSize);
       if (!MsDecodeXmasterRecord(bytes, record)) {
         skip(MsError::GarbledRecord,
-             RecordLabel(Trimmed(bytes.Text(1, 15)), Trimmed(bytes.Text(16, 46)), bytes.U16(65)), kMsXmasterName);
+             RecordLabel(Trimmed(xmasterfile::kSymbol.GetText(bytes)), Trimmed(xmasterfile::kName.GetText(bytes)),
+                         xmasterfile::kFileNumber.GetI32(bytes)),
+             kMsXmasterName);
         continue;
       }
       if (listed[record.fileNumber]) {
@@ -247,7 +244,7 @@ int MsLoadFromMasters(MsDirectory& dir, TByteSpan masterBytes, TByteSpan emaster
     if (unnamed > 0) skipped.push_back({MsError::GarbledRecord, {}, unnamed, kMsXmasterName});
   }
 
-  int32_t highest = std::min(master.U16(2), emaster.U16(2));
+  int32_t highest = static_cast<int32_t>(std::min(masterfile::kLastFileNumber.Get(master), emasterfile::kLastFileNumber.Get(emaster)));
   for (size_t i = 0; i < list.size(); ++i) {
     list[i].recordNumber = static_cast<int32_t>(i + 1);
     highest = std::max(highest, list[i].fileNumber);
@@ -258,7 +255,7 @@ int MsLoadFromMasters(MsDirectory& dir, TByteSpan masterBytes, TByteSpan emaster
   dir.lastFileNumber = highest;
   // Different from the stamp in EMASTER's header (MASTER's where there is
   // no EMASTER).
-  MsNewStamp(dir, emaster.Size() >= kMsEmasterRecordSize ? emaster.U32(49) : master.U32(49));
+  MsNewStamp(dir, emaster.Size() >= kMsEmasterRecordSize ? emasterfile::kStamp.Get(emaster) : masterfile::kStamp.Get(master));
   return 1;
 }
 

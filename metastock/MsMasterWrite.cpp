@@ -15,111 +15,109 @@
 
 #include "metastock/MsMasters.h"
 #include "metastock/MsNumbers.h"
+#include "metastock/MsPriceLayout.h"
 #include "platform/FileSystem.h"
 
 namespace vz {
 
 namespace {
 
-struct TField {
-  uint16_t offset;
-  uint16_t width;
-};
-
 struct TMasterLayout {
   size_t headerSize;
   size_t recordSize;
   bool (*decode)(TByteView, MsSecurity&);
-  void (*initRecord)(uint8_t*);                   // constants of a new record
-  void (*encode)(const MsSecurity&, uint8_t*);    // the list's fields
-  std::span<const TField> owned;                  // fields the list owns
+  void (*initRecord)(TRecordWriter&);                  // constants of a new record
+  void (*encode)(const MsSecurity&, TRecordWriter&);  // the list's fields
+  std::span<const MsField> owned;                      // fields the list owns
   bool (*headerValid)(const TByteView&);
-  size_t (*claimedCount)(const TByteView&);
+  MsField count;  // the header's record count
   bool forXmaster;
 };
 
-void PadText(uint8_t* field, size_t width, const char* text, uint8_t pad) {
-  std::memset(field, pad, width);
-  for (size_t i = 0; i < width && text[i] != '\0'; ++i) field[i] = static_cast<uint8_t>(text[i]);
-}
-
 // MASTER
-constexpr TField kMasterFields[] = {{0, 1}, {3, 1}, {4, 1}, {7, 16}, {25, 4}, {29, 4}, {33, 1}, {34, 2}, {36, 14}};
-void MasterInit(uint8_t* r) {
-  r[1] = 0x65;
-  r[50] = r[51] = ' ';
+namespace mf = masterfile;
+constexpr MsField kMasterOwned[] = {mf::kFileNumber, mf::kRecordLength, mf::kFieldCount,
+                                    mf::kName,       mf::kFirstDate,    mf::kLastDate,
+                                    mf::kPeriod,     mf::kInterval,     mf::kSymbol};
+void MasterInit(TRecordWriter& r) {
+  mf::kMark.Put(r, mf::kMarkValue);
+  mf::kSpaces.PutPadded(r, "", ' ');
 }
-void MasterEncode(const MsSecurity& s, uint8_t* r) {
-  TRecordWriter w(r, kMsMasterRecordSize);
-  w.U8(0, static_cast<uint8_t>(s.fileNumber));
-  w.U8(3, static_cast<uint8_t>(s.fieldCount * 4));
-  w.U8(4, static_cast<uint8_t>(s.fieldCount));
-  PadText(r + 7, 16, s.name, ' ');
-  w.U32(25, TmToMbfDate(s.first));
-  w.U32(29, TmToMbfDate(s.last));
-  w.U8(33, static_cast<uint8_t>(s.period));
-  w.U16(34, static_cast<uint16_t>(s.interval));
-  PadText(r + 36, 14, s.symbol, ' ');
+void MasterEncode(const MsSecurity& s, TRecordWriter& r) {
+  mf::kFileNumber.Put(r, static_cast<uint32_t>(s.fileNumber));
+  mf::kRecordLength.Put(r, static_cast<uint32_t>(s.fieldCount) * datafile::kFieldWidth);
+  mf::kFieldCount.Put(r, static_cast<uint32_t>(s.fieldCount));
+  mf::kName.PutPadded(r, s.name, ' ');
+  mf::kFirstDate.Put(r, TmToMbfDate(s.first));
+  mf::kLastDate.Put(r, TmToMbfDate(s.last));
+  mf::kPeriod.Put(r, static_cast<uint32_t>(s.period));
+  mf::kInterval.Put(r, static_cast<uint32_t>(s.interval));
+  mf::kSymbol.PutPadded(r, s.symbol, ' ');
 }
 
 // EMASTER
-constexpr TField kEmasterFields[] = {{2, 1},  {6, 1},  {7, 2},  {11, 14}, {32, 16}, {60, 2},  {62, 2},  {64, 4},
-                                     {68, 4}, {72, 4}, {76, 4}, {80, 4},  {84, 4},  {126, 4}, {130, 1}, {139, 53}};
-void EmasterInit(uint8_t* r) {
-  r[0] = r[1] = '6';
-  r[9] = ' ';
+namespace ef = emasterfile;
+constexpr MsField kEmasterOwned[] = {ef::kFileNumber, ef::kFieldCount,   ef::kFieldMask,  ef::kSymbol,
+                                     ef::kShortName,  ef::kPeriod,       ef::kInterval,   ef::kFirstDate,
+                                     ef::kFirstTime,  ef::kLastDate,     ef::kLastTime,   ef::kDayStart,
+                                     ef::kDayEnd,     ef::kFirstPackedDate, ef::kAuxByte, ef::kLongName};
+void EmasterInit(TRecordWriter& r) {
+  ef::kMark.PutText(r, "66");
+  ef::kSpace.PutText(r, " ");
 }
-void EmasterEncode(const MsSecurity& s, uint8_t* r) {
-  TRecordWriter w(r, kMsEmasterRecordSize);
-  w.U8(2, static_cast<uint8_t>(s.fileNumber));
-  w.U8(6, static_cast<uint8_t>(s.fieldCount));
-  w.U16(7, static_cast<uint16_t>(s.fieldMask));
-  PadText(r + 11, 14, s.symbol, 0);
-  PadText(r + 32, 16, s.name, 0);
-  w.U16(60, static_cast<uint16_t>(s.period));
-  w.U16(62, static_cast<uint16_t>(s.interval));
-  w.F32(64, TmToFloatDate(s.first));
-  w.F32(68, TmToFloatTime(s.first));
-  w.F32(72, TmToFloatDate(s.last));
-  w.F32(76, TmToFloatTime(s.last));
-  w.F32(80, SecondsToFloatTime(s.dayStart));
-  w.F32(84, SecondsToFloatTime(s.dayEnd));
-  w.I32(126, TmToPackedDate(s.first));
-  w.U8(130, static_cast<uint8_t>(s.auxByte));
-  PadText(r + 139, 53, s.name, 0);
-  r[139 + 45] = 0;  // at most 45 characters, terminated
+void EmasterEncode(const MsSecurity& s, TRecordWriter& r) {
+  ef::kFileNumber.Put(r, static_cast<uint32_t>(s.fileNumber));
+  ef::kFieldCount.Put(r, static_cast<uint32_t>(s.fieldCount));
+  ef::kFieldMask.Put(r, static_cast<uint32_t>(s.fieldMask));
+  ef::kSymbol.PutPadded(r, s.symbol, 0);
+  ef::kShortName.PutPadded(r, s.name, 0);
+  ef::kPeriod.Put(r, static_cast<uint32_t>(s.period));
+  ef::kInterval.Put(r, static_cast<uint32_t>(s.interval));
+  ef::kFirstDate.PutFloat(r, TmToFloatDate(s.first));
+  ef::kFirstTime.PutFloat(r, TmToFloatTime(s.first));
+  ef::kLastDate.PutFloat(r, TmToFloatDate(s.last));
+  ef::kLastTime.PutFloat(r, TmToFloatTime(s.last));
+  ef::kDayStart.PutFloat(r, SecondsToFloatTime(s.dayStart));
+  ef::kDayEnd.PutFloat(r, SecondsToFloatTime(s.dayEnd));
+  ef::kFirstPackedDate.Put(r, static_cast<uint32_t>(TmToPackedDate(s.first)));
+  ef::kAuxByte.Put(r, static_cast<uint32_t>(s.auxByte));
+  // At most kMsNameChars characters, terminated.
+  ef::kLongName.PutPadded(r, s.name, 0);
+  r.U8(ef::kLongName.offset + kMsNameChars, 0);
 }
 
 // XMASTER
-constexpr TField kXmasterFields[] = {{1, 15}, {16, 46}, {62, 1}, {63, 2}, {65, 2}, {70, 1}, {108, 4}, {116, 4}};
-void XmasterInit(uint8_t* r) { r[0] = 1; }
-void XmasterEncode(const MsSecurity& s, uint8_t* r) {
-  TRecordWriter w(r, kMsXmasterRecordSize);
-  PadText(r + 1, 15, s.symbol, 0);
-  PadText(r + 16, 46, s.name, 0);
-  w.U8(62, static_cast<uint8_t>(s.period));
-  w.U16(63, static_cast<uint16_t>(s.interval));
-  w.U16(65, static_cast<uint16_t>(s.fileNumber));
-  w.U8(70, static_cast<uint8_t>(s.fieldMask));
-  w.I32(104, TmToPackedDate(s.first));
-  w.I32(108, TmToPackedDate(s.first));
-  w.I32(116, TmToPackedDate(s.last));
+namespace xf = xmasterfile;
+constexpr MsField kXmasterOwned[] = {xf::kSymbol,     xf::kName,      xf::kPeriod,    xf::kInterval,
+                                     xf::kFileNumber, xf::kFieldMask, xf::kFirstDate, xf::kLastDate};
+void XmasterInit(TRecordWriter& r) { xf::kMark.Put(r, 1); }
+void XmasterEncode(const MsSecurity& s, TRecordWriter& r) {
+  xf::kSymbol.PutPadded(r, s.symbol, 0);
+  xf::kName.PutPadded(r, s.name, 0);
+  xf::kPeriod.Put(r, static_cast<uint32_t>(s.period));
+  xf::kInterval.Put(r, static_cast<uint32_t>(s.interval));
+  xf::kFileNumber.Put(r, static_cast<uint32_t>(s.fileNumber));
+  xf::kFieldMask.Put(r, static_cast<uint32_t>(s.fieldMask));
+  xf::kFirstDateCopy.Put(r, static_cast<uint32_t>(TmToPackedDate(s.first)));
+  xf::kFirstDate.Put(r, static_cast<uint32_t>(TmToPackedDate(s.first)));
+  xf::kLastDate.Put(r, static_cast<uint32_t>(TmToPackedDate(s.last)));
 }
 
 bool HeaderPresent53(const TByteView& v) { return v.Size() >= kMsMasterRecordSize; }
 bool HeaderPresent192(const TByteView& v) { return v.Size() >= kMsEmasterRecordSize; }
 bool XmasterHeaderValid(const TByteView& v) {
-  return v.Size() >= kMsXmasterRecordSize && v.U32(0) == kMsXmasterMagic;
+  return v.Size() >= kMsXmasterRecordSize && xf::kMagic.Get(v) == kMsXmasterMagic;
 }
-size_t CountAt0(const TByteView& v) { return v.U16(0); }
-size_t CountAt10(const TByteView& v) { return v.U16(10); }
 
 const TMasterLayout kMasterLayout{kMsMasterRecordSize, kMsMasterRecordSize, MsDecodeMasterRecord, MasterInit,
-                                  MasterEncode, kMasterFields, HeaderPresent53, CountAt0, false};
+                                  MasterEncode,        kMasterOwned,        HeaderPresent53,      mf::kCount,
+                                  false};
 const TMasterLayout kEmasterLayout{kMsEmasterRecordSize, kMsEmasterRecordSize, MsDecodeEmasterRecord, EmasterInit,
-                                   EmasterEncode, kEmasterFields, HeaderPresent192, CountAt0, false};
+                                   EmasterEncode,        kEmasterOwned,        HeaderPresent192,      ef::kCount,
+                                   false};
 const TMasterLayout kXmasterLayout{kMsXmasterRecordSize, kMsXmasterRecordSize, MsDecodeXmasterRecord, XmasterInit,
-                                   XmasterEncode, kXmasterFields, XmasterHeaderValid, CountAt10, true};
+                                   XmasterEncode,        kXmasterOwned,        XmasterHeaderValid,    xf::kCount,
+                                   true};
 
 bool Belongs(const MsSecurity& s, const TMasterLayout& layout) {
   return layout.forXmaster ? s.fileNumber > 255 : (s.fileNumber > 0 && s.fileNumber <= 255);
@@ -139,7 +137,8 @@ TBuilt BuildMasterFile(const MsDirectory& dir, TByteSpan previous, const TMaster
   const TByteView& old = built.old;
   built.oldHeader = layout.headerValid(old);
   const size_t oldCount =
-      built.oldHeader ? std::min(layout.claimedCount(old), (old.Size() - layout.headerSize) / layout.recordSize) : 0;
+      built.oldHeader ? std::min<size_t>(layout.count.Get(old), (old.Size() - layout.headerSize) / layout.recordSize)
+                      : 0;
 
   std::vector<MsSecurity> oldDecoded(oldCount);
   std::vector<bool> oldValid(oldCount), oldUsed(oldCount, false);
@@ -167,14 +166,16 @@ TBuilt BuildMasterFile(const MsDirectory& dir, TByteSpan previous, const TMaster
       std::memcpy(record, old.Data() + layout.headerSize + j * layout.recordSize, layout.recordSize);
       std::fill(fresh.begin(), fresh.end(), 0);
       std::fill(asRead.begin(), asRead.end(), 0);
-      layout.encode(s, fresh.data());
-      layout.encode(oldDecoded[j], asRead.data());
-      for (const TField& f : layout.owned)
+      TRecordWriter freshWriter(fresh.data(), fresh.size()), asReadWriter(asRead.data(), asRead.size());
+      layout.encode(s, freshWriter);
+      layout.encode(oldDecoded[j], asReadWriter);
+      for (const MsField& f : layout.owned)
         if (std::memcmp(fresh.data() + f.offset, asRead.data() + f.offset, f.width) != 0)
           std::memcpy(record + f.offset, fresh.data() + f.offset, f.width);
     } else {
-      layout.initRecord(record);
-      layout.encode(s, record);
+      TRecordWriter writer(record, layout.recordSize);
+      layout.initRecord(writer);
+      layout.encode(s, writer);
     }
     ++built.count;
     built.highestWritten = std::max(built.highestWritten, s.fileNumber);
@@ -200,9 +201,9 @@ TBuilt BuildMasterFile(const MsDirectory& dir, TByteSpan previous, const TMaster
   return built;
 }
 
-uint16_t LastFileNumberField(const TBuilt& built, const MsDirectory& dir, size_t offset) {
+uint32_t LastFileNumber(const TBuilt& built, const MsDirectory& dir, MsField field) {
   if (!built.oldHeader) return static_cast<uint16_t>(dir.lastFileNumber);
-  return static_cast<uint16_t>(std::max<int32_t>(built.old.U16(offset), built.highestWritten));
+  return static_cast<uint16_t>(std::max<int32_t>(field.GetI32(built.old), built.highestWritten));
 }
 
 }  // namespace
@@ -210,31 +211,32 @@ uint16_t LastFileNumberField(const TBuilt& built, const MsDirectory& dir, size_t
 Bytes MsBuildMaster(const MsDirectory& dir, TByteSpan previous) {
   TBuilt built = BuildMasterFile(dir, previous, kMasterLayout);
   TRecordWriter header(built.bytes.data(), kMsMasterRecordSize);
-  header.U16(0, static_cast<uint16_t>(built.count));
-  header.U16(2, LastFileNumberField(built, dir, 2));
-  header.U32(49, dir.stamp);
+  mf::kCount.Put(header, static_cast<uint32_t>(built.count));
+  mf::kLastFileNumber.Put(header, LastFileNumber(built, dir, mf::kLastFileNumber));
+  mf::kStamp.Put(header, dir.stamp);
   return std::move(built.bytes);
 }
 
 Bytes MsBuildEmaster(const MsDirectory& dir, TByteSpan previous) {
   TBuilt built = BuildMasterFile(dir, previous, kEmasterLayout);
   TRecordWriter header(built.bytes.data(), kMsEmasterRecordSize);
-  header.U16(0, static_cast<uint16_t>(built.count));
-  header.U16(2, LastFileNumberField(built, dir, 2));
-  header.U32(49, dir.stamp);
-  if (!built.oldHeader) std::memcpy(built.bytes.data() + 53, kMsNoticeText, sizeof kMsNoticeText);
+  ef::kCount.Put(header, static_cast<uint32_t>(built.count));
+  ef::kLastFileNumber.Put(header, LastFileNumber(built, dir, ef::kLastFileNumber));
+  ef::kStamp.Put(header, dir.stamp);
+  if (!built.oldHeader) ef::kNotice.PutText(header, kMsNoticeText);
   return std::move(built.bytes);
 }
 
 Bytes MsBuildXmaster(const MsDirectory& dir, TByteSpan previous) {
   TBuilt built = BuildMasterFile(dir, previous, kXmasterLayout);
   TRecordWriter header(built.bytes.data(), kMsXmasterRecordSize);
-  header.U32(0, kMsXmasterMagic);
-  header.U16(10, static_cast<uint16_t>(built.count));
-  header.U16(14, static_cast<uint16_t>(built.count));
+  xf::kMagic.Put(header, kMsXmasterMagic);
+  xf::kCount.Put(header, static_cast<uint32_t>(built.count));
+  xf::kCountAgain.Put(header, static_cast<uint32_t>(built.count));
   const int32_t next = built.highestWritten + 1;
-  header.U16(18, static_cast<uint16_t>(built.oldHeader ? std::max<int32_t>(built.old.U16(18), next) : next));
-  if (!built.oldHeader) std::memcpy(built.bytes.data() + 22, kMsNoticeText, sizeof kMsNoticeText);
+  xf::kNextFileNumber.Put(
+      header, static_cast<uint32_t>(built.oldHeader ? std::max<int32_t>(xf::kNextFileNumber.GetI32(built.old), next) : next));
+  if (!built.oldHeader) xf::kNotice.PutText(header, kMsNoticeText);
   return std::move(built.bytes);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// The security list and the files that describe it: MASTER (53-byte
-// records), EMASTER (192-byte records), XMASTER (150-byte records, file
-// numbers above 255) and the working copies ~MSFL.SEC and ~MSFL.INX.
+// The security list and the files that describe it: MASTER, EMASTER,
+// XMASTER (file numbers above 255) and the working copies ~MSFL.SEC and
+// ~MSFL.INX. Their layouts: Ms*Layout.h.
 //
 // Loading at the first opening trusts MASTER about which securities exist
 // and takes each one's details from EMASTER when EMASTER holds a valid record
@@ -14,17 +14,13 @@
 
 #include "bytes/ByteFields.h"
 #include "metastock/MsDirectory.h"
+#include "metastock/MsEmasterLayout.h"
+#include "metastock/MsMasterLayout.h"
+#include "metastock/MsSecurityFileLayout.h"
+#include "metastock/MsXmasterLayout.h"
 
 namespace vz {
 
-constexpr size_t kMsMasterRecordSize = 53;
-constexpr size_t kMsEmasterRecordSize = 192;
-constexpr size_t kMsXmasterRecordSize = 150;
-constexpr size_t kMsSecurityRecordSize = 178;
-constexpr size_t kMsIndexRecordSize = 38;
-constexpr uint32_t kMsSecurityMagic = 0x4D15FE5D;
-constexpr uint32_t kMsIndexMagic = 0x4D1DFE5D;
-constexpr uint32_t kMsXmasterMagic = 0x4D58FE5D;
 // Notice text of the EMASTER, XMASTER and ~MSFL.SEC headers: 41 characters.
 inline constexpr char kMsNoticeText[] = "MetaStock-format data, Vuzuz archive tool";
 static_assert(sizeof kMsNoticeText == 42);

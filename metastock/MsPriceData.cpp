@@ -11,6 +11,7 @@
 #include "bytes/ByteFields.h"
 #include "metastock/MsLockFile.h"
 #include "metastock/MsNumbers.h"
+#include "metastock/MsPriceLayout.h"
 #include "platform/FileSystem.h"
 
 // SSE2 (every x86-64 processor) converts four MBF words at once; elsewhere
@@ -28,25 +29,32 @@ namespace {
 
 constexpr int32_t kMaxFieldCount = 255;  // the MASTER record length is one byte
 
-enum TField { kDate, kTime, kOpen, kHigh, kLow, kClose, kVolume, kOpenInterest, kFieldKinds };
+enum TPriceField { kDate, kTime, kOpen, kHigh, kLow, kClose, kVolume, kOpenInterest, kFieldKinds };
+using datafile::kFieldWidth;
+
+// The price records a data file's header counts: its count field - 1; -1
+// when the bytes do not hold the field.
+int32_t PriceRecordsClaimed(ByteView file) {
+  return static_cast<int32_t>(datafile::kRecordCount.Get(TByteView(file))) - 1;
+}
 
 // Byte offset of each field inside a record, -1 when absent or beyond the
 // record's width.
 void FieldOffsets(int32_t fieldCount, int32_t fieldMask, int (&offsets)[kFieldKinds]) {
-  const bool dated = (fieldMask & 0x0F) != 0;
+  const bool dated = (fieldMask & kMsMaskDate) != 0;
   const bool present[kFieldKinds] = {dated,
-                                     (fieldMask & 0x80) != 0,
-                                     (fieldMask & 0x20) != 0,
-                                     (fieldMask & 0x08) != 0,
-                                     (fieldMask & 0x10) != 0,
+                                     (fieldMask & kMsMaskTime) != 0,
+                                     (fieldMask & kMsMaskOpen) != 0,
+                                     (fieldMask & kMsMaskHigh) != 0,
+                                     (fieldMask & kMsMaskLow) != 0,
                                      dated,
                                      dated,
-                                     (fieldMask & 0x40) != 0};
+                                     (fieldMask & kMsMaskOpenInterest) != 0};
   int next = 0;
   for (int f = 0; f < kFieldKinds; ++f) {
     offsets[f] = -1;
     if (!present[f]) continue;
-    if (next < fieldCount) offsets[f] = next * 4;
+    if (next < fieldCount) offsets[f] = next * static_cast<int>(kFieldWidth);
     ++next;
   }
 }
@@ -235,16 +243,16 @@ size_t WholeRecords(ByteView bytes, size_t recordSize, size_t fieldsEnd, size_t 
 // The decoder of one file's layout, chosen once per file.
 class TBarDecoder {
 public:
-  TBarDecoder(int32_t fieldCount, int32_t fieldMask) : recordSize_(static_cast<size_t>(fieldCount) * 4) {
+  TBarDecoder(int32_t fieldCount, int32_t fieldMask) : recordSize_(static_cast<size_t>(fieldCount) * kFieldWidth) {
     FieldOffsets(fieldCount, fieldMask, offsets_);
     for (int offset : offsets_)
       if (offset >= 0) fieldsEnd_ = std::max(fieldsEnd_, static_cast<size_t>(offset) + 4);
     const bool allPresent = offsets_[kDate] >= 0 && offsets_[kClose] >= 0 && offsets_[kVolume] >= 0 &&
-                            ((fieldMask & 0x80) == 0 || offsets_[kTime] >= 0) &&
-                            ((fieldMask & 0x20) == 0 || offsets_[kOpen] >= 0) &&
-                            ((fieldMask & 0x08) == 0 || offsets_[kHigh] >= 0) &&
-                            ((fieldMask & 0x10) == 0 || offsets_[kLow] >= 0) &&
-                            ((fieldMask & 0x40) == 0 || offsets_[kOpenInterest] >= 0);
+                            ((fieldMask & kMsMaskTime) == 0 || offsets_[kTime] >= 0) &&
+                            ((fieldMask & kMsMaskOpen) == 0 || offsets_[kOpen] >= 0) &&
+                            ((fieldMask & kMsMaskHigh) == 0 || offsets_[kHigh] >= 0) &&
+                            ((fieldMask & kMsMaskLow) == 0 || offsets_[kLow] >= 0) &&
+                            ((fieldMask & kMsMaskOpenInterest) == 0 || offsets_[kOpenInterest] >= 0);
     if (allPresent) {
       const unsigned fields = (offsets_[kTime] >= 0 ? 1u : 0u) | (offsets_[kOpen] >= 0 ? 2u : 0u) |
                               (offsets_[kHigh] >= 0 ? 4u : 0u) | (offsets_[kLow] >= 0 ? 8u : 0u) |
@@ -284,7 +292,7 @@ int32_t MsDecodeBars(std::span<const uint8_t> file, int32_t fieldCount, int32_t 
   }
   TBarDecoder decoder(fieldCount, fieldMask);
   const size_t recordSize = decoder.RecordSize();
-  const int32_t claimed = static_cast<int32_t>(TByteView(file).U16(2)) - 1;
+  const int32_t claimed = PriceRecordsClaimed(file);
   const ByteView records = file.size() >= recordSize ? file.subspan(recordSize) : ByteView();
   const size_t count = decoder.RecordsIn(records, claimed > 0 ? static_cast<size_t>(claimed) : 0);
   bars.resize(count);
@@ -350,8 +358,9 @@ int MsCreateDataFile(MsDirectory& dir, MsSecurity& security) {
   mode.createLike = MsFindFile(dir.directory, kMsMasterName);  // the directory's sharing
   if (!file.Open(path, mode)) return 0;
   security.recordCount = 0;
-  Bytes header(static_cast<size_t>(security.fieldCount) * 4, 0);
-  StoreU16(header.data() + 2, 1);
+  Bytes header(static_cast<size_t>(security.fieldCount) * kFieldWidth, 0);
+  TRecordWriter writer(header.data(), header.size());
+  datafile::kRecordCount.Put(writer, 1);
   return file.WriteAt(0, header.data(), header.size()) ? 1 : 0;
 }
 
@@ -381,7 +390,7 @@ int MsOpenDataFile(MsDirectory& dir, MsSecurity& security) {
   uint8_t header[4] = {};
   size_t got = 0;
   security.dataFile.ReadAt(0, header, sizeof header, got);
-  security.recordCount = got == sizeof header ? LoadU16(header + 2) - 1 : 0;
+  security.recordCount = got == sizeof header ? PriceRecordsClaimed(header) : 0;
   return 1;
 }
 
@@ -416,7 +425,7 @@ int32_t ReadBarsInPieces(const platform::TSharedFile& file, int32_t fieldCount, 
   if (!file.ReadAt(0, buffer.data(), first, got)) return -1;
   // The header's count, bounded by the whole records present; a short read
   // means the file ended there.
-  const int32_t claimed = static_cast<int32_t>(got >= 4 ? LoadU16(buffer.data() + 2) : 0) - 1;
+  const int32_t claimed = PriceRecordsClaimed(ByteView(buffer.data(), got));
   const uint64_t end = got < first ? got : total;
   const uint64_t present = end >= recordSize ? end / recordSize - 1 : 0;
   size_t count = claimed > 0 ? static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(claimed), present)) : 0;
@@ -478,7 +487,7 @@ int32_t MsReadBars(MsDirectory& dir, MsSecurity& security, std::vector<MsBar>& b
       uint8_t header[4] = {};
       size_t got = 0;
       security.dataFile.ReadAt(0, header, sizeof header, got);
-      security.recordCount = got == sizeof header ? LoadU16(header + 2) - 1 : 0;
+      security.recordCount = got == sizeof header ? PriceRecordsClaimed(header) : 0;
     }
     security.dataFile.Close();
   }

@@ -1,17 +1,13 @@
 #pragma once
-// Price data files F<n>.DAT (n < 256) and F<n>.MWD: fixed records of
-// fieldCount 4-byte MBF fields; record 0 is a header whose uint16 at offset 2
-// is the number of price records + 1.
-//
-// The field mask says which fields each record holds, in this order:
-//   date (any of 0x0F; also brings close and volume), time (0x80),
-//   open (0x20), high (0x08), low (0x10), close, volume, open interest (0x40).
+// Reading the price data files F<n>.DAT (n < 256) and F<n>.MWD (layout and
+// field mask bits: MsPriceLayout.h).
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "metastock/MsDirectory.h"
+#include "metastock/MsPriceLayout.h"
 
 namespace vz {
 

@@ -1,6 +1,7 @@
 #pragma once
 // One security of a MetaStock directory's list, as the master and working
 // files describe it.
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 
@@ -11,6 +12,10 @@ namespace vz {
 // Period letters.
 constexpr int32_t kMsPeriodDaily = 'D';
 constexpr int32_t kMsPeriodIntraday = 'I';
+
+// Longest symbol and name the list keeps.
+constexpr size_t kMsSymbolChars = 14;
+constexpr size_t kMsNameChars = 45;
 
 struct MsSecurity {
   platform::TSharedFile dataFile;  // open only inside a price data read

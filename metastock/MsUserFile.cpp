@@ -7,6 +7,8 @@
 
 namespace vz {
 
+namespace uf = usrfile;
+
 namespace {
 
 void ClearSlot(MsSlot& slot) { slot = MsSlot{}; }
@@ -21,28 +23,28 @@ void CopyName(char (&field)[n], const std::string& text) {
 
 bool MsUserFileLooksValid(std::span<const uint8_t> bytes) {
   const TByteView v(bytes);
-  return v.Size() >= kMsUserRecordSize && v.U32(0) == kMsUserMagic;
+  return v.Size() >= kMsUserRecordSize && uf::kMagic.Get(v) == kMsUserMagic;
 }
 
 bool MsDecodeUserFile(MsDirectory& dir, std::span<const uint8_t> bytes) {
   const TByteView v(bytes);
   if (v.Size() < kMsUserRecordSize) return false;
-  dir.stamp = v.U32(6);
-  dir.slotCount = std::min<int32_t>(v.U16(12), kMsSlotCount);
-  dir.userCount = std::min<int32_t>(v.U16(10), kMsSlotCount);
+  dir.stamp = uf::kStamp.Get(v);
+  dir.slotCount = std::min<int32_t>(uf::kSlotCount.GetI32(v), kMsSlotCount);
+  dir.userCount = std::min<int32_t>(uf::kUserCount.GetI32(v), kMsSlotCount);
   dir.mySlot = -1;
   for (int32_t s = 0; s < dir.slotCount; ++s) {
     const TByteView r = v.Record(kMsUserRecordSize * (s + 1), kMsUserRecordSize);
     MsSlot& slot = dir.slots[s];
     if (r.Failed()) continue;  // record missing: the slot stays as it was
-    if (r.U8(0) == 0) {
+    if (uf::kRegistered.Get(r) == 0) {
       // A free slot is written as zero bytes; forgetting it here keeps a
       // program that has closed from being written back by a later closer.
       ClearSlot(slot);
       continue;
     }
-    slot.id = r.U16(1);
-    const std::string text = r.Text(5, kMsUserRecordSize - 5);
+    slot.id = static_cast<uint16_t>(uf::kSlotId.Get(r));
+    const std::string text = uf::kNames.GetText(r);
     const size_t colon = text.find(':');
     CopyName(slot.app, text.substr(0, colon));
     CopyName(slot.user, colon == std::string::npos ? std::string() : text.substr(colon + 1));
@@ -64,25 +66,25 @@ Bytes MsBuildUserFile(const MsDirectory& dir) {
   const int32_t slots = std::clamp<int32_t>(dir.slotCount, 0, kMsSlotCount);
   Bytes out(kMsUserRecordSize * (slots + 1), 0);
   TRecordWriter h(out.data(), kMsUserRecordSize);
-  h.U32(0, kMsUserMagic);
-  h.U16(4, static_cast<uint16_t>(dir.version));
-  h.U32(6, dir.stamp);
-  h.U16(10, static_cast<uint16_t>(dir.userCount));
-  h.U16(12, static_cast<uint16_t>(slots));
-  h.U8(16, 1);
-  h.Text(17, 11, "Feb 21 2002");
+  uf::kMagic.Put(h, kMsUserMagic);
+  uf::kVersion.Put(h, static_cast<uint32_t>(dir.version));
+  uf::kStamp.Put(h, dir.stamp);
+  uf::kUserCount.Put(h, static_cast<uint32_t>(dir.userCount));
+  uf::kSlotCount.Put(h, static_cast<uint32_t>(slots));
+  uf::kOne.Put(h, 1);
+  uf::kDate.PutText(h, "Feb 21 2002");
   const int32_t v = dir.version < 0 ? 0 : dir.version;
   const char versionText[6] = {'v', static_cast<char>('0' + (v / 100) % 10), '.', static_cast<char>('0' + (v / 10) % 10),
                                static_cast<char>('0' + v % 10), 0};
-  h.Text(29, 5, versionText);
+  uf::kVersionText.PutText(h, versionText);
   for (int32_t s = 0; s < slots; ++s) {
     const MsSlot& slot = dir.slots[s];
     if (slot.app[0] == '\0') continue;
     TRecordWriter r(out.data() + kMsUserRecordSize * (s + 1), kMsUserRecordSize);
-    r.U8(0, 1);
-    r.U16(1, slot.id);
+    uf::kRegistered.Put(r, 1);
+    uf::kSlotId.Put(r, slot.id);
     const std::string text = std::string(slot.app) + ":" + slot.user;
-    r.Text(5, kMsUserRecordSize - 6, text.c_str());
+    uf::kNames.PutText(r, text.c_str(), uf::kNames.width - 1);  // terminated
   }
   return out;
 }

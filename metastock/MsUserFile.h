@@ -1,18 +1,12 @@
 #pragma once
 // ~MSFL.USR: the programs registered in a directory, up to eight slots.
-//
-// Format notes: a 71-byte header (magic 5D FE 01 4D, version at 4, stamp at
-// 6, registered programs at 10, slots at 12, 1 at 16, "Feb 21 2002" at 17,
-// "vH.TU" version text at 29) and one 71-byte record per slot: 1 at 0 for a
-// registered slot, slot id at 1, "app:user" terminated at 5. A free slot is
-// 71 zero bytes.
+// Layout: MsWorkingFileLayout.h.
 #include "bytes/ByteFields.h"
 #include "metastock/MsDirectory.h"
+#include "metastock/MsWorkingFileLayout.h"
 
 namespace vz {
 
-constexpr size_t kMsUserRecordSize = 71;
-constexpr uint32_t kMsUserMagic = 0x4D01FE5D;
 
 // Applies a user file's contents to the user table. False (nothing changed)
 // when the bytes hold no whole header.
