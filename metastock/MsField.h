@@ -58,7 +58,7 @@ struct MsField {
     record.Text(offset, width, text);
   }
 
-  size_t End() const { return offset + width; }
+  constexpr size_t End() const { return offset + width; }
 };
 
 }  // namespace vz

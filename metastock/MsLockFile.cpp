@@ -63,23 +63,27 @@ int MsSetLock(MsDirectory& dir, MsSecurity& security, int32_t bits, bool on) {
       security.userMask &= ~userBit;
     }
   };
-  // The security's two bytes are read and written in place when the file
-  // holds its record: the same result as rewriting the whole file, without
-  // overwriting what other programs changed in other records meanwhile, and
-  // cheap enough to do around every read.
+  // The security's lock bytes are read and written in place when the file
+  // holds its whole record: the same result as rewriting the whole file,
+  // without overwriting what other programs changed in other records
+  // meanwhile, and cheap enough to do around every read (one read and one
+  // write; the read itself tells whether the record is there).
   const ptrdiff_t index = &security - dir.securities.data();
-  const uint64_t at = kMsLockRecordSize * (static_cast<uint64_t>(index) + 1);
-  if (index >= 0 && static_cast<size_t>(index) < dir.securities.size() &&
-      dir.lockFile.Size() >= static_cast<int64_t>(at + kMsLockRecordSize)) {
-    uint8_t bytes[2] = {};
+  if (index >= 0 && static_cast<size_t>(index) < dir.securities.size()) {
+    const uint64_t at = kMsLockRecordSize * (static_cast<uint64_t>(index) + 1);
+    uint8_t bytes[kMsLockRecordSize];
     size_t got = 0;
-    if (dir.lockFile.ReadAt(at, bytes, 2, got) && got == 2) {
-      security.lockFlags = bytes[0];
-      security.userMask = bytes[1];
+    if (dir.lockFile.ReadSomeAt(at, bytes, sizeof bytes, got) && got == sizeof bytes) {
+      const TByteView record(bytes, got);
+      security.lockFlags = lf::kFlags.GetI32(record);
+      security.userMask = lf::kUserMask.GetI32(record);
       apply();
-      bytes[0] = static_cast<uint8_t>(security.lockFlags);
-      bytes[1] = static_cast<uint8_t>(security.userMask);
-      dir.lockFile.WriteAt(at, bytes, 2);
+      // The flags and the user mask lie side by side: one write.
+      static_assert(lf::kUserMask.offset == lf::kFlags.End());
+      TRecordWriter writer(bytes, got);
+      lf::kFlags.Put(writer, static_cast<uint32_t>(security.lockFlags));
+      lf::kUserMask.Put(writer, static_cast<uint32_t>(security.userMask));
+      dir.lockFile.WriteAt(at + lf::kFlags.offset, bytes + lf::kFlags.offset, lf::kFlags.width + lf::kUserMask.width);
       return 1;
     }
   }

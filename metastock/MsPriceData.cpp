@@ -401,6 +401,11 @@ namespace {
 // followed by MsDecodeBars, without holding the whole file. -1 when reading
 // fails: the bars stay as they were when the first piece fails, and are
 // emptied when a later one does.
+//
+// No size check comes first: the first read asks for a whole piece, and
+// the header's count in it says how much of the file is needed. Only a
+// read that stops short of that is followed by another (the file may be
+// shorter than its header says, or the system returned less).
 int32_t ReadBarsInPieces(const platform::TSharedFile& file, int32_t fieldCount, int32_t fieldMask,
                          std::vector<MsBar>& bars) {
   constexpr size_t kPieceBytes = size_t{256} << 10;
@@ -412,27 +417,31 @@ int32_t ReadBarsInPieces(const platform::TSharedFile& file, int32_t fieldCount, 
     if (buffer.capacity() > kPieceBytes) Bytes().swap(buffer);
     return count;
   }
-  const int64_t size = file.Size();
-  if (size < 0) return -1;
   TBarDecoder decoder(fieldCount, fieldMask);
   const size_t recordSize = decoder.RecordSize();
-  const uint64_t total = static_cast<uint64_t>(size);
   const size_t piece = kPieceBytes / recordSize * recordSize;  // whole records
   if (buffer.size() < piece) buffer.resize(piece);
 
-  const size_t first = static_cast<size_t>(std::min<uint64_t>(piece, total));
   size_t got = 0;
-  if (!file.ReadAt(0, buffer.data(), first, got)) return -1;
-  // The header's count, bounded by the whole records present; a short read
-  // means the file ended there.
-  const int32_t claimed = PriceRecordsClaimed(ByteView(buffer.data(), got));
-  const uint64_t end = got < first ? got : total;
-  const uint64_t present = end >= recordSize ? end / recordSize - 1 : 0;
-  size_t count = claimed > 0 ? static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(claimed), present)) : 0;
-  bars.resize(count);
-  if (count == 0) return 0;
-
+  if (!file.ReadSomeAt(0, buffer.data(), piece, got)) return -1;
+  int32_t claimed = PriceRecordsClaimed(ByteView(buffer.data(), got));
+  const size_t needed = claimed >= 0 ? std::min(piece, (static_cast<size_t>(claimed) + 1) * recordSize) : piece;
+  if (got < needed) {
+    size_t more = 0;
+    if (!file.ReadAt(got, buffer.data() + got, piece - got, more)) return -1;
+    got += more;
+    claimed = PriceRecordsClaimed(ByteView(buffer.data(), got));
+  }
+  // Short of a whole piece now means the file ended there; a whole piece
+  // may be followed by more, which the reads below bound.
+  if (claimed <= 0 || got < recordSize) {
+    bars.clear();
+    return 0;
+  }
   const ByteView firstRecords(buffer.data() + recordSize, got - recordSize);
+  size_t count = got < piece ? decoder.RecordsIn(firstRecords, static_cast<size_t>(claimed))
+                             : static_cast<size_t>(claimed);
+  bars.resize(count);
   size_t done = decoder.RecordsIn(firstRecords, count);
   decoder.Decode(firstRecords, done, bars.data());
   uint64_t offset = uint64_t{recordSize} * (done + 1);

@@ -59,6 +59,11 @@ public:
   bool ReadAll(std::vector<uint8_t>& out) const;
   // Reads up to size bytes at offset; `got` receives the count read.
   bool ReadAt(uint64_t offset, void* buffer, size_t size, size_t& got) const;
+  // The same with one read of the system: `got` may stop short of both
+  // `size` and the file's end (so a short count does not say the file ends
+  // there); for callers that know how much they need and save the call that
+  // would confirm the end.
+  bool ReadSomeAt(uint64_t offset, void* buffer, size_t size, size_t& got) const;
   // Writes all bytes at offset.
   bool WriteAt(uint64_t offset, const void* data, size_t size);
   bool Truncate(uint64_t size);

@@ -21,24 +21,42 @@ constexpr off_t kAccessWrite = kLockBase + 2;
 constexpr off_t kDenyRead = kLockBase + 3;
 constexpr off_t kDenyWrite = kLockBase + 4;
 
-bool SetLock(int fd, short type, off_t offset) {
+bool SetLock(int fd, short type, off_t offset, off_t length = 1) {
   struct flock lock {};
   lock.l_type = type;
   lock.l_whence = SEEK_SET;
   lock.l_start = offset;
-  lock.l_len = 1;
+  lock.l_len = length;
   return fcntl(fd, F_OFD_SETLK, &lock) == 0;
 }
 
-// True when another open file description holds any lock on the byte.
-bool OthersHold(int fd, off_t offset) {
+// True when another open file description holds any lock on the bytes.
+bool OthersHold(int fd, off_t offset, off_t length = 1) {
   struct flock lock {};
   lock.l_type = F_WRLCK;
   lock.l_whence = SEEK_SET;
   lock.l_start = offset;
-  lock.l_len = 1;
+  lock.l_len = length;
   if (fcntl(fd, F_OFD_GETLK, &lock) != 0) return false;
   return lock.l_type != F_UNLCK;
+}
+
+// The lock bytes kAccessRead .. kDenyWrite chosen by `bits` (bit 0 for
+// kAccessRead, bit 1 for kAccessWrite, ...), one call per run of adjacent
+// bytes: an open that reads and writes takes both access bytes at once.
+template <class Call>
+bool EachRun(unsigned bits, Call call) {
+  for (int first = 0; first < 4;) {
+    if ((bits & (1u << first)) == 0) {
+      ++first;
+      continue;
+    }
+    int end = first + 1;
+    while (end < 4 && (bits & (1u << end)) != 0) ++end;
+    if (!call(kAccessRead + first, static_cast<off_t>(end - first))) return false;
+    first = end;
+  }
+  return true;
 }
 
 // The gate serialises the check-then-lock of concurrent opens. It is held for
@@ -141,17 +159,19 @@ bool TSharedFile::Open(const std::string& path, const FileOpenMode& mode) {
     ::close(fd);
     return false;
   }
-  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);  // of the flags F_SETFL changes, only O_NONBLOCK was set
   const bool denyRead = mode.share == FileShare::None;
   const bool denyWrite = mode.share != FileShare::ReadWrite;
   const bool gated = wantWrite && TakeGate(fd);
-  bool conflict = (wantRead && OthersHold(fd, kDenyRead)) || (wantWrite && OthersHold(fd, kDenyWrite)) ||
-                  (denyRead && OthersHold(fd, kAccessRead)) || (denyWrite && OthersHold(fd, kAccessWrite));
-  bool locked = !conflict;
-  if (locked && wantRead) locked = SetLock(fd, F_RDLCK, kAccessRead);
-  if (locked && wantWrite) locked = SetLock(fd, F_RDLCK, kAccessWrite);
-  if (locked && denyRead) locked = SetLock(fd, F_RDLCK, kDenyRead);
-  if (locked && denyWrite) locked = SetLock(fd, F_RDLCK, kDenyWrite);
+  // Bits of the lock bytes, as EachRun numbers them.
+  const auto bit = [](bool on, off_t byte) { return on ? 1u << (byte - kAccessRead) : 0u; };
+  const unsigned checked = bit(wantRead, kDenyRead) | bit(wantWrite, kDenyWrite) | bit(denyRead, kAccessRead) |
+                           bit(denyWrite, kAccessWrite);
+  const unsigned taken = bit(wantRead, kAccessRead) | bit(wantWrite, kAccessWrite) | bit(denyRead, kDenyRead) |
+                         bit(denyWrite, kDenyWrite);
+  const bool conflict = !EachRun(checked, [fd](off_t byte, off_t length) { return !OthersHold(fd, byte, length); });
+  const bool locked =
+      !conflict && EachRun(taken, [fd](off_t byte, off_t length) { return SetLock(fd, F_RDLCK, byte, length); });
   if (gated) SetLock(fd, F_UNLCK, kGate);
   if (!locked) {
     error_ = "in use by another program (sharing violation)";
@@ -197,6 +217,18 @@ bool TSharedFile::ReadAt(uint64_t offset, void* buffer, size_t size, size_t& got
     if (n == 0) break;
     got += static_cast<size_t>(n);
   }
+  return true;
+}
+
+bool TSharedFile::ReadSomeAt(uint64_t offset, void* buffer, size_t size, size_t& got) const {
+  got = 0;
+  if (!IsOpen()) return false;
+  ssize_t n;
+  do {
+    n = ::pread(impl_->fd, buffer, size, static_cast<off_t>(offset));
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) return false;
+  got = static_cast<size_t>(n);
   return true;
 }
 

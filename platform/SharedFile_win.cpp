@@ -124,6 +124,19 @@ bool TSharedFile::ReadAt(uint64_t offset, void* buffer, size_t size, size_t& got
   return true;
 }
 
+bool TSharedFile::ReadSomeAt(uint64_t offset, void* buffer, size_t size, size_t& got) const {
+  got = 0;
+  if (!IsOpen()) return false;
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD n = 0;
+  if (!ReadFile(impl_->handle, buffer, static_cast<DWORD>(std::min<size_t>(size, 1u << 30)), &n, &at))
+    return GetLastError() == ERROR_HANDLE_EOF;
+  got = n;
+  return true;
+}
+
 bool TSharedFile::WriteAt(uint64_t offset, const void* data, size_t size) {
   if (!IsOpen()) return false;
   if (DiskFullSimulated() && static_cast<int64_t>(offset + size) > Size()) {
