@@ -21,7 +21,8 @@
 //                                          registered
 //   NotInUse        read                   the security is a deleted slot of the list
 //   NoDataFile      read                   no data file, and looking only may not create one
-//   NotAFile        read                   the data file is a folder, a pipe, a device or a link loop
+//   NotAFile        open, read             a working or data file is a folder, a pipe, a device or a
+//                                          link loop
 //   GarbledRecord   load                   a master record that is none (file number 0, a field
 //                                          count no layout has, no period letter)
 //   SecondRecord    load                   a second master record for a data file already listed

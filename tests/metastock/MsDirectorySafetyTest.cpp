@@ -79,6 +79,18 @@ TEST_F(MsSafetyTest, OpeningFailuresSayWhyAndWhere) {
   EXPECT_EQ(fs::directory_iterator(scratch_.Path() / "folder" / "MASTER"), fs::directory_iterator());
 }
 
+// A working file that is not a file is named as such, and left as it is.
+TEST_F(MsSafetyTest, AWorkingFileThatIsAFolderIsNamed) {
+  fs::create_directory(scratch_.Path() / kMsLockFileName);
+  const std::string master = test::ReadFileBytes(PathOf(kMsMasterName));
+  EXPECT_EQ(MsOpenDirectory(Dir(), 100, "Test program", "alice"), nullptr);
+  EXPECT_EQ(MsLastFailure().code, MsError::NotAFile) << MsLastError();
+  EXPECT_EQ(MsLastFailure().path, PathOf(kMsLockFileName));
+  EXPECT_TRUE(fs::is_directory(scratch_.Path() / kMsLockFileName));
+  EXPECT_EQ(test::ReadFileBytes(PathOf(kMsMasterName)), master);
+  EXPECT_FALSE(platform::IsReadOnly(PathOf(kMsMasterName)));
+}
+
 // Several data services write MASTER and data files only: such a directory
 // opens, lists MASTER's securities, and never gains an EMASTER.
 TEST_F(MsSafetyTest, MasterOnlyDirectoryOpensWithoutGainingAnEmaster) {
