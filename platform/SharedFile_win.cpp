@@ -77,6 +77,12 @@ bool TSharedFile::Open(const std::string& path, const FileOpenMode& mode) {
     const DWORD code = GetLastError();
     error_ = ErrorMessage(code);
     errorKind_ = KindOf(code);
+    // A folder is refused as access denied; it is no file at all.
+    const DWORD found = code == ERROR_ACCESS_DENIED ? GetFileAttributesW(WidePath(path).c_str()) : 0;
+    if (found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      error_ = "not a regular file (a folder)";
+      errorKind_ = FileError::NotRegular;
+    }
     return false;
   }
   // Pipes, devices and consoles open too; only disk files are files here.
