@@ -87,10 +87,6 @@ bool TOMZCompressor::OMZAdd(const std::string& path) {
   const std::string name = fs::path(plain).filename().string();
   Bytes source;
   entry_.clear();
-  if (!IsValidEntryName(name)) {
-    archiveGood_ = false;
-    return Fail(Fault::kInvalidEntryName, "\"" + name + "\" does not fit an entry name");
-  }
   if (!ReadWholeFile(file, source, error_, kMaxSourceSize) ||
       !AppendEntry(entry_, name, source, implodeWork_, error_)) {
     archiveGood_ = false;
