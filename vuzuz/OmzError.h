@@ -4,14 +4,13 @@
 // which fault it met, for callers and tests that act on it, and a text for
 // people that names the place (file, offset, symbol). The library records;
 // the program decides what to show.
-//
-// Codes, one line of meaning each:
 #include <cstdint>
 #include <iosfwd>
 #include <string>
 
 namespace vz::omz {
 
+// The codes, one line of meaning each.
 enum class Fault : uint8_t {
   kNone = 0,  // no fault recorded
 

@@ -86,13 +86,13 @@ bool TOMZCompressor::OMZAdd(const std::string& path) {
   const fs::path file = fs::path(plain).is_absolute() ? fs::path(plain) : PathIn(folder_, plain);
   const std::string name = fs::path(plain).filename().string();
   Bytes source;
-  entry_.clear();
+  Bytes entry;
   if (!ReadWholeFile(file, source, error_, kMaxSourceSize) ||
-      !AppendEntry(entry_, name, source, implodeWork_, error_)) {
+      !AppendEntry(entry, name, source, implodeWork_, error_)) {
     archiveGood_ = false;
     return false;
   }
-  archive_.write(reinterpret_cast<const char*>(entry_.data()), static_cast<std::streamsize>(entry_.size()));
+  archive_.write(reinterpret_cast<const char*>(entry.data()), static_cast<std::streamsize>(entry.size()));
   if (!archive_) {
     archiveGood_ = false;
     return Fail(Fault::kCannotWrite, "writing " + archiveTemp_.string() + " failed");
@@ -120,38 +120,35 @@ bool TOMZCompressor::OMZUnzip(const std::string& path) {
   const fs::path file = fs::path(path).is_absolute() ? fs::path(path) : PathIn(folder_, path);
   Bytes archive;
   if (!ReadWholeFile(file, archive, error_, kMaxArchiveSize)) return false;
-  bool result = true;
+  // The first fault is the one reported; a broken entry does not stop the
+  // walk, a broken layout does.
   Error firstError;
+  auto keepFirst = [&firstError](const Error& error) {
+    if (firstError.code == Fault::kNone) firstError = error;
+  };
   TByteCursor cursor(archive);
   while (cursor.Remaining() > 0) {
     EntryHeader header;
     ByteView packed;
     if (!NextEntry(cursor, header, packed, error_)) {
-      if (firstError.code == Fault::kNone) firstError = {error_.code, error_.text + " in " + file.string()};
-      result = false;
+      keepFirst({error_.code, error_.text + " in " + file.string()});
       break;
     }
     // Entries follow each other by their stored lengths, wherever the
     // expansion stopped reading.
-    if (!ExtractEntry(header.name, packed)) {
-      if (firstError.code == Fault::kNone) firstError = error_;
-      result = false;
-    }
+    if (!ExtractEntry(header.name, packed)) keepFirst(error_);
   }
-  entry_ = {};
   error_ = firstError;
-  return result;
+  return error_.code == Fault::kNone;
 }
 
 bool TOMZCompressor::ExtractEntry(const std::string& name, ByteView packed) {
   ArchiveEntry entry;
   entry.name = name;
-  entry.data = std::move(entry_);
   ExpandEntry(packed, explodeWork_, kMaxExtractedSize, entry);
-  entry_ = std::move(entry.data);
   if (!entry.expanded) return Fail(entry.error.code, entry.error.text);
-  if (entry_.empty()) return Fail(Fault::kEntryEmpty, "entry " + name + ": expands to nothing");
-  return WriteFileAtomically(PathIn(folder_, name), entry_, error_);
+  if (entry.data.empty()) return Fail(Fault::kEntryEmpty, "entry " + name + ": expands to nothing");
+  return WriteFileAtomically(PathIn(folder_, name), entry.data, error_);
 }
 
 }  // namespace vz::omz

@@ -54,7 +54,6 @@ private:
   char implodeWork_[pkcmp::kImplodeWorkSize];
   char explodeWork_[pkcmp::kExplodeWorkSize];
   std::ofstream archive_;
-  Bytes entry_;  // the entry being packed or extracted
 
   std::filesystem::path folder_;
   std::filesystem::path archivePath_;  // final name of the archive being built

@@ -164,14 +164,18 @@ TEST(PkcmpAbort, ARefusedWriteStopsImplodeAndExplode) {
       // It stops within a block of input, not at the end of 200 KB.
       EXPECT_LT(imp.io.pos, size_t{10000} + room * 4) << room;
       EXPECT_TRUE(packed.compare(0, imp.io.out.size(), imp.io.out) == 0) << room;
-      if (takesPart) EXPECT_EQ(imp.io.out.size(), room);
+      if (takesPart) {
+        EXPECT_EQ(imp.io.out.size(), room);
+      }
 
       RefusingIo exp{{&packed, 0, 4096, {}}, room, takesPart};
       std::vector<char> explodeWork(kExplodeWorkSize);
       EXPECT_EQ(explode(ReadRefusing, WriteUntilFull, explodeWork.data(), &exp), kPkAbort) << room;
       EXPECT_EQ(exp.callsAfterRefusal, 0u) << room;
       EXPECT_TRUE(data.compare(0, exp.io.out.size(), exp.io.out) == 0) << room;
-      if (takesPart) EXPECT_EQ(exp.io.out.size(), room);
+      if (takesPart) {
+        EXPECT_EQ(exp.io.out.size(), room);
+      }
     }
   }
 }

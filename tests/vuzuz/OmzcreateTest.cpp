@@ -219,8 +219,8 @@ TEST(OMZUnzip, RefusesWhatIsNotAnArchive) {
   std::fill_n(unterminated.begin() + 2, 13, 'A');
   Bytes emptyEntry = good;  // a second entry whose stream holds nothing
   emptyEntry.resize(second + kEntryHeaderSize);
-  std::vector<char> work(pkcmp::kImplodeWorkSize);
-  ASSERT_EQ(ImplodeEntryData({}, work.data(), emptyEntry), pkcmp::kPkOk);
+  std::vector<char> implodeWork(pkcmp::kImplodeWorkSize);
+  ASSERT_EQ(ImplodeEntryData({}, implodeWork.data(), emptyEntry), pkcmp::kPkOk);
   PutEntryHeader(emptyEntry.data() + second, "d0203.DLY", static_cast<uint32_t>(emptyEntry.size() - second - 25));
   const struct {
     const char* what;
