@@ -37,22 +37,22 @@ bool IsValidEntryName(const std::string& name) {
   return true;
 }
 
-bool ParseEntryHeader(const uint8_t* in, EntryHeader& header, Error& error) {
+bool ParseEntryHeader(const uint8_t* in, EntryHeader& header, Failure& error) {
   if (LoadU16(in + kHeaderWord) != 1 || std::memcmp(in + kHeaderMethod, kMethod, sizeof kMethod) != 0)
-    return Reject(error, Fault::kNotEntryHeader, "not an archive entry header");
+    return Reject(error, Error::kNotEntryHeader, "not an archive entry header");
   const uint8_t* nameEnd = std::find(in + kHeaderName, in + kHeaderName + kEntryNameField, 0);
   if (nameEnd == in + kHeaderName + kEntryNameField)
-    return Reject(error, Fault::kEntryNameUnterminated, "entry name without terminator");
+    return Reject(error, Error::kEntryNameUnterminated, "entry name without terminator");
   header.name.assign(in + kHeaderName, nameEnd);
   if (!IsValidEntryName(header.name))
-    return Reject(error, Fault::kInvalidEntryName, "entry name is not a plain file name");
+    return Reject(error, Error::kInvalidEntryName, "entry name is not a plain file name");
   header.length = LoadU32(in + kHeaderLength);
   return true;
 }
 
-bool AppendEntry(Bytes& archive, const std::string& name, ByteView file, char* implodeWork, Error& error) {
+bool AppendEntry(Bytes& archive, const std::string& name, ByteView file, char* implodeWork, Failure& error) {
   if (!IsValidEntryName(name))
-    return Reject(error, Fault::kInvalidEntryName, "\"" + name + "\" does not fit an entry name");
+    return Reject(error, Error::kInvalidEntryName, "\"" + name + "\" does not fit an entry name");
   if (file.empty()) return true;
   const size_t headerAt = archive.size();
   archive.resize(headerAt + kEntryHeaderSize);
@@ -60,32 +60,32 @@ bool AppendEntry(Bytes& archive, const std::string& name, ByteView file, char* i
   const size_t packed = archive.size() - headerAt - kEntryHeaderSize;
   if (result != pkcmp::kPkOk || packed > kMaxPackedSize) {
     archive.resize(headerAt);
-    return Reject(error, Fault::kCompressionFailed,
+    return Reject(error, Error::kCompressionFailed,
                   "compressing " + name + " failed with code " + std::to_string(result));
   }
   PutEntryHeader(archive.data() + headerAt, name, static_cast<uint32_t>(packed));
   return true;
 }
 
-bool BuildArchive(const std::vector<ArchiveFile>& files, char* implodeWork, Bytes& archive, Error& error) {
+bool BuildArchive(const std::vector<ArchiveFile>& files, char* implodeWork, Bytes& archive, Failure& error) {
   archive.clear();
   for (const auto& [name, bytes] : files)
     if (!AppendEntry(archive, name, bytes, implodeWork, error)) return false;
   return true;
 }
 
-bool NextEntry(TByteCursor& cursor, EntryHeader& header, ByteView& packed, Error& error) {
+bool NextEntry(TByteCursor& cursor, EntryHeader& header, ByteView& packed, Failure& error) {
   const size_t at = cursor.Pos();
   const std::string where = " at offset " + std::to_string(at);
   const uint8_t* raw = cursor.Take(kEntryHeaderSize);
-  if (!raw) return Reject(error, Fault::kEntryHeaderTruncated, "truncated entry header" + where);
+  if (!raw) return Reject(error, Error::kEntryHeaderTruncated, "truncated entry header" + where);
   if (!ParseEntryHeader(raw, header, error)) {
     error.text += where;
     return false;
   }
   const uint8_t* data = cursor.Take(header.length);
   if (!data)
-    return Reject(error, Fault::kEntryPastEnd,
+    return Reject(error, Error::kEntryPastEnd,
                   "entry " + header.name + where + " runs past the end of the archive");
   packed = ByteView(data, header.length);
   return true;
@@ -98,14 +98,14 @@ void ExpandEntry(ByteView packed, char* explodeWork, size_t maxExpanded, Archive
   entry.expanded = expansion.result == pkcmp::kPkOk && !expansion.beyondLimit;
   entry.error = {};
   if (expansion.beyondLimit)
-    Reject(entry.error, Fault::kEntryTooLarge,
+    Reject(entry.error, Error::kEntryTooLarge,
            "entry " + entry.name + " expands beyond " + std::to_string(maxExpanded) + " bytes");
   else if (!entry.expanded)
-    Reject(entry.error, Fault::kEntryDoesNotExpand,
+    Reject(entry.error, Error::kEntryDoesNotExpand,
            "entry " + entry.name + ": expanding failed with code " + std::to_string(expansion.result));
 }
 
-bool ReadArchive(ByteView archive, std::vector<ArchiveEntry>& entries, Error& error, size_t maxExpanded) {
+bool ReadArchive(ByteView archive, std::vector<ArchiveEntry>& entries, Failure& error, size_t maxExpanded) {
   entries.clear();
   std::vector<char> work(pkcmp::kExplodeWorkSize);
   TByteCursor cursor(archive);

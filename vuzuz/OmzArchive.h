@@ -27,7 +27,7 @@ void PutEntryHeader(uint8_t* out, const std::string& name, uint32_t length);
 
 // Decodes one header; false when the bytes are not an entry header or the
 // name could leave the folder (separators, "..", controls).
-bool ParseEntryHeader(const uint8_t* in, EntryHeader& header, Error& error);
+bool ParseEntryHeader(const uint8_t* in, EntryHeader& header, Failure& error);
 
 // A name that may be stored in an entry and used as a file name.
 bool IsValidEntryName(const std::string& name);
@@ -35,7 +35,7 @@ bool IsValidEntryName(const std::string& name);
 // Appends one entry to `archive`: its header and `file` imploded. An empty
 // file adds nothing. implodeWork holds pkcmp::kImplodeWorkSize bytes. False
 // (kInvalidEntryName, kCompressionFailed) leaves `archive` as it was.
-bool AppendEntry(Bytes& archive, const std::string& name, ByteView file, char* implodeWork, Error& error);
+bool AppendEntry(Bytes& archive, const std::string& name, ByteView file, char* implodeWork, Failure& error);
 
 // One file of a set, held in memory: its entry name and its bytes.
 using ArchiveFile = std::pair<std::string, Bytes>;
@@ -43,13 +43,13 @@ using ArchiveFile = std::pair<std::string, Bytes>;
 // The archive of a file set, built in memory: an entry for each non-empty
 // file, in order. The same bytes as packing the files from disk, without
 // writing, reading back and deleting them.
-bool BuildArchive(const std::vector<ArchiveFile>& files, char* implodeWork, Bytes& archive, Error& error);
+bool BuildArchive(const std::vector<ArchiveFile>& files, char* implodeWork, Bytes& archive, Failure& error);
 
 // Takes the next entry from `cursor`: its header and its packed bytes, which
 // lie inside the archive. False at a broken layout (kEntryHeaderTruncated,
 // kNotEntryHeader, kEntryNameUnterminated, kInvalidEntryName,
 // kEntryPastEnd), the text naming the offset; call only while bytes remain.
-bool NextEntry(TByteCursor& cursor, EntryHeader& header, ByteView& packed, Error& error);
+bool NextEntry(TByteCursor& cursor, EntryHeader& header, ByteView& packed, Failure& error);
 
 struct ArchiveEntry {
   std::string name;
@@ -57,7 +57,7 @@ struct ArchiveEntry {
   uint32_t packedSize = 0;  // compressed bytes
   bool expanded = false;    // data holds the whole file
   unsigned explodeResult = 0;
-  Error error;              // why it did not expand (kEntryDoesNotExpand, kEntryTooLarge)
+  Failure error;              // why it did not expand (kEntryDoesNotExpand, kEntryTooLarge)
   Bytes data;
 };
 
@@ -68,7 +68,7 @@ void ExpandEntry(ByteView packed, char* explodeWork, size_t maxExpanded, Archive
 // Walks every entry and expands it. False for a broken layout, with the
 // entries before it listed; an entry that does not expand is listed with
 // expanded false and the walk goes on.
-bool ReadArchive(ByteView archive, std::vector<ArchiveEntry>& entries, Error& error,
+bool ReadArchive(ByteView archive, std::vector<ArchiveEntry>& entries, Failure& error,
                  size_t maxExpanded = size_t{64} << 20);
 
 }  // namespace vz::omz

@@ -32,12 +32,12 @@ size_t CountNameRun(const std::vector<DailyRow>& rows, size_t start);
 // With `leftOut`, such rows (and a name whose field another name has) are
 // left out instead, named there one line per name, and the rest written;
 // no rows left gives an empty file.
-bool BuildDailyFile(const std::vector<DailyRow>& rows, Bytes& out, Error& error,
+bool BuildDailyFile(const std::vector<DailyRow>& rows, Bytes& out, Failure& error,
                     std::vector<std::string>* leftOut = nullptr);
 
 // Writes dir/(base + ".DLY"). An empty table writes no file and gives true.
 bool WriteDailyFile(const std::filesystem::path& dir, const std::string& base,
-                    const std::vector<DailyRow>& rows, Error& error);
+                    const std::vector<DailyRow>& rows, Failure& error);
 
 // Reading back.
 struct DailyRecord {
@@ -59,7 +59,7 @@ struct DailyBlock {
 // Parses a .DLY file; false for anything that is not one
 // (kDailyHeaderTruncated, kNoDailyBlock, kUnknownScaleCode,
 // kRecordCountBeyondFile), the text naming the offset.
-bool ReadDailyFile(ByteView bytes, std::vector<DailyBlock>& blocks, Error& error);
+bool ReadDailyFile(ByteView bytes, std::vector<DailyBlock>& blocks, Failure& error);
 
 // The rows a file holds, prices as ticks times the block's tick size.
 std::vector<DailyRow> DailyRowsOf(const std::vector<DailyBlock>& blocks);

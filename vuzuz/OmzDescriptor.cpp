@@ -10,8 +10,8 @@ Bytes BuildDescriptorFile() {
   return bytes;
 }
 
-bool WriteDescriptorFile(const std::filesystem::path& dir, const std::string& base, Error& error) {
-  if (!IsValidBaseName(base)) return Reject(error, Fault::kInvalidBaseName, "invalid base name \"" + base + "\"");
+bool WriteDescriptorFile(const std::filesystem::path& dir, const std::string& base, Failure& error) {
+  if (!IsValidBaseName(base)) return Reject(error, Error::kInvalidBaseName, "invalid base name \"" + base + "\"");
   return WriteFileAtomically(PathIn(dir, base), BuildDescriptorFile(), error);
 }
 

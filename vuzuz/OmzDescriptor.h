@@ -15,6 +15,6 @@ Bytes BuildDescriptorFile();
 
 // Writes dir/base. False when the base name is not valid or the file cannot
 // be written.
-bool WriteDescriptorFile(const std::filesystem::path& dir, const std::string& base, Error& error);
+bool WriteDescriptorFile(const std::filesystem::path& dir, const std::string& base, Failure& error);
 
 }  // namespace vz::omz

@@ -4,16 +4,16 @@
 
 namespace vz::omz {
 
-bool Reject(Error& error, Fault code, std::string text) {
+bool Reject(Failure& error, Error code, std::string text) {
   error.code = code;
   error.text = std::move(text);
   return false;
 }
 
-std::ostream& operator<<(std::ostream& out, const Error& error) { return out << error.text; }
+std::ostream& operator<<(std::ostream& out, const Failure& error) { return out << error.text; }
 
-std::ostream& operator<<(std::ostream& out, Fault code) {
-  return out << "fault " << static_cast<int>(code);
+std::ostream& operator<<(std::ostream& out, Error code) {
+  return out << "error code " << static_cast<int>(code);
 }
 
 }  // namespace vz::omz

@@ -1,9 +1,10 @@
 #pragma once
-// Why a GlobalServer file, an .omz archive or a file set was refused. Every
-// function of this library that gives false records an Error: a code saying
-// which fault it met, for callers and tests that act on it, and a text for
-// people that names the place (file, offset, symbol). The library records;
-// the program decides what to show.
+// The library's one vocabulary of failures: why a GlobalServer file, an .omz
+// archive or a file set was refused. Every function of this library that
+// gives false records a Failure: an Error code saying which fault it met,
+// for callers and tests that act on it, and a text for people that names
+// the place (file, offset, symbol). The library records; the program
+// decides what to show.
 #include <cstdint>
 #include <iosfwd>
 #include <string>
@@ -11,7 +12,7 @@
 namespace vz::omz {
 
 // The codes, one line of meaning each.
-enum class Fault : uint8_t {
+enum class Error : uint8_t {
   kNone = 0,  // no fault recorded
 
   // Files on disk
@@ -66,17 +67,18 @@ enum class Fault : uint8_t {
   kTickCount,          // a block's tick count is 0 or above 60
 };
 
-struct Error {
-  Fault code = Fault::kNone;
+// One recorded failure.
+struct Failure {
+  Error code = Error::kNone;
   std::string text;
 };
 
-// Records a refusal and gives false: `return Reject(error, Fault::k..., "...")`.
-bool Reject(Error& error, Fault code, std::string text);
+// Records a refusal and gives false: `return Reject(error, Error::k..., "...")`.
+bool Reject(Failure& error, Error code, std::string text);
 
 // The text (streams and test messages show the reason people read).
-std::ostream& operator<<(std::ostream& out, const Error& error);
+std::ostream& operator<<(std::ostream& out, const Failure& error);
 // The code as its number (test messages).
-std::ostream& operator<<(std::ostream& out, Fault code);
+std::ostream& operator<<(std::ostream& out, Error code);
 
 }  // namespace vz::omz

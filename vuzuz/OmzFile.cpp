@@ -32,12 +32,12 @@ fs::path TemporaryPathFor(const fs::path& path) {
   return tmp;
 }
 
-bool WriteFileAtomically(const fs::path& path, ByteView bytes, Error& error) {
+bool WriteFileAtomically(const fs::path& path, ByteView bytes, Failure& error) {
   const fs::path tmp = TemporaryPathFor(path);
   {
     errno = 0;
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) return Reject(error, Fault::kCannotWrite, "cannot create " + tmp.string() + SystemReason(errno));
+    if (!out) return Reject(error, Error::kCannotWrite, "cannot create " + tmp.string() + SystemReason(errno));
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     out.flush();
     const int writeError = errno;
@@ -46,41 +46,41 @@ bool WriteFileAtomically(const fs::path& path, ByteView bytes, Error& error) {
       const int why = writeError ? writeError : errno;
       std::error_code ec;
       fs::remove(tmp, ec);
-      return Reject(error, Fault::kCannotWrite, "cannot write " + tmp.string() + SystemReason(why));
+      return Reject(error, Error::kCannotWrite, "cannot write " + tmp.string() + SystemReason(why));
     }
   }
   return FlushToDisk(tmp, error) && MoveIntoPlace(tmp, path, error);
 }
 
-bool FlushToDisk(const fs::path& temp, Error& error) {
+bool FlushToDisk(const fs::path& temp, Failure& error) {
   const std::error_code ec = platform::FlushFileToDisk(temp);
   if (!ec) return true;
   std::error_code ignored;
   fs::remove(temp, ignored);
-  return Reject(error, Fault::kCannotWrite, "cannot write " + temp.string() + " to the disk: " + ec.message());
+  return Reject(error, Error::kCannotWrite, "cannot write " + temp.string() + " to the disk: " + ec.message());
 }
 
-bool MoveIntoPlace(const fs::path& temp, const fs::path& path, Error& error) {
+bool MoveIntoPlace(const fs::path& temp, const fs::path& path, Failure& error) {
   const std::error_code ec = platform::RenameDurably(temp, path);
   if (!ec) return true;
   std::error_code ignored;
   fs::remove(temp, ignored);
-  return Reject(error, Fault::kCannotPutInPlace, "cannot put " + path.string() + " in place: " + ec.message());
+  return Reject(error, Error::kCannotPutInPlace, "cannot put " + path.string() + " in place: " + ec.message());
 }
 
-bool ReadWholeFile(const fs::path& path, Bytes& bytes, Error& error, size_t maxSize) {
+bool ReadWholeFile(const fs::path& path, Bytes& bytes, Failure& error, size_t maxSize) {
   std::error_code kind;
-  if (fs::is_directory(path, kind)) return Reject(error, Fault::kCannotOpen, path.string() + " is a folder");
+  if (fs::is_directory(path, kind)) return Reject(error, Error::kCannotOpen, path.string() + " is a folder");
   std::ifstream in(path, std::ios::binary);
-  if (!in) return Reject(error, Fault::kCannotOpen, "cannot open " + path.string());
+  if (!in) return Reject(error, Error::kCannotOpen, "cannot open " + path.string());
   in.seekg(0, std::ios::end);
   const std::streamoff size = in.tellg();
-  if (size < 0) return Reject(error, Fault::kCannotRead, "cannot read " + path.string());
-  if (static_cast<uint64_t>(size) > maxSize) return Reject(error, Fault::kTooLarge, path.string() + " is too large");
+  if (size < 0) return Reject(error, Error::kCannotRead, "cannot read " + path.string());
+  if (static_cast<uint64_t>(size) > maxSize) return Reject(error, Error::kTooLarge, path.string() + " is too large");
   in.seekg(0);
   bytes.resize(static_cast<size_t>(size));
   if (size > 0) in.read(reinterpret_cast<char*>(bytes.data()), size);
-  if (!in || in.gcount() != size) return Reject(error, Fault::kCannotRead, "cannot read " + path.string());
+  if (!in || in.gcount() != size) return Reject(error, Error::kCannotRead, "cannot read " + path.string());
   return true;
 }
 

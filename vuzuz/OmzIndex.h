@@ -41,7 +41,7 @@ Bytes BuildIndexFile(const std::vector<IndexEntry>& leaves, uint32_t unixTime);
 // from its root; false for a malformed index (kIndexTruncated,
 // kNotIndexFile, kIndexLevels, kIndexBadPointer, kIndexNodeTwice,
 // kIndexNodeCount, kIndexLeafFlag).
-bool ReadIndexLeaves(ByteView idx, std::vector<IndexEntry>& leaves, Error& error);
+bool ReadIndexLeaves(ByteView idx, std::vector<IndexEntry>& leaves, Failure& error);
 
 // Finds the leaf entry with exactly this key by descending from the root.
 std::optional<IndexEntry> FindIndexEntry(ByteView idx, const IndexKey& key);

@@ -90,19 +90,19 @@ public:
   TRunWriter(std::span<const Tick> ticks, size_t first, size_t last) : ticks_(ticks), first_(first), last_(last) {}
 
   // Why Plan() refused the run.
-  const Error& Refusal() const { return error_; }
+  const Failure& Refusal() const { return error_; }
 
   // Checks every tick of the run and chooses the blocks.
   bool Plan() {
     const Tick& head = ticks_[first_];
-    if (last_ - first_ + 1 > 65535) return Fail(Fault::kTooManyTicks, "more than 65535 ticks for one symbol in one file");
+    if (last_ - first_ + 1 > 65535) return Fail(Error::kTooManyTicks, "more than 65535 ticks for one symbol in one file");
     const std::optional<uint16_t> day = DayNumber(head.dateTime);
-    if (!day) return Fail(Fault::kDayUnstorable, "the date of the first tick is outside the days that can be stored");
+    if (!day) return Fail(Error::kDayUnstorable, "the date of the first tick is outside the days that can be stored");
     day_ = *day;
     for (size_t k = first_; k <= last_; ++k) {
       const double minutes = MinutesSince(ticks_[k].dateTime, day_);
       if (!(minutes >= 0 && minutes <= 65535))
-        return Fail(Fault::kMinuteUnstorable,
+        return Fail(Error::kMinuteUnstorable,
                     "tick " + std::to_string(k - first_) + " is more than 45 days after the first or before it");
     }
     if (!ChooseTick()) return false;
@@ -144,7 +144,7 @@ public:
   }
 
 private:
-  bool Fail(Fault code, const std::string& text) {
+  bool Fail(Error code, const std::string& text) {
     return Reject(error_, code, "\"" + TickSymbol(ticks_[first_]) + "\": " + text);
   }
 
@@ -152,7 +152,7 @@ private:
   // price of the run fits 32 bits.
   bool ChooseTick() {
     const std::optional<int> start = TickExponentOf(ticks_[first_].size);
-    if (!start) return Fail(Fault::kTickSizeUnusable, "the tick size is not usable");
+    if (!start) return Fail(Error::kTickSizeUnusable, "the tick size is not usable");
     for (int k = *start; k >= kCoarsestTickExponent; --k) {
       const double tick = TickSizeOfExponent(k);
       bool fits = true;
@@ -162,7 +162,7 @@ private:
         return true;
       }
     }
-    return Fail(Fault::kPriceUnstorable, "a price cannot be stored at any tick size");
+    return Fail(Error::kPriceUnstorable, "a price cannot be stored at any tick size");
   }
 
   // Blocks of 60 that all use the run's first price: possible when every
@@ -230,18 +230,18 @@ private:
   std::span<const Tick> ticks_;
   size_t first_;
   size_t last_;
-  Error error_;
+  Failure error_;
   uint16_t day_ = 0;
   double tick_ = 0;
   std::vector<BlockPlan> blocks_;
   std::vector<int32_t> coarseUnits_;  // prices in ticks when a coarser tick was chosen
 };
 
-bool DecodeBlock(ByteView dat, const IndexEntry& entry, IntradayContents& out, Error& error) {
+bool DecodeBlock(ByteView dat, const IndexEntry& entry, IntradayContents& out, Failure& error) {
   const uint32_t offset = entry.pointer;
   if (offset < kDataHeaderSize || (offset - kDataHeaderSize) % kTickBlockSize != 0 ||
       static_cast<uint64_t>(offset) + kTickBlockSize > dat.size())
-    return Reject(error, Fault::kBlockBadPointer, "index points at " + std::to_string(offset) + ", not at a tick block");
+    return Reject(error, Error::kBlockBadPointer, "index points at " + std::to_string(offset) + ", not at a tick block");
   const uint8_t* block = dat.data() + offset;
   TickBlockInfo info;
   info.offset = offset;
@@ -254,14 +254,14 @@ bool DecodeBlock(ByteView dat, const IndexEntry& entry, IntradayContents& out, E
   info.basePrice = LoadI32(block + kBlockBase);
   info.lastDifference = LoadI16(block + kBlockLastDiff);
   const std::string where = " in the tick block at " + std::to_string(offset);
-  if (block[kBlockOne] != 1 || block[kBlockMark] != kMark) return Reject(error, Fault::kNoTickBlock, "no tick block header" + where);
+  if (block[kBlockOne] != 1 || block[kBlockMark] != kMark) return Reject(error, Error::kNoTickBlock, "no tick block header" + where);
   if (MakeIndexKey(block + kBlockSymbol, info.day, info.block) != entry.key)
-    return Reject(error, Fault::kBlockKeyMismatch, "index key does not match" + where);
+    return Reject(error, Error::kBlockKeyMismatch, "index key does not match" + where);
   if (info.count < 1 || info.count > kTicksPerBlock)
-    return Reject(error, Fault::kTickCount, "tick count " + std::to_string(info.count) + where);
+    return Reject(error, Error::kTickCount, "tick count " + std::to_string(info.count) + where);
   const std::optional<double> tick = TickSizeOfScaleCode(info.scaleCode);
   if (!tick)
-    return Reject(error, Fault::kUnknownScaleCode, "unknown price scale code " + std::to_string(info.scaleCode) + where);
+    return Reject(error, Error::kUnknownScaleCode, "unknown price scale code " + std::to_string(info.scaleCode) + where);
   for (size_t i = 0; i < info.count; ++i) {
     const uint8_t* t = block + kBlockTicks + kTickSize * i;
     Tick decoded;
@@ -279,9 +279,9 @@ bool DecodeBlock(ByteView dat, const IndexEntry& entry, IntradayContents& out, E
 }  // namespace
 
 bool BuildIntradayFiles(const std::string& base, std::span<const Tick> ticks, uint32_t unixTime, IntradayImage& out,
-                        Error& error, std::vector<std::string>* leftOut) {
+                        Failure& error, std::vector<std::string>* leftOut) {
   out = {};
-  if (!IsValidBaseName(base)) return Reject(error, Fault::kInvalidBaseName, "invalid base name \"" + base + "\"");
+  if (!IsValidBaseName(base)) return Reject(error, Error::kInvalidBaseName, "invalid base name \"" + base + "\"");
   if (ticks.empty()) return true;
   // The runs in the byte order of their stored names, so that the index
   // keys ascend also where a long symbol's stored name sorts apart from
@@ -307,7 +307,7 @@ bool BuildIntradayFiles(const std::string& base, std::span<const Tick> ticks, ui
 
   // A run that cannot be stored fails the file, or with `leftOut` is left
   // out of it and named there.
-  auto refuse = [&](const Error& why) {
+  auto refuse = [&](const Failure& why) {
     if (!leftOut) {
       error = why;
       return false;
@@ -320,13 +320,13 @@ bool BuildIntradayFiles(const std::string& base, std::span<const Tick> ticks, ui
   TSymbolFieldRegistry names;
   for (size_t r = 0; r < runs.size(); ++r) {
     const Run& run = runs[r];
-    Error why;
+    Failure why;
     // A symbol in two runs would give two blocks under one key.
     const bool repeated = r > 0 && runs[r - 1].symbol == run.symbol;
     TRunWriter writer(ticks, run.first, run.last);
-    if (repeated) Reject(why, Fault::kSymbolRunSplit, "\"" + run.symbol + "\": ticks not together in one run");
+    if (repeated) Reject(why, Error::kSymbolRunSplit, "\"" + run.symbol + "\": ticks not together in one run");
     else if (names.Add(run.symbol, run.field, why) && !writer.Plan()) why = writer.Refusal();
-    if (why.code != Fault::kNone) {
+    if (why.code != Error::kNone) {
       if (!refuse(why)) {
         out = {};
         return false;
@@ -355,7 +355,7 @@ bool BuildIntradayFiles(const std::string& base, std::span<const Tick> ticks, ui
 }
 
 bool WriteIntradayFiles(const std::filesystem::path& dir, const std::string& base, std::span<const Tick> ticks,
-                        Error& error) {
+                        Failure& error) {
   if (ticks.empty()) return true;
   const auto now = std::chrono::duration_cast<std::chrono::seconds>(
       std::chrono::system_clock::now().time_since_epoch());
@@ -366,10 +366,10 @@ bool WriteIntradayFiles(const std::filesystem::path& dir, const std::string& bas
          WriteFileAtomically(PathIn(dir, base + ".DAT"), image.dat, error);
 }
 
-bool ReadIntradayFiles(ByteView dat, ByteView idx, IntradayContents& out, Error& error) {
+bool ReadIntradayFiles(ByteView dat, ByteView idx, IntradayContents& out, Failure& error) {
   out = {};
   if (dat.size() < kDataHeaderSize || LoadU32(dat.data() + kDatBlockSizeField) != kTickBlockSize)
-    return Reject(error, Fault::kNotIntradayData, "not an intraday data file");
+    return Reject(error, Error::kNotIntradayData, "not an intraday data file");
   std::vector<IndexEntry> leaves;
   if (!ReadIndexLeaves(idx, leaves, error)) return false;
   for (const IndexEntry& leaf : leaves)

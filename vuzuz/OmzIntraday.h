@@ -46,12 +46,12 @@ struct IntradayImage {
 // with `leftOut`, such a symbol's run is left out instead, one line per run
 // there, and the others are written (no files at all when none is left).
 bool BuildIntradayFiles(const std::string& base, std::span<const Tick> ticks, uint32_t unixTime,
-                        IntradayImage& out, Error& error, std::vector<std::string>* leftOut = nullptr);
+                        IntradayImage& out, Failure& error, std::vector<std::string>* leftOut = nullptr);
 
 // Writes dir/(base + ".DAT") and dir/(base + ".IDX"), stamped with the current
 // time. No ticks: no files, true.
 bool WriteIntradayFiles(const std::filesystem::path& dir, const std::string& base,
-                        std::span<const Tick> ticks, Error& error);
+                        std::span<const Tick> ticks, Failure& error);
 
 // Reading back.
 struct TickBlockInfo {
@@ -75,6 +75,6 @@ struct IntradayContents {
 // malformed files (kNotIntradayData, the index faults of ReadIndexLeaves,
 // kBlockBadPointer, kNoTickBlock, kBlockKeyMismatch, kTickCount,
 // kUnknownScaleCode), the text naming the offset.
-bool ReadIntradayFiles(ByteView dat, ByteView idx, IntradayContents& out, Error& error);
+bool ReadIntradayFiles(ByteView dat, ByteView idx, IntradayContents& out, Failure& error);
 
 }  // namespace vz::omz

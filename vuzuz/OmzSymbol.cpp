@@ -40,10 +40,10 @@ std::string SymbolFieldText(const uint8_t* field) {
   return std::string(field, end);
 }
 
-bool TSymbolFieldRegistry::Add(const std::string& symbol, const SymbolField& field, Error& error) {
+bool TSymbolFieldRegistry::Add(const std::string& symbol, const SymbolField& field, Failure& error) {
   const auto [it, inserted] = owners_.emplace(field, symbol);
   if (inserted || it->second == symbol) return true;
-  return Reject(error, Fault::kSymbolFieldShared,
+  return Reject(error, Error::kSymbolFieldShared,
                 "symbols \"" + it->second + "\" and \"" + symbol + "\" would share the stored symbol \"" +
                     SymbolFieldText(field.data()) + "\"");
 }

@@ -29,7 +29,7 @@ std::string SymbolFieldText(const uint8_t* field);
 class TSymbolFieldRegistry {
 public:
   // False (kSymbolFieldShared) when another symbol already has this field.
-  bool Add(const std::string& symbol, const SymbolField& field, Error& error);
+  bool Add(const std::string& symbol, const SymbolField& field, Failure& error);
 
 private:
   std::map<SymbolField, std::string> owners_;

@@ -26,7 +26,7 @@ TOMZCompressor::~TOMZCompressor() {
   if (archiveOpen_) DiscardArchive();
 }
 
-bool TOMZCompressor::Fail(Fault code, const std::string& text) { return Reject(error_, code, text); }
+bool TOMZCompressor::Fail(Error code, const std::string& text) { return Reject(error_, code, text); }
 
 void TOMZCompressor::DeleteSet(const std::string& base) {
   std::error_code ec;
@@ -41,12 +41,12 @@ void TOMZCompressor::DiscardArchive() {
 }
 
 bool TOMZCompressor::OMZCreate(const std::string& base, bool /*flag*/) {
-  if (!IsValidBaseName(base)) return Fail(Fault::kInvalidBaseName, "invalid base name \"" + base + "\"");
+  if (!IsValidBaseName(base)) return Fail(Error::kInvalidBaseName, "invalid base name \"" + base + "\"");
   const bool haveDaily = Exists(PathIn(folder_, base + ".DLY"));
   const bool haveIntraday = Exists(PathIn(folder_, base + ".DAT"));
   if (!Exists(PathIn(folder_, base)) || (!haveDaily && !haveIntraday)) {
     DeleteSet(base);
-    return Fail(Fault::kIncompleteSet, "the file set " + base + " is incomplete");
+    return Fail(Error::kIncompleteSet, "the file set " + base + " is incomplete");
   }
   if (!OMZCreateEmpty(base)) return false;
   bool ok = OMZAdd(base + ".");
@@ -57,9 +57,9 @@ bool TOMZCompressor::OMZCreate(const std::string& base, bool /*flag*/) {
   }
   // On a failed entry the close discards the new archive; the error of the
   // entry is the one to report.
-  const Error entryError = error_;
+  const Failure entryError = error_;
   ok = OMZClose() && ok;
-  if (!ok && entryError.code != Fault::kNone) error_ = entryError;
+  if (!ok && entryError.code != Error::kNone) error_ = entryError;
   DeleteSet(base);
   return ok;
 }
@@ -67,19 +67,19 @@ bool TOMZCompressor::OMZCreate(const std::string& base, bool /*flag*/) {
 bool TOMZCompressor::OMZCreateEmpty(const std::string& base) {
   if (archiveOpen_) DiscardArchive();
   error_ = {};
-  if (!IsValidBaseName(base)) return Fail(Fault::kInvalidBaseName, "invalid base name \"" + base + "\"");
+  if (!IsValidBaseName(base)) return Fail(Error::kInvalidBaseName, "invalid base name \"" + base + "\"");
   archivePath_ = PathIn(folder_, base + ".omz");
   archiveTemp_ = TemporaryPathFor(archivePath_);
   archive_.clear();
   archive_.open(archiveTemp_, std::ios::binary | std::ios::trunc);
-  if (!archive_) return Fail(Fault::kCannotWrite, "cannot create " + archiveTemp_.string());
+  if (!archive_) return Fail(Error::kCannotWrite, "cannot create " + archiveTemp_.string());
   archiveOpen_ = true;
   archiveGood_ = true;
   return true;
 }
 
 bool TOMZCompressor::OMZAdd(const std::string& path) {
-  if (!archiveOpen_) return Fail(Fault::kWrongCallOrder, "no archive is open");
+  if (!archiveOpen_) return Fail(Error::kWrongCallOrder, "no archive is open");
   // The descriptor is passed as "base." so that its entry is named "base".
   std::string plain = path;
   if (!plain.empty() && plain.back() == '.') plain.pop_back();
@@ -95,7 +95,7 @@ bool TOMZCompressor::OMZAdd(const std::string& path) {
   archive_.write(reinterpret_cast<const char*>(entry.data()), static_cast<std::streamsize>(entry.size()));
   if (!archive_) {
     archiveGood_ = false;
-    return Fail(Fault::kCannotWrite, "writing " + archiveTemp_.string() + " failed");
+    return Fail(Error::kCannotWrite, "writing " + archiveTemp_.string() + " failed");
   }
   return true;
 }
@@ -108,23 +108,23 @@ bool TOMZCompressor::OMZClose() {
   std::error_code ec;
   if (!archiveGood_ || archive_.fail()) {
     fs::remove(archiveTemp_, ec);
-    if (archiveGood_) Reject(error_, Fault::kCannotWrite, "writing " + archiveTemp_.string() + " failed");
+    if (archiveGood_) Reject(error_, Error::kCannotWrite, "writing " + archiveTemp_.string() + " failed");
     return Fail(error_.code, error_.text + "; " + archivePath_.string() + " left as it was");
   }
   return FlushToDisk(archiveTemp_, error_) && MoveIntoPlace(archiveTemp_, archivePath_, error_);
 }
 
 bool TOMZCompressor::OMZUnzip(const std::string& path) {
-  if (archiveOpen_) return Fail(Fault::kWrongCallOrder, "an archive is being built");
+  if (archiveOpen_) return Fail(Error::kWrongCallOrder, "an archive is being built");
   error_ = {};
   const fs::path file = fs::path(path).is_absolute() ? fs::path(path) : PathIn(folder_, path);
   Bytes archive;
   if (!ReadWholeFile(file, archive, error_, kMaxArchiveSize)) return false;
   // The first fault is the one reported; a broken entry does not stop the
   // walk, a broken layout does.
-  Error firstError;
-  auto keepFirst = [&firstError](const Error& error) {
-    if (firstError.code == Fault::kNone) firstError = error;
+  Failure firstError;
+  auto keepFirst = [&firstError](const Failure& error) {
+    if (firstError.code == Error::kNone) firstError = error;
   };
   TByteCursor cursor(archive);
   while (cursor.Remaining() > 0) {
@@ -139,7 +139,7 @@ bool TOMZCompressor::OMZUnzip(const std::string& path) {
     if (!ExtractEntry(header.name, packed)) keepFirst(error_);
   }
   error_ = firstError;
-  return error_.code == Fault::kNone;
+  return error_.code == Error::kNone;
 }
 
 bool TOMZCompressor::ExtractEntry(const std::string& name, ByteView packed) {
@@ -147,7 +147,7 @@ bool TOMZCompressor::ExtractEntry(const std::string& name, ByteView packed) {
   entry.name = name;
   ExpandEntry(packed, explodeWork_, kMaxExtractedSize, entry);
   if (!entry.expanded) return Fail(entry.error.code, entry.error.text);
-  if (entry.data.empty()) return Fail(Fault::kEntryEmpty, "entry " + name + ": expands to nothing");
+  if (entry.data.empty()) return Fail(Error::kEntryEmpty, "entry " + name + ": expands to nothing");
   return WriteFileAtomically(PathIn(folder_, name), entry.data, error_);
 }
 

@@ -43,10 +43,10 @@ public:
   // before a broken one stay extracted.
   bool OMZUnzip(const std::string& path);
 
-  const Error& LastError() const { return error_; }
+  const Failure& LastError() const { return error_; }
 
 private:
-  bool Fail(Fault code, const std::string& text);
+  bool Fail(Error code, const std::string& text);
   bool ExtractEntry(const std::string& name, ByteView packed);
   void DeleteSet(const std::string& base);
   void DiscardArchive();
@@ -60,7 +60,7 @@ private:
   std::filesystem::path archiveTemp_;  // where it is written meanwhile
   bool archiveOpen_ = false;
   bool archiveGood_ = false;  // every entry so far complete
-  Error error_;
+  Failure error_;
 };
 
 }  // namespace vz::omz

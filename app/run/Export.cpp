@@ -57,7 +57,7 @@ struct SetResult {
 // a temporary name and renamed).
 SetResult WriteAndPack(const SetJob& job, std::vector<char>& work, const ExportOptions& options) {
   SetResult result;
-  omz::Error error;
+  omz::Failure error;
   if (job.intraday && options.freeSpace(job.folder) < kMinFreeBytes) {
     result.writeFailed = true;
     result.message = kNoSpaceMessage;

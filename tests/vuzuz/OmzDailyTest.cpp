@@ -28,21 +28,21 @@ DailyRow Row(const std::string& name, double date, double open, double size = 0.
 
 Bytes Build(const std::vector<DailyRow>& rows) {
   Bytes bytes;
-  Error error;
+  Failure error;
   EXPECT_TRUE(BuildDailyFile(rows, bytes, error)) << error;
   return bytes;
 }
 
 TEST(DescriptorFile, IsThirtyTwoBytesWithFormatFour) {
   test::TScratchDir dir;
-  Error error;
+  Failure error;
   ASSERT_TRUE(WriteDescriptorFile(dir.Path(), "d0203", error)) << error;
   Bytes expected(32, 0);
   expected[2] = 4;
   const std::string bytes = test::ReadFileBytes(dir.Path() / "d0203");
   EXPECT_EQ(Bytes(bytes.begin(), bytes.end()), expected);
   EXPECT_FALSE(WriteDescriptorFile(dir.Path(), "../x", error));
-  EXPECT_EQ(error.code, Fault::kInvalidBaseName);
+  EXPECT_EQ(error.code, Error::kInvalidBaseName);
 }
 
 TEST(DailyFile, WritesOneBlockPerNameRun) {
@@ -60,7 +60,7 @@ TEST(DailyFile, WritesOneBlockPerNameRun) {
     const Bytes bytes = Build(rows);
     EXPECT_EQ(bytes.size(), 32 * c.blocks.size() + 26 * rows.size());
     std::vector<DailyBlock> blocks;
-    Error error;
+    Failure error;
     ASSERT_TRUE(ReadDailyFile(bytes, blocks, error)) << error;
     ASSERT_EQ(blocks.size(), c.blocks.size());
     for (size_t i = 0; i < blocks.size(); ++i) {
@@ -117,7 +117,7 @@ TEST(DailyFile, CoarsensTheTickWherePricesExceedThirtyTwoBits) {
     std::vector<DailyRow> rows = {Row("BRK", 37000, 10), Row("BRK", 37001, c.open)};
     const Bytes bytes = Build(rows);
     std::vector<DailyBlock> blocks;
-    Error error;
+    Failure error;
     ASSERT_TRUE(ReadDailyFile(bytes, blocks, error)) << error;
     EXPECT_EQ(blocks[0].scaleCode, c.code) << c.open;
     const std::vector<DailyRow> back = DailyRowsOf(blocks);
@@ -132,20 +132,20 @@ TEST(DailyFile, RefusesWhatCannotBeStoredRight) {
   const struct {
     const char* what;
     std::vector<DailyRow> rows;
-    Fault fault;
+    Error fault;
   } cases[] = {
-      {"price beyond 32 bits at tick 1", {Row("A", 37000, 3e9)}, Fault::kPriceUnstorable},
-      {"not a number", {Row("A", 37000, std::nan(""))}, Fault::kPriceUnstorable},
-      {"day before 1899-12-30", {Row("A", -2, 1)}, Fault::kDayUnstorable},
-      {"day after 2079", {Row("A", 70000, 1)}, Fault::kDayUnstorable},
-      {"tick size zero", {Row("A", 37000, 1, 0)}, Fault::kTickSizeUnusable},
+      {"price beyond 32 bits at tick 1", {Row("A", 37000, 3e9)}, Error::kPriceUnstorable},
+      {"not a number", {Row("A", 37000, std::nan(""))}, Error::kPriceUnstorable},
+      {"day before 1899-12-30", {Row("A", -2, 1)}, Error::kDayUnstorable},
+      {"day after 2079", {Row("A", 70000, 1)}, Error::kDayUnstorable},
+      {"tick size zero", {Row("A", 37000, 1, 0)}, Error::kTickSizeUnusable},
       {"long symbol against its look-alike",
        {Row(longSymbol, 37000, 1), Row(lookalike, 37000, 1)},
-       Fault::kSymbolFieldShared},
+       Error::kSymbolFieldShared},
   };
   for (const auto& c : cases) {
     Bytes bytes;
-    Error error;
+    Failure error;
     EXPECT_FALSE(BuildDailyFile(c.rows, bytes, error)) << c.what;
     EXPECT_EQ(error.code, c.fault) << c.what << ": " << error;
     EXPECT_FALSE(error.text.empty()) << c.what;
@@ -167,7 +167,7 @@ TEST(DailyFile, RefusesWhatCannotBeStoredRight) {
 
 TEST(DailyFile, EmptyTableWritesNoFile) {
   test::TScratchDir dir;
-  Error error;
+  Failure error;
   EXPECT_TRUE(WriteDailyFile(dir.Path(), "d0203", {}, error));
   EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
@@ -187,7 +187,7 @@ TEST(DailyFile, RoundTripsGeneratedMonthsToTheTickSize) {
       rows.push_back(row);
     }
   }
-  Error error;
+  Failure error;
   ASSERT_TRUE(WriteDailyFile(dir.Path(), "d0203", rows, error)) << error;
   Bytes bytes;
   ASSERT_TRUE(ReadWholeFile(dir.Path() / "d0203.DLY", bytes, error)) << error;
@@ -214,21 +214,21 @@ TEST(DailyFile, ReaderRejectsBrokenFiles) {
     size_t offset;
     uint8_t value;
     size_t keep;
-    Fault fault;
+    Error fault;
   } cases[] = {
-      {"truncated record", 0, 1, good.size() - 1, Fault::kRecordCountBeyondFile},
-      {"truncated header", 0, 1, 20, Fault::kDailyHeaderTruncated},
-      {"count beyond the file", 16, 3, good.size(), Fault::kRecordCountBeyondFile},
-      {"negative count", 19, 0x80, good.size(), Fault::kRecordCountBeyondFile},
-      {"wrong mark", 2, 0xDD, good.size(), Fault::kNoDailyBlock},
-      {"wrong word", 0, 2, good.size(), Fault::kNoDailyBlock},
-      {"unknown scale code", 15, 108, good.size(), Fault::kUnknownScaleCode},
+      {"truncated record", 0, 1, good.size() - 1, Error::kRecordCountBeyondFile},
+      {"truncated header", 0, 1, 20, Error::kDailyHeaderTruncated},
+      {"count beyond the file", 16, 3, good.size(), Error::kRecordCountBeyondFile},
+      {"negative count", 19, 0x80, good.size(), Error::kRecordCountBeyondFile},
+      {"wrong mark", 2, 0xDD, good.size(), Error::kNoDailyBlock},
+      {"wrong word", 0, 2, good.size(), Error::kNoDailyBlock},
+      {"unknown scale code", 15, 108, good.size(), Error::kUnknownScaleCode},
   };
   for (const auto& c : cases) {
     Bytes bad(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(c.keep));
     if (c.offset < bad.size()) bad[c.offset] = c.value;
     std::vector<DailyBlock> blocks;
-    Error error;
+    Failure error;
     EXPECT_FALSE(ReadDailyFile(bad, blocks, error)) << c.what;
     EXPECT_EQ(error.code, c.fault) << c.what << ": " << error;
     EXPECT_NE(error.text.find("at offset 0"), std::string::npos) << c.what << ": " << error;

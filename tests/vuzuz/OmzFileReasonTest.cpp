@@ -14,9 +14,9 @@ namespace {
 TEST(WriteFileAtomically, FailureCarriesTheSystemsReason) {
   test::TScratchDir dir;
   const Bytes bytes(16, 1);
-  Error error;
+  Failure error;
   EXPECT_FALSE(WriteFileAtomically(dir.Path() / "missing" / "d2611.omz", bytes, error));
-  EXPECT_EQ(error.code, Fault::kCannotWrite);
+  EXPECT_EQ(error.code, Error::kCannotWrite);
   EXPECT_NE(error.text.find("d2611.omz"), std::string::npos) << error;
   EXPECT_NE(error.text.find(": " + std::generic_category().message(ENOENT)), std::string::npos) << error;
   EXPECT_EQ(SystemReason(0), "");

@@ -32,7 +32,7 @@ Bytes FileBytes(const fs::path& path) {
 }
 
 void WriteDailySet(const fs::path& dir, const std::string& base, double open = 10) {
-  Error error;
+  Failure error;
   DailyRow row;
   row.name = "AAA";
   row.date = 37308;
@@ -42,7 +42,7 @@ void WriteDailySet(const fs::path& dir, const std::string& base, double open = 1
 }
 
 void WriteIntradaySet(const fs::path& dir, const std::string& base) {
-  Error error;
+  Failure error;
   std::vector<Tick> ticks(130);
   for (size_t i = 0; i < ticks.size(); ++i) {
     SetTickSymbol(ticks[i], "AB");
@@ -55,7 +55,7 @@ void WriteIntradaySet(const fs::path& dir, const std::string& base) {
 
 std::vector<ArchiveEntry> ReadArchiveFile(const fs::path& path) {
   std::vector<ArchiveEntry> entries;
-  Error error;
+  Failure error;
   EXPECT_TRUE(ReadArchive(FileBytes(path), entries, error)) << error;
   return entries;
 }
@@ -132,7 +132,7 @@ TEST(OMZCreate, IncompleteSetIsDeletedWithoutArchive) {
     for (const std::string& f : c.files) test::WriteFileBytes(dir.Path() / f, "x");
     TOMZCompressor packer(dir.Path());
     EXPECT_FALSE(packer.OMZCreate("B1", true)) << c.what;
-    EXPECT_EQ(packer.LastError().code, Fault::kIncompleteSet) << c.what;
+    EXPECT_EQ(packer.LastError().code, Error::kIncompleteSet) << c.what;
     EXPECT_TRUE(fs::is_empty(dir.Path())) << c.what;
   }
 }
@@ -157,11 +157,11 @@ TEST(OMZCreate, ReplacesAnExistingArchiveOnlyWithACompleteOne) {
   ASSERT_TRUE(packer.OMZCreateEmpty("d0203"));
   EXPECT_TRUE(packer.OMZAdd("d0203."));
   EXPECT_FALSE(packer.OMZAdd("sub.DLY"));
-  EXPECT_EQ(packer.LastError().code, Fault::kCannotOpen);
+  EXPECT_EQ(packer.LastError().code, Error::kCannotOpen);
   EXPECT_FALSE(packer.OMZAdd("missing.DLY"));
-  EXPECT_EQ(packer.LastError().code, Fault::kCannotOpen);
+  EXPECT_EQ(packer.LastError().code, Error::kCannotOpen);
   EXPECT_FALSE(packer.OMZClose());
-  EXPECT_EQ(packer.LastError().code, Fault::kCannotOpen);
+  EXPECT_EQ(packer.LastError().code, Error::kCannotOpen);
   EXPECT_NE(packer.LastError().text.find("left as it was"), std::string::npos) << packer.LastError();
   EXPECT_EQ(FileBytes(dir.Path() / "d0203.omz"), second);
   EXPECT_EQ(Listing(dir.Path()), (std::vector<std::string>{"d0203", "d0203.omz", "sub.DLY"}));
@@ -178,7 +178,7 @@ TEST(OMZAdd, EmptyFileAddsNoEntryAndLongNamesAreRefused) {
   EXPECT_EQ(fs::file_size(dir.Path() / "x.omz"), 0u);
   ASSERT_TRUE(packer.OMZCreateEmpty("y"));
   EXPECT_FALSE(packer.OMZAdd("ABCDEFGHIJKLM"));
-  EXPECT_EQ(packer.LastError().code, Fault::kInvalidEntryName);
+  EXPECT_EQ(packer.LastError().code, Error::kInvalidEntryName);
   EXPECT_FALSE(packer.OMZClose());
   EXPECT_FALSE(fs::exists(dir.Path() / "y.omz"));
 }
@@ -226,18 +226,18 @@ TEST(OMZUnzip, RefusesWhatIsNotAnArchive) {
     const char* what;
     Bytes bytes;
     size_t filesKept;  // entries extracted before the fault
-    Fault fault;
+    Error fault;
   } cases[] = {
-      {"text file", Bytes{'h', 'e', 'l', 'l', 'o', '\n'}, 0, Fault::kEntryHeaderTruncated},
-      {"text file of a header's size", Bytes(30, 'x'), 0, Fault::kNotEntryHeader},
+      {"text file", Bytes{'h', 'e', 'l', 'l', 'o', '\n'}, 0, Error::kEntryHeaderTruncated},
+      {"text file of a header's size", Bytes(30, 'x'), 0, Error::kNotEntryHeader},
       {"truncated second header", Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(second + 10)), 1,
-       Fault::kEntryHeaderTruncated},
-      {"truncated second entry", Bytes(good.begin(), good.end() - 1), 1, Fault::kEntryPastEnd},
-      {"name leaving the folder", withName("../evil"), 0, Fault::kInvalidEntryName},
-      {"name with a separator", withName("a\\b"), 0, Fault::kInvalidEntryName},
-      {"name without terminator", unterminated, 0, Fault::kEntryNameUnterminated},
-      {"malformed compressed data", badData, 1, Fault::kEntryDoesNotExpand},
-      {"entry expanding to nothing", emptyEntry, 1, Fault::kEntryEmpty},
+       Error::kEntryHeaderTruncated},
+      {"truncated second entry", Bytes(good.begin(), good.end() - 1), 1, Error::kEntryPastEnd},
+      {"name leaving the folder", withName("../evil"), 0, Error::kInvalidEntryName},
+      {"name with a separator", withName("a\\b"), 0, Error::kInvalidEntryName},
+      {"name without terminator", unterminated, 0, Error::kEntryNameUnterminated},
+      {"malformed compressed data", badData, 1, Error::kEntryDoesNotExpand},
+      {"entry expanding to nothing", emptyEntry, 1, Error::kEntryEmpty},
   };
   for (const auto& c : cases) {
     test::TScratchDir work;
@@ -267,12 +267,12 @@ TEST(ReadArchive, TellsWhyEachEntryDoesNotExpand) {
     size_t maxExpanded;
     bool expanded;
     unsigned explodeResult;
-    Fault fault;
+    Error fault;
   } cases[] = {
-      {"WHOLE", packed, 3000, true, pkcmp::kPkOk, Fault::kNone},
-      {"CUT", Bytes(packed.begin(), packed.end() - 2), 3000, false, pkcmp::kPkTruncated, Fault::kEntryDoesNotExpand},
-      {"CORRUPT", corrupt, 3000, false, pkcmp::kPkBadData, Fault::kEntryDoesNotExpand},
-      {"LARGE", packed, 2999, false, pkcmp::kPkAbort, Fault::kEntryTooLarge},
+      {"WHOLE", packed, 3000, true, pkcmp::kPkOk, Error::kNone},
+      {"CUT", Bytes(packed.begin(), packed.end() - 2), 3000, false, pkcmp::kPkTruncated, Error::kEntryDoesNotExpand},
+      {"CORRUPT", corrupt, 3000, false, pkcmp::kPkBadData, Error::kEntryDoesNotExpand},
+      {"LARGE", packed, 2999, false, pkcmp::kPkAbort, Error::kEntryTooLarge},
   };
   for (const auto& c : cases) {
     // The case's entry between two good ones.
@@ -284,7 +284,7 @@ TEST(ReadArchive, TellsWhyEachEntryDoesNotExpand) {
       archive.insert(archive.end(), entry->begin(), entry->end());
     }
     std::vector<ArchiveEntry> entries;
-    Error error;
+    Failure error;
     ASSERT_TRUE(ReadArchive(archive, entries, error, c.maxExpanded)) << c.name << ": " << error;
     ASSERT_EQ(entries.size(), 3u) << c.name;
     const ArchiveEntry& e = entries[1];

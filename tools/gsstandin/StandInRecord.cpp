@@ -61,7 +61,7 @@ void UnpackArchive(const std::string& path, const std::string& unpackDir, TRecor
     return;
   }
   std::vector<omz::ArchiveEntry> entries;
-  omz::Error error;
+  omz::Failure error;
   if (!omz::ReadArchive(vz::ByteView(archive.data(), archive.size()), entries, error)) {
     record.Line("undecodable " + path + " " + error.text);
     return;

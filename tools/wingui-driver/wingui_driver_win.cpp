@@ -337,7 +337,7 @@ int CheckArchives(const fs::path& dir, const std::string& what) {
       std::fclose(in);
     }
     std::vector<vz::omz::ArchiveEntry> entries;
-    vz::omz::Error error;
+    vz::omz::Failure error;
     const bool read = vz::omz::ReadArchive(vz::ByteView(bytes.data(), bytes.size()), entries, error);
     bool expanded = read && entries.size() >= 2;
     for (const auto& entry : entries) expanded = expanded && entry.expanded && entry.explodeResult == 0;
