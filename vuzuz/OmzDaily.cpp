@@ -54,7 +54,8 @@ std::optional<int> RunTickExponent(const std::vector<DailyRow>& rows, size_t fir
       if (!RoundToInt32(price)) {
         char text[64];
         std::snprintf(text, sizeof text, "%.4f", price);
-        Reject(error, Error::kPriceUnstorable, "price " + std::string(text) + " of " + Describe(rows[r]) + " cannot be stored");
+        Reject(error, Error::kPriceUnstorable,
+               "price " + std::string(text) + " of " + Describe(rows[r]) + " cannot be stored");
       }
   return std::nullopt;
 }
@@ -156,7 +157,8 @@ bool BuildDailyFile(const std::vector<DailyRow>& rows, Bytes& out, Failure& erro
       const DailyRow& row = rows[first + i];
       const std::optional<uint16_t> day = DayNumber(row.date);
       if (!day)
-        return Reject(error, Error::kDayUnstorable, "date of " + Describe(row) + " is outside the days that can be stored");
+        return Reject(error, Error::kDayUnstorable,
+                      "date of " + Describe(row) + " is outside the days that can be stored");
       uint8_t* record = header + kDailyHeaderSize + kDailyRecordSize * i;
       StoreU16(record + kRecordDay, *day);
       const auto prices = PricesOf(row);

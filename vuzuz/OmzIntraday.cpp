@@ -95,7 +95,8 @@ public:
   // Checks every tick of the run and chooses the blocks.
   bool Plan() {
     const Tick& head = ticks_[first_];
-    if (last_ - first_ + 1 > 65535) return Fail(Error::kTooManyTicks, "more than 65535 ticks for one symbol in one file");
+    if (last_ - first_ + 1 > 65535)
+      return Fail(Error::kTooManyTicks, "more than 65535 ticks for one symbol in one file");
     const std::optional<uint16_t> day = DayNumber(head.dateTime);
     if (!day) return Fail(Error::kDayUnstorable, "the date of the first tick is outside the days that can be stored");
     day_ = *day;
@@ -241,7 +242,8 @@ bool DecodeBlock(ByteView dat, const IndexEntry& entry, IntradayContents& out, F
   const uint32_t offset = entry.pointer;
   if (offset < kDataHeaderSize || (offset - kDataHeaderSize) % kTickBlockSize != 0 ||
       static_cast<uint64_t>(offset) + kTickBlockSize > dat.size())
-    return Reject(error, Error::kBlockBadPointer, "index points at " + std::to_string(offset) + ", not at a tick block");
+    return Reject(error, Error::kBlockBadPointer,
+                  "index points at " + std::to_string(offset) + ", not at a tick block");
   const uint8_t* block = dat.data() + offset;
   TickBlockInfo info;
   info.offset = offset;
@@ -254,14 +256,16 @@ bool DecodeBlock(ByteView dat, const IndexEntry& entry, IntradayContents& out, F
   info.basePrice = LoadI32(block + kBlockBase);
   info.lastDifference = LoadI16(block + kBlockLastDiff);
   const std::string where = " in the tick block at " + std::to_string(offset);
-  if (block[kBlockOne] != 1 || block[kBlockMark] != kMark) return Reject(error, Error::kNoTickBlock, "no tick block header" + where);
+  if (block[kBlockOne] != 1 || block[kBlockMark] != kMark)
+    return Reject(error, Error::kNoTickBlock, "no tick block header" + where);
   if (MakeIndexKey(block + kBlockSymbol, info.day, info.block) != entry.key)
     return Reject(error, Error::kBlockKeyMismatch, "index key does not match" + where);
   if (info.count < 1 || info.count > kTicksPerBlock)
     return Reject(error, Error::kTickCount, "tick count " + std::to_string(info.count) + where);
   const std::optional<double> tick = TickSizeOfScaleCode(info.scaleCode);
   if (!tick)
-    return Reject(error, Error::kUnknownScaleCode, "unknown price scale code " + std::to_string(info.scaleCode) + where);
+    return Reject(error, Error::kUnknownScaleCode,
+                  "unknown price scale code " + std::to_string(info.scaleCode) + where);
   for (size_t i = 0; i < info.count; ++i) {
     const uint8_t* t = block + kBlockTicks + kTickSize * i;
     Tick decoded;
