@@ -90,11 +90,11 @@ double StormLibSeconds(const fs::path& output, uint64_t& bytesIn, double& cpuSec
   for (const auto& entry : fs::recursive_directory_iterator(output)) {
     if (!entry.is_regular_file() || entry.path().extension() != ".omz") continue;
     vz::Bytes bytes;
-    std::string error;
+    vz::omz::Failure error;
     std::vector<vz::omz::ArchiveEntry> entries;
     if (!vz::omz::ReadWholeFile(entry.path(), bytes, error) ||
         !vz::omz::ReadArchive(bytes, entries, error, size_t{1} << 30)) {
-      std::fprintf(stderr, "%s: %s\n", entry.path().string().c_str(), error.c_str());
+      std::fprintf(stderr, "%s: %s\n", entry.path().string().c_str(), error.text.c_str());
       std::exit(1);
     }
     for (const vz::omz::ArchiveEntry& e : entries) {
@@ -119,14 +119,14 @@ double RewriteArchivesSeconds(const fs::path& output, bool durable) {
   for (const auto& entry : fs::recursive_directory_iterator(output)) {
     if (!entry.is_regular_file() || entry.path().extension() != ".omz") continue;
     vz::Bytes bytes;
-    std::string error;
+    vz::omz::Failure error;
     if (vz::omz::ReadWholeFile(entry.path(), bytes, error)) archives.emplace_back(entry.path(), std::move(bytes));
   }
   const auto start = Clock::now();
   for (const auto& [path, bytes] : archives) {
     fs::path copy = path;
     copy += durable ? ".durable" : ".plain";
-    std::string error;
+    vz::omz::Failure error;
     if (durable) {
       vz::omz::WriteFileAtomically(copy, bytes, error);
     } else {
@@ -172,11 +172,11 @@ double OwnImplodeCpuVsStormLib(const fs::path& output) {
   for (const auto& entry : fs::recursive_directory_iterator(output)) {
     if (!entry.is_regular_file() || entry.path().extension() != ".omz") continue;
     vz::Bytes bytes;
-    std::string error;
+    vz::omz::Failure error;
     std::vector<vz::omz::ArchiveEntry> entries;
     if (!vz::omz::ReadWholeFile(entry.path(), bytes, error) ||
         !vz::omz::ReadArchive(bytes, entries, error, size_t{1} << 30)) {
-      std::fprintf(stderr, "%s: %s\n", entry.path().string().c_str(), error.c_str());
+      std::fprintf(stderr, "%s: %s\n", entry.path().string().c_str(), error.text.c_str());
       std::exit(1);
     }
     for (const vz::omz::ArchiveEntry& e : entries) {

@@ -19,7 +19,7 @@ using namespace vz::omz;
 
 void ReadIntraday(ByteView dat, ByteView idx) {
   IntradayContents contents;
-  std::string error;
+  Failure error;
   if (ReadIntradayFiles(dat, idx, contents, error))
     for (const TickBlockInfo& block : contents.blocks) {
       const SymbolField field = MakeSymbolField(block.symbol);
@@ -31,7 +31,7 @@ void ReadIntraday(ByteView dat, ByteView idx) {
 
 void ReadDaily(ByteView bytes) {
   std::vector<DailyBlock> blocks;
-  std::string error;
+  Failure error;
   if (ReadDailyFile(bytes, blocks, error)) (void)DailyRowsOf(blocks);
 }
 
@@ -40,7 +40,7 @@ void ReadDaily(ByteView bytes) {
 VZ_FUZZ_TARGET(OmzReaders) {
   const ByteView input(data, size);
   std::vector<ArchiveEntry> entries;
-  std::string error;
+  Failure error;
   if (ReadArchive(input, entries, error, size_t{1} << 20)) {
     std::map<std::string, const Bytes*> byName;
     for (const ArchiveEntry& e : entries)

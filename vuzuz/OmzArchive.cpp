@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "vuzuz/OmzEntryCodec.h"
 #include "vuzuz/pkcmp/Pkcmp.h"
 
 namespace vz::omz {
@@ -17,52 +18,9 @@ constexpr size_t kHeaderMethod = 15;
 constexpr size_t kHeaderLength = 21;
 constexpr char kMethod[6] = {'O', 'R', 'C', 'M', 'P', '\0'};
 
-// Moves bytes between a span and a growing buffer for the codec.
-struct MemoryStreams {
-  ByteView input;
-  size_t read = 0;
-  Bytes* output = nullptr;
-  size_t limit = 0;
-  bool overflow = false;
-};
-
-unsigned int ReadMemory(char* buffer, unsigned int* size, void* param) {
-  auto* s = static_cast<MemoryStreams*>(param);
-  const size_t n = std::min<size_t>(*size, s->input.size() - s->read);
-  std::memcpy(buffer, s->input.data() + s->read, n);
-  s->read += n;
-  return static_cast<unsigned int>(n);
-}
-
-void WriteMemory(char* buffer, unsigned int* size, void* param) {
-  auto* s = static_cast<MemoryStreams*>(param);
-  const size_t room = s->limit - s->output->size();
-  const size_t n = std::min<size_t>(*size, room);
-  if (n < *size) s->overflow = true;
-  s->output->insert(s->output->end(), buffer, buffer + n);
-  *size = static_cast<unsigned int>(n);  // fewer: the codec stops
-}
+constexpr uint64_t kMaxPackedSize = UINT32_MAX;  // the entry length field
 
 }  // namespace
-
-bool BuildArchive(const std::vector<ArchiveFile>& files, char* implodeWork, Bytes& archive, std::string& error) {
-  archive.clear();
-  for (const auto& [name, bytes] : files) {
-    if (bytes.empty()) continue;
-    const size_t headerAt = archive.size();
-    archive.resize(headerAt + kEntryHeaderSize);
-    MemoryStreams streams{ByteView(bytes.data(), bytes.size()), 0, &archive, SIZE_MAX};
-    unsigned int type = pkcmp::kPkBinary, dictSize = 1024;
-    const unsigned int result = pkcmp::implode(ReadMemory, WriteMemory, implodeWork, &streams, &type, &dictSize);
-    const size_t packed = archive.size() - headerAt - kEntryHeaderSize;
-    if (result != pkcmp::kPkOk || packed > UINT32_MAX) {
-      error = "cannot compress " + name;
-      return false;
-    }
-    PutEntryHeader(archive.data() + headerAt, name, static_cast<uint32_t>(packed));
-  }
-  return true;
-}
 
 void PutEntryHeader(uint8_t* out, const std::string& name, uint32_t length) {
   std::memset(out, 0, kEntryHeaderSize);
@@ -79,53 +37,87 @@ bool IsValidEntryName(const std::string& name) {
   return true;
 }
 
-bool ParseEntryHeader(const uint8_t* in, EntryHeader& header, std::string& error) {
-  if (LoadU16(in + kHeaderWord) != 1 || std::memcmp(in + kHeaderMethod, kMethod, sizeof kMethod) != 0) {
-    error = "not an archive entry header";
-    return false;
-  }
+bool ParseEntryHeader(const uint8_t* in, EntryHeader& header, Failure& error) {
+  if (LoadU16(in + kHeaderWord) != 1 || std::memcmp(in + kHeaderMethod, kMethod, sizeof kMethod) != 0)
+    return Reject(error, Error::kNotEntryHeader, "not an archive entry header");
   const uint8_t* nameEnd = std::find(in + kHeaderName, in + kHeaderName + kEntryNameField, 0);
-  if (nameEnd == in + kHeaderName + kEntryNameField) {
-    error = "entry name without terminator";
-    return false;
-  }
+  if (nameEnd == in + kHeaderName + kEntryNameField)
+    return Reject(error, Error::kEntryNameUnterminated, "entry name without terminator");
   header.name.assign(in + kHeaderName, nameEnd);
-  if (!IsValidEntryName(header.name)) {
-    error = "entry name is not a plain file name";
-    return false;
-  }
+  if (!IsValidEntryName(header.name))
+    return Reject(error, Error::kInvalidEntryName, "entry name is not a plain file name");
   header.length = LoadU32(in + kHeaderLength);
   return true;
 }
 
-bool ReadArchive(ByteView archive, std::vector<ArchiveEntry>& entries, std::string& error, size_t maxExpanded) {
+bool AppendEntry(Bytes& archive, const std::string& name, ByteView file, char* implodeWork, Failure& error) {
+  if (!IsValidEntryName(name))
+    return Reject(error, Error::kInvalidEntryName, "\"" + name + "\" does not fit an entry name");
+  if (file.empty()) return true;
+  const size_t headerAt = archive.size();
+  archive.resize(headerAt + kEntryHeaderSize);
+  const unsigned result = ImplodeEntryData(file, implodeWork, archive);
+  const size_t packed = archive.size() - headerAt - kEntryHeaderSize;
+  if (result != pkcmp::kPkOk || packed > kMaxPackedSize) {
+    archive.resize(headerAt);
+    return Reject(error, Error::kCompressionFailed,
+                  "compressing " + name + " failed with code " + std::to_string(result));
+  }
+  PutEntryHeader(archive.data() + headerAt, name, static_cast<uint32_t>(packed));
+  return true;
+}
+
+bool BuildArchive(const std::vector<ArchiveFile>& files, char* implodeWork, Bytes& archive, Failure& error) {
+  archive.clear();
+  for (const auto& [name, bytes] : files)
+    if (!AppendEntry(archive, name, bytes, implodeWork, error)) return false;
+  return true;
+}
+
+bool NextEntry(TByteCursor& cursor, EntryHeader& header, ByteView& packed, Failure& error) {
+  const size_t at = cursor.Pos();
+  const std::string where = " at offset " + std::to_string(at);
+  const uint8_t* raw = cursor.Take(kEntryHeaderSize);
+  if (!raw) return Reject(error, Error::kEntryHeaderTruncated, "truncated entry header" + where);
+  if (!ParseEntryHeader(raw, header, error)) {
+    error.text += where;
+    return false;
+  }
+  const uint8_t* data = cursor.Take(header.length);
+  if (!data)
+    return Reject(error, Error::kEntryPastEnd,
+                  "entry " + header.name + where + " runs past the end of the archive");
+  packed = ByteView(data, header.length);
+  return true;
+}
+
+void ExpandEntry(ByteView packed, char* explodeWork, size_t maxExpanded, ArchiveEntry& entry) {
+  entry.data.clear();
+  const Expansion expansion = ExplodeEntryData(packed, explodeWork, maxExpanded, entry.data);
+  entry.explodeResult = expansion.result;
+  entry.expanded = expansion.result == pkcmp::kPkOk && !expansion.beyondLimit;
+  entry.error = {};
+  if (expansion.beyondLimit)
+    Reject(entry.error, Error::kEntryTooLarge,
+           "entry " + entry.name + " expands beyond " + std::to_string(maxExpanded) + " bytes");
+  else if (!entry.expanded)
+    Reject(entry.error, Error::kEntryDoesNotExpand,
+           "entry " + entry.name + ": expanding failed with code " + std::to_string(expansion.result));
+}
+
+bool ReadArchive(ByteView archive, std::vector<ArchiveEntry>& entries, Failure& error, size_t maxExpanded) {
   entries.clear();
   std::vector<char> work(pkcmp::kExplodeWorkSize);
   TByteCursor cursor(archive);
   while (cursor.Remaining() > 0) {
-    const size_t at = cursor.Pos();
-    const uint8_t* raw = cursor.Take(kEntryHeaderSize);
-    EntryHeader header;
-    if (!raw) {
-      error = "truncated entry header at offset " + std::to_string(at);
-      return false;
-    }
-    if (!ParseEntryHeader(raw, header, error)) {
-      error += " at offset " + std::to_string(at);
-      return false;
-    }
-    const uint8_t* packed = cursor.Take(header.length);
-    if (!packed) {
-      error = "entry " + header.name + " at offset " + std::to_string(at) + " runs past the end of the archive";
-      return false;
-    }
     ArchiveEntry entry;
+    entry.offset = cursor.Pos();
+    EntryHeader header;
+    ByteView packed;
+    if (!NextEntry(cursor, header, packed, error)) return false;
     entry.name = header.name;
-    entry.offset = at;
     entry.packedSize = header.length;
-    MemoryStreams streams{ByteView(packed, header.length), 0, &entry.data, maxExpanded, false};
-    entry.explodeResult = pkcmp::explode(ReadMemory, WriteMemory, work.data(), &streams);
-    entry.expanded = entry.explodeResult == pkcmp::kPkOk && !streams.overflow;
+    ExpandEntry(packed, work.data(), maxExpanded, entry);
     entries.push_back(std::move(entry));
   }
   return true;

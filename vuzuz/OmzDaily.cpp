@@ -35,10 +35,10 @@ std::string Describe(const DailyRow& row) {
 
 // The finest tick size, from the run's first row's down to 1, at which every
 // price of the run fits 32 bits.
-std::optional<int> RunTickExponent(const std::vector<DailyRow>& rows, size_t first, size_t n, std::string& error) {
+std::optional<int> RunTickExponent(const std::vector<DailyRow>& rows, size_t first, size_t n, Failure& error) {
   const std::optional<int> start = TickExponentOf(rows[first].size);
   if (!start) {
-    error = "tick size of " + Describe(rows[first]) + " is not usable";
+    Reject(error, Error::kTickSizeUnusable, "tick size of " + Describe(rows[first]) + " is not usable");
     return std::nullopt;
   }
   for (int k = *start; k >= kCoarsestTickExponent; --k) {
@@ -54,7 +54,8 @@ std::optional<int> RunTickExponent(const std::vector<DailyRow>& rows, size_t fir
       if (!RoundToInt32(price)) {
         char text[64];
         std::snprintf(text, sizeof text, "%.4f", price);
-        error = "price " + std::string(text) + " of " + Describe(rows[r]) + " cannot be stored";
+        Reject(error, Error::kPriceUnstorable,
+               "price " + std::string(text) + " of " + Describe(rows[r]) + " cannot be stored");
       }
   return std::nullopt;
 }
@@ -109,7 +110,7 @@ std::vector<DailyRow> StorableRows(const std::vector<DailyRow>& rows, std::vecto
 
 }  // namespace
 
-bool BuildDailyFile(const std::vector<DailyRow>& rows, Bytes& out, std::string& error,
+bool BuildDailyFile(const std::vector<DailyRow>& rows, Bytes& out, Failure& error,
                     std::vector<std::string>* leftOut) {
   out.clear();
   if (leftOut) {
@@ -122,12 +123,12 @@ bool BuildDailyFile(const std::vector<DailyRow>& rows, Bytes& out, std::string& 
     kept.reserve(storable.size());
     for (size_t first = 0; first < storable.size();) {
       const size_t n = CountNameRun(storable, first);
-      std::string why;
+      Failure why;
       if (names.Add(storable[first].name, MakeSymbolField(storable[first].name), why))
         kept.insert(kept.end(), storable.begin() + static_cast<std::ptrdiff_t>(first),
                     storable.begin() + static_cast<std::ptrdiff_t>(first + n));
       else
-        leftOut->push_back(why);
+        leftOut->push_back(why.text);
       first += n;
     }
     return BuildDailyFile(kept, out, error);
@@ -140,10 +141,8 @@ bool BuildDailyFile(const std::vector<DailyRow>& rows, Bytes& out, std::string& 
     const std::optional<int> k = RunTickExponent(rows, first, n, error);
     if (!k) return false;
     const double tick = TickSizeOfExponent(*k);
-    if (n > static_cast<size_t>(INT32_MAX / kDailyRecordSize)) {
-      error = "too many rows for \"" + rows[first].name + "\"";
-      return false;
-    }
+    if (n > static_cast<size_t>(INT32_MAX / kDailyRecordSize))
+      return Reject(error, Error::kTooManyRows, "too many rows for \"" + rows[first].name + "\"");
 
     const size_t blockStart = out.size();
     out.resize(blockStart + kDailyHeaderSize + kDailyRecordSize * n, 0);
@@ -157,10 +156,9 @@ bool BuildDailyFile(const std::vector<DailyRow>& rows, Bytes& out, std::string& 
     for (size_t i = 0; i < n; ++i) {
       const DailyRow& row = rows[first + i];
       const std::optional<uint16_t> day = DayNumber(row.date);
-      if (!day) {
-        error = "date of " + Describe(row) + " is outside the days that can be stored";
-        return false;
-      }
+      if (!day)
+        return Reject(error, Error::kDayUnstorable,
+                      "date of " + Describe(row) + " is outside the days that can be stored");
       uint8_t* record = header + kDailyHeaderSize + kDailyRecordSize * i;
       StoreU16(record + kRecordDay, *day);
       const auto prices = PricesOf(row);
@@ -173,45 +171,36 @@ bool BuildDailyFile(const std::vector<DailyRow>& rows, Bytes& out, std::string& 
 }
 
 bool WriteDailyFile(const std::filesystem::path& dir, const std::string& base, const std::vector<DailyRow>& rows,
-                    std::string& error) {
+                    Failure& error) {
   if (rows.empty()) return true;
-  if (!IsValidBaseName(base)) {
-    error = "invalid base name \"" + base + "\"";
-    return false;
-  }
+  if (!IsValidBaseName(base)) return Reject(error, Error::kInvalidBaseName, "invalid base name \"" + base + "\"");
   Bytes bytes;
   if (!BuildDailyFile(rows, bytes, error)) return false;
   return WriteFileAtomically(PathIn(dir, base + ".DLY"), bytes, error);
 }
 
-bool ReadDailyFile(ByteView bytes, std::vector<DailyBlock>& blocks, std::string& error) {
+bool ReadDailyFile(ByteView bytes, std::vector<DailyBlock>& blocks, Failure& error) {
   blocks.clear();
   TByteCursor cursor(bytes);
   while (cursor.Remaining() > 0) {
     const size_t at = cursor.Pos();
     const uint8_t* header = cursor.Take(kDailyHeaderSize);
-    if (!header) {
-      error = "truncated block header at offset " + std::to_string(at);
-      return false;
-    }
-    if (LoadU16(header + kHeaderWord) != 1 || header[kHeaderMark] != kBlockMark) {
-      error = "no daily block header at offset " + std::to_string(at);
-      return false;
-    }
+    if (!header)
+      return Reject(error, Error::kDailyHeaderTruncated, "truncated block header at offset " + std::to_string(at));
+    if (LoadU16(header + kHeaderWord) != 1 || header[kHeaderMark] != kBlockMark)
+      return Reject(error, Error::kNoDailyBlock, "no daily block header at offset " + std::to_string(at));
     DailyBlock block;
     block.name = SymbolFieldText(header + kHeaderName);
     block.scaleCode = header[kHeaderScale];
     const std::optional<double> tick = TickSizeOfScaleCode(block.scaleCode);
-    if (!tick) {
-      error = "unknown price scale code " + std::to_string(block.scaleCode) + " at offset " + std::to_string(at);
-      return false;
-    }
+    if (!tick)
+      return Reject(error, Error::kUnknownScaleCode,
+                    "unknown price scale code " + std::to_string(block.scaleCode) + " at offset " + std::to_string(at));
     block.tickSize = *tick;
     const int32_t n = LoadI32(header + kHeaderCount);
-    if (n < 0 || static_cast<uint64_t>(n) * kDailyRecordSize > cursor.Remaining()) {
-      error = "record count " + std::to_string(n) + " at offset " + std::to_string(at) + " exceeds the file";
-      return false;
-    }
+    if (n < 0 || static_cast<uint64_t>(n) * kDailyRecordSize > cursor.Remaining())
+      return Reject(error, Error::kRecordCountBeyondFile,
+                    "record count " + std::to_string(n) + " at offset " + std::to_string(at) + " exceeds the file");
     block.records.resize(static_cast<size_t>(n));
     for (DailyRecord& record : block.records) {
       const uint8_t* p = cursor.Take(kDailyRecordSize);

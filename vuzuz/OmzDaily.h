@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bytes/ByteFields.h"
+#include "vuzuz/OmzError.h"
 #include "vuzuz/OmzTypes.h"
 
 namespace vz::omz {
@@ -24,18 +25,19 @@ constexpr size_t kDailyRecordSize = 26;
 // Rows from `start` on whose name equals rows[start].name exactly.
 size_t CountNameRun(const std::vector<DailyRow>& rows, size_t start);
 
-// The file's bytes; false with a message (and nothing usable) when a row
-// cannot be stored right: a day outside 0..65535, a price that fits no tick
-// size, a tick size that is not positive, or two names sharing a field.
+// The file's bytes; false (and nothing usable) when a row cannot be stored
+// right: a day outside 0..65535 (kDayUnstorable), a price that fits no tick
+// size (kPriceUnstorable), a tick size that is not usable
+// (kTickSizeUnusable), two names sharing a field (kSymbolFieldShared).
 // With `leftOut`, such rows (and a name whose field another name has) are
 // left out instead, named there one line per name, and the rest written;
 // no rows left gives an empty file.
-bool BuildDailyFile(const std::vector<DailyRow>& rows, Bytes& out, std::string& error,
+bool BuildDailyFile(const std::vector<DailyRow>& rows, Bytes& out, Failure& error,
                     std::vector<std::string>* leftOut = nullptr);
 
 // Writes dir/(base + ".DLY"). An empty table writes no file and gives true.
 bool WriteDailyFile(const std::filesystem::path& dir, const std::string& base,
-                    const std::vector<DailyRow>& rows, std::string& error);
+                    const std::vector<DailyRow>& rows, Failure& error);
 
 // Reading back.
 struct DailyRecord {
@@ -54,8 +56,10 @@ struct DailyBlock {
   std::vector<DailyRecord> records;
 };
 
-// Parses a .DLY file; false with a message for anything that is not one.
-bool ReadDailyFile(ByteView bytes, std::vector<DailyBlock>& blocks, std::string& error);
+// Parses a .DLY file; false for anything that is not one
+// (kDailyHeaderTruncated, kNoDailyBlock, kUnknownScaleCode,
+// kRecordCountBeyondFile), the text naming the offset.
+bool ReadDailyFile(ByteView bytes, std::vector<DailyBlock>& blocks, Failure& error);
 
 // The rows a file holds, prices as ticks times the block's tick size.
 std::vector<DailyRow> DailyRowsOf(const std::vector<DailyBlock>& blocks);

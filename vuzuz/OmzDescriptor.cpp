@@ -10,11 +10,8 @@ Bytes BuildDescriptorFile() {
   return bytes;
 }
 
-bool WriteDescriptorFile(const std::filesystem::path& dir, const std::string& base, std::string& error) {
-  if (!IsValidBaseName(base)) {
-    error = "invalid base name \"" + base + "\"";
-    return false;
-  }
+bool WriteDescriptorFile(const std::filesystem::path& dir, const std::string& base, Failure& error) {
+  if (!IsValidBaseName(base)) return Reject(error, Error::kInvalidBaseName, "invalid base name \"" + base + "\"");
   return WriteFileAtomically(PathIn(dir, base), BuildDescriptorFile(), error);
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "bytes/ByteFields.h"
+#include "vuzuz/OmzError.h"
 
 namespace vz::omz {
 
@@ -12,7 +13,8 @@ constexpr size_t kDescriptorSize = 32;
 
 Bytes BuildDescriptorFile();
 
-// Writes dir/base. False with a message when the file cannot be written.
-bool WriteDescriptorFile(const std::filesystem::path& dir, const std::string& base, std::string& error);
+// Writes dir/base. False when the base name is not valid or the file cannot
+// be written.
+bool WriteDescriptorFile(const std::filesystem::path& dir, const std::string& base, Failure& error);
 
 }  // namespace vz::omz

@@ -32,15 +32,12 @@ fs::path TemporaryPathFor(const fs::path& path) {
   return tmp;
 }
 
-bool WriteFileAtomically(const fs::path& path, ByteView bytes, std::string& error) {
+bool WriteFileAtomically(const fs::path& path, ByteView bytes, Failure& error) {
   const fs::path tmp = TemporaryPathFor(path);
   {
     errno = 0;
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      error = "cannot create " + tmp.string() + SystemReason(errno);
-      return false;
-    }
+    if (!out) return Reject(error, Error::kCannotWrite, "cannot create " + tmp.string() + SystemReason(errno));
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     out.flush();
     const int writeError = errno;
@@ -49,54 +46,41 @@ bool WriteFileAtomically(const fs::path& path, ByteView bytes, std::string& erro
       const int why = writeError ? writeError : errno;
       std::error_code ec;
       fs::remove(tmp, ec);
-      error = "cannot write " + tmp.string() + SystemReason(why);
-      return false;
+      return Reject(error, Error::kCannotWrite, "cannot write " + tmp.string() + SystemReason(why));
     }
   }
   return FlushToDisk(tmp, error) && MoveIntoPlace(tmp, path, error);
 }
 
-bool FlushToDisk(const fs::path& temp, std::string& error) {
+bool FlushToDisk(const fs::path& temp, Failure& error) {
   const std::error_code ec = platform::FlushFileToDisk(temp);
   if (!ec) return true;
   std::error_code ignored;
   fs::remove(temp, ignored);
-  error = "cannot write " + temp.string() + " to the disk: " + ec.message();
-  return false;
+  return Reject(error, Error::kCannotWrite, "cannot write " + temp.string() + " to the disk: " + ec.message());
 }
 
-bool MoveIntoPlace(const fs::path& temp, const fs::path& path, std::string& error) {
+bool MoveIntoPlace(const fs::path& temp, const fs::path& path, Failure& error) {
   const std::error_code ec = platform::RenameDurably(temp, path);
   if (!ec) return true;
   std::error_code ignored;
   fs::remove(temp, ignored);
-  error = "cannot put " + path.string() + " in place: " + ec.message();
-  return false;
+  return Reject(error, Error::kCannotPutInPlace, "cannot put " + path.string() + " in place: " + ec.message());
 }
 
-bool ReadWholeFile(const fs::path& path, Bytes& bytes, std::string& error, size_t maxSize) {
+bool ReadWholeFile(const fs::path& path, Bytes& bytes, Failure& error, size_t maxSize) {
+  std::error_code kind;
+  if (fs::is_directory(path, kind)) return Reject(error, Error::kCannotOpen, path.string() + " is a folder");
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot open " + path.string();
-    return false;
-  }
+  if (!in) return Reject(error, Error::kCannotOpen, "cannot open " + path.string());
   in.seekg(0, std::ios::end);
   const std::streamoff size = in.tellg();
-  if (size < 0) {
-    error = "cannot read " + path.string();
-    return false;
-  }
-  if (static_cast<uint64_t>(size) > maxSize) {
-    error = path.string() + " is too large";
-    return false;
-  }
+  if (size < 0) return Reject(error, Error::kCannotRead, "cannot read " + path.string());
+  if (static_cast<uint64_t>(size) > maxSize) return Reject(error, Error::kTooLarge, path.string() + " is too large");
   in.seekg(0);
   bytes.resize(static_cast<size_t>(size));
   if (size > 0) in.read(reinterpret_cast<char*>(bytes.data()), size);
-  if (!in || in.gcount() != size) {
-    error = "cannot read " + path.string();
-    return false;
-  }
+  if (!in || in.gcount() != size) return Reject(error, Error::kCannotRead, "cannot read " + path.string());
   return true;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "bytes/ByteFields.h"
+#include "vuzuz/OmzError.h"
 
 namespace vz::omz {
 
@@ -23,12 +24,13 @@ std::filesystem::path TemporaryPathFor(const std::filesystem::path& path);
 
 // Flushes a complete, closed temporary file to the disk, so that renaming
 // it over an older file can never leave an empty one after a power cut; on
-// failure removes the temporary and says why.
-bool FlushToDisk(const std::filesystem::path& temp, std::string& error);
+// failure removes the temporary and says why (kCannotWrite).
+bool FlushToDisk(const std::filesystem::path& temp, Failure& error);
 
 // Renames a complete temporary file over its final name, the rename itself
-// flushed to the disk; on failure removes the temporary and says why.
-bool MoveIntoPlace(const std::filesystem::path& temp, const std::filesystem::path& path, std::string& error);
+// flushed to the disk; on failure removes the temporary and says why
+// (kCannotPutInPlace).
+bool MoveIntoPlace(const std::filesystem::path& temp, const std::filesystem::path& path, Failure& error);
 
 // Removes the temporary archives a killed run left in a folder: files
 // named base + ".omz." + digits + "-" + digits + ".tmp", the pattern
@@ -36,11 +38,13 @@ bool MoveIntoPlace(const std::filesystem::path& temp, const std::filesystem::pat
 // many were removed.
 size_t RemoveLeftoverArchiveTemporaries(const std::filesystem::path& folder);
 
-bool WriteFileAtomically(const std::filesystem::path& path, ByteView bytes, std::string& error);
+// Writes a whole file under a temporary name, flushes it and puts it in
+// place (kCannotWrite, kCannotPutInPlace).
+bool WriteFileAtomically(const std::filesystem::path& path, ByteView bytes, Failure& error);
 
-// Reads a whole file of at most maxSize bytes.
-bool ReadWholeFile(const std::filesystem::path& path, Bytes& bytes, std::string& error,
-                   size_t maxSize = size_t{1} << 30);
+// Reads a whole file of at most maxSize bytes (kCannotOpen, kCannotRead,
+// kTooLarge).
+bool ReadWholeFile(const std::filesystem::path& path, Bytes& bytes, Failure& error, size_t maxSize = size_t{1} << 30);
 
 // A base name of a file set: 1 to 8 letters, digits, '_' or '-', so that the
 // set's file names (base + ".IDX" at most) fit the archive's 12-character

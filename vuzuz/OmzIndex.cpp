@@ -96,44 +96,39 @@ bool ValidNodeOffset(ByteView idx, uint32_t offset) {
          static_cast<uint64_t>(offset) + kIndexNodeSize <= idx.size();
 }
 
-bool ReadLayout(ByteView idx, IndexLayout& layout, std::string& error) {
-  if (idx.size() < kIndexHeaderSize) {
-    error = "index file shorter than its header";
-    return false;
-  }
-  if (LoadU32(idx.data() + kIdxNodeSizeField) != kIndexNodeSize) {
-    error = "index header does not give 1024-byte nodes";
-    return false;
-  }
+bool ReadLayout(ByteView idx, IndexLayout& layout, Failure& error) {
+  if (idx.size() < kIndexHeaderSize) return Reject(error, Error::kIndexTruncated, "index file shorter than its header");
+  if (LoadU32(idx.data() + kIdxNodeSizeField) != kIndexNodeSize)
+    return Reject(error, Error::kNotIndexFile, "index header does not give 1024-byte nodes");
   layout.root = LoadU32(idx.data() + kIdxRoot);
   const uint32_t counter = LoadU32(idx.data() + kIdxLevelCounter);
-  if (counter < kLeafOnlyLevelCounter || counter - 4 > kMaxLevels) {
-    error = "index level counter " + std::to_string(counter) + " out of range";
-    return false;
-  }
+  if (counter < kLeafOnlyLevelCounter || counter - 4 > kMaxLevels)
+    return Reject(error, Error::kIndexLevels, "index level counter " + std::to_string(counter) + " out of range");
   layout.levels = counter - 4;
-  if (!ValidNodeOffset(idx, layout.root)) {
-    error = "index root " + std::to_string(layout.root) + " is not a node of the file";
-    return false;
-  }
+  if (!ValidNodeOffset(idx, layout.root))
+    return Reject(error, Error::kIndexBadPointer,
+                  "index root " + std::to_string(layout.root) + " is not a node of the file");
   return true;
 }
 
 class TLeafCollector {
 public:
-  TLeafCollector(ByteView idx, uint32_t levels, std::vector<IndexEntry>& leaves, std::string& error)
+  TLeafCollector(ByteView idx, uint32_t levels, std::vector<IndexEntry>& leaves, Failure& error)
       : idx_(idx), levels_(levels), leaves_(leaves), error_(error) {}
 
   bool Visit(uint32_t offset, uint32_t depth) {
-    if (!ValidNodeOffset(idx_, offset)) return Fail("index pointer " + std::to_string(offset) + " is not a node");
-    if (!visited_.insert(offset).second) return Fail("index node " + std::to_string(offset) + " reached twice");
+    if (!ValidNodeOffset(idx_, offset))
+      return Reject(error_, Error::kIndexBadPointer, "index pointer " + std::to_string(offset) + " is not a node");
+    if (!visited_.insert(offset).second)
+      return Reject(error_, Error::kIndexNodeTwice, "index node " + std::to_string(offset) + " reached twice");
     const uint8_t* node = idx_.data() + offset;
     const size_t count = LoadU16(node + kNodeCount);
     if (count == 0 || count > kIndexSlots)
-      return Fail("index node " + std::to_string(offset) + " has " + std::to_string(count) + " entries");
+      return Reject(error_, Error::kIndexNodeCount,
+                    "index node " + std::to_string(offset) + " has " + std::to_string(count) + " entries");
     const bool leaf = depth == levels_;
     if (node[kNodeLeafFlag] != (leaf ? 1 : 0))
-      return Fail("index node " + std::to_string(offset) + " has the wrong leaf flag");
+      return Reject(error_, Error::kIndexLeafFlag, "index node " + std::to_string(offset) + " has the wrong leaf flag");
     for (size_t j = 0; j < count; ++j) {
       const IndexEntry e = GetEntry(node + kNodeSlots + kIndexEntrySize * j);
       if (leaf)
@@ -145,14 +140,10 @@ public:
   }
 
 private:
-  bool Fail(const std::string& text) {
-    error_ = text;
-    return false;
-  }
   ByteView idx_;
   uint32_t levels_;
   std::vector<IndexEntry>& leaves_;
-  std::string& error_;
+  Failure& error_;
   std::set<uint32_t> visited_;
 };
 
@@ -201,7 +192,7 @@ Bytes BuildIndexFile(const std::vector<IndexEntry>& leaves, uint32_t unixTime) {
   return file;
 }
 
-bool ReadIndexLeaves(ByteView idx, std::vector<IndexEntry>& leaves, std::string& error) {
+bool ReadIndexLeaves(ByteView idx, std::vector<IndexEntry>& leaves, Failure& error) {
   leaves.clear();
   IndexLayout layout;
   if (!ReadLayout(idx, layout, error)) return false;
@@ -211,7 +202,7 @@ bool ReadIndexLeaves(ByteView idx, std::vector<IndexEntry>& leaves, std::string&
 
 std::optional<IndexEntry> FindIndexEntry(ByteView idx, const IndexKey& key) {
   IndexLayout layout;
-  std::string error;
+  Failure error;
   if (!ReadLayout(idx, layout, error)) return std::nullopt;
   uint32_t offset = layout.root;
   for (uint32_t depth = 1; depth <= layout.levels; ++depth) {

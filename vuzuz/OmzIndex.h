@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bytes/ByteFields.h"
+#include "vuzuz/OmzError.h"
 
 namespace vz::omz {
 
@@ -37,8 +38,10 @@ size_t NodesForEntries(size_t m);
 Bytes BuildIndexFile(const std::vector<IndexEntry>& leaves, uint32_t unixTime);
 
 // Reading back. The leaf entries in key order, found by walking the tree
-// from its root; false with a message for a malformed index.
-bool ReadIndexLeaves(ByteView idx, std::vector<IndexEntry>& leaves, std::string& error);
+// from its root; false for a malformed index (kIndexTruncated,
+// kNotIndexFile, kIndexLevels, kIndexBadPointer, kIndexNodeTwice,
+// kIndexNodeCount, kIndexLeafFlag).
+bool ReadIndexLeaves(ByteView idx, std::vector<IndexEntry>& leaves, Failure& error);
 
 // Finds the leaf entry with exactly this key by descending from the root.
 std::optional<IndexEntry> FindIndexEntry(ByteView idx, const IndexKey& key);

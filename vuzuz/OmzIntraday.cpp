@@ -90,19 +90,21 @@ public:
   TRunWriter(std::span<const Tick> ticks, size_t first, size_t last) : ticks_(ticks), first_(first), last_(last) {}
 
   // Why Plan() refused the run.
-  const std::string& Error() const { return error_; }
+  const Failure& Refusal() const { return error_; }
 
   // Checks every tick of the run and chooses the blocks.
   bool Plan() {
     const Tick& head = ticks_[first_];
-    if (last_ - first_ + 1 > 65535) return Fail("more than 65535 ticks for one symbol in one file");
+    if (last_ - first_ + 1 > 65535)
+      return Fail(Error::kTooManyTicks, "more than 65535 ticks for one symbol in one file");
     const std::optional<uint16_t> day = DayNumber(head.dateTime);
-    if (!day) return Fail("the date of the first tick is outside the days that can be stored");
+    if (!day) return Fail(Error::kDayUnstorable, "the date of the first tick is outside the days that can be stored");
     day_ = *day;
     for (size_t k = first_; k <= last_; ++k) {
       const double minutes = MinutesSince(ticks_[k].dateTime, day_);
       if (!(minutes >= 0 && minutes <= 65535))
-        return Fail("tick " + std::to_string(k - first_) + " is more than 45 days after the first or before it");
+        return Fail(Error::kMinuteUnstorable,
+                    "tick " + std::to_string(k - first_) + " is more than 45 days after the first or before it");
     }
     if (!ChooseTick()) return false;
     if (!PlanCommonBase() && !PlanCoarserCommonBase()) PlanFreshBases();
@@ -143,16 +145,15 @@ public:
   }
 
 private:
-  bool Fail(const std::string& text) {
-    error_ = "\"" + TickSymbol(ticks_[first_]) + "\": " + text;
-    return false;
+  bool Fail(Error code, const std::string& text) {
+    return Reject(error_, code, "\"" + TickSymbol(ticks_[first_]) + "\": " + text);
   }
 
   // The finest tick size, from the first tick's down to 1, at which every
   // price of the run fits 32 bits.
   bool ChooseTick() {
     const std::optional<int> start = TickExponentOf(ticks_[first_].size);
-    if (!start) return Fail("the tick size is not usable");
+    if (!start) return Fail(Error::kTickSizeUnusable, "the tick size is not usable");
     for (int k = *start; k >= kCoarsestTickExponent; --k) {
       const double tick = TickSizeOfExponent(k);
       bool fits = true;
@@ -162,7 +163,7 @@ private:
         return true;
       }
     }
-    return Fail("a price cannot be stored at any tick size");
+    return Fail(Error::kPriceUnstorable, "a price cannot be stored at any tick size");
   }
 
   // Blocks of 60 that all use the run's first price: possible when every
@@ -230,20 +231,19 @@ private:
   std::span<const Tick> ticks_;
   size_t first_;
   size_t last_;
-  std::string error_;
+  Failure error_;
   uint16_t day_ = 0;
   double tick_ = 0;
   std::vector<BlockPlan> blocks_;
   std::vector<int32_t> coarseUnits_;  // prices in ticks when a coarser tick was chosen
 };
 
-bool DecodeBlock(ByteView dat, const IndexEntry& entry, IntradayContents& out, std::string& error) {
+bool DecodeBlock(ByteView dat, const IndexEntry& entry, IntradayContents& out, Failure& error) {
   const uint32_t offset = entry.pointer;
   if (offset < kDataHeaderSize || (offset - kDataHeaderSize) % kTickBlockSize != 0 ||
-      static_cast<uint64_t>(offset) + kTickBlockSize > dat.size()) {
-    error = "index points at " + std::to_string(offset) + ", not at a tick block";
-    return false;
-  }
+      static_cast<uint64_t>(offset) + kTickBlockSize > dat.size())
+    return Reject(error, Error::kBlockBadPointer,
+                  "index points at " + std::to_string(offset) + ", not at a tick block");
   const uint8_t* block = dat.data() + offset;
   TickBlockInfo info;
   info.offset = offset;
@@ -256,23 +256,16 @@ bool DecodeBlock(ByteView dat, const IndexEntry& entry, IntradayContents& out, s
   info.basePrice = LoadI32(block + kBlockBase);
   info.lastDifference = LoadI16(block + kBlockLastDiff);
   const std::string where = " in the tick block at " + std::to_string(offset);
-  if (block[kBlockOne] != 1 || block[kBlockMark] != kMark) {
-    error = "no tick block header" + where;
-    return false;
-  }
-  if (MakeIndexKey(block + kBlockSymbol, info.day, info.block) != entry.key) {
-    error = "index key does not match" + where;
-    return false;
-  }
-  if (info.count < 1 || info.count > kTicksPerBlock) {
-    error = "tick count " + std::to_string(info.count) + where;
-    return false;
-  }
+  if (block[kBlockOne] != 1 || block[kBlockMark] != kMark)
+    return Reject(error, Error::kNoTickBlock, "no tick block header" + where);
+  if (MakeIndexKey(block + kBlockSymbol, info.day, info.block) != entry.key)
+    return Reject(error, Error::kBlockKeyMismatch, "index key does not match" + where);
+  if (info.count < 1 || info.count > kTicksPerBlock)
+    return Reject(error, Error::kTickCount, "tick count " + std::to_string(info.count) + where);
   const std::optional<double> tick = TickSizeOfScaleCode(info.scaleCode);
-  if (!tick) {
-    error = "unknown price scale code " + std::to_string(info.scaleCode) + where;
-    return false;
-  }
+  if (!tick)
+    return Reject(error, Error::kUnknownScaleCode,
+                  "unknown price scale code " + std::to_string(info.scaleCode) + where);
   for (size_t i = 0; i < info.count; ++i) {
     const uint8_t* t = block + kBlockTicks + kTickSize * i;
     Tick decoded;
@@ -290,12 +283,9 @@ bool DecodeBlock(ByteView dat, const IndexEntry& entry, IntradayContents& out, s
 }  // namespace
 
 bool BuildIntradayFiles(const std::string& base, std::span<const Tick> ticks, uint32_t unixTime, IntradayImage& out,
-                        std::string& error, std::vector<std::string>* leftOut) {
+                        Failure& error, std::vector<std::string>* leftOut) {
   out = {};
-  if (!IsValidBaseName(base)) {
-    error = "invalid base name \"" + base + "\"";
-    return false;
-  }
+  if (!IsValidBaseName(base)) return Reject(error, Error::kInvalidBaseName, "invalid base name \"" + base + "\"");
   if (ticks.empty()) return true;
   // The runs in the byte order of their stored names, so that the index
   // keys ascend also where a long symbol's stored name sorts apart from
@@ -321,12 +311,12 @@ bool BuildIntradayFiles(const std::string& base, std::span<const Tick> ticks, ui
 
   // A run that cannot be stored fails the file, or with `leftOut` is left
   // out of it and named there.
-  auto refuse = [&](const std::string& why) {
+  auto refuse = [&](const Failure& why) {
     if (!leftOut) {
       error = why;
       return false;
     }
-    leftOut->push_back(why);
+    leftOut->push_back(why.text);
     return true;
   };
   std::vector<TRunWriter> planned;
@@ -334,13 +324,13 @@ bool BuildIntradayFiles(const std::string& base, std::span<const Tick> ticks, ui
   TSymbolFieldRegistry names;
   for (size_t r = 0; r < runs.size(); ++r) {
     const Run& run = runs[r];
-    std::string why;
+    Failure why;
     // A symbol in two runs would give two blocks under one key.
     const bool repeated = r > 0 && runs[r - 1].symbol == run.symbol;
     TRunWriter writer(ticks, run.first, run.last);
-    if (repeated) why = "\"" + run.symbol + "\": ticks not together in one run";
-    else if (names.Add(run.symbol, run.field, why) && !writer.Plan()) why = writer.Error();
-    if (!why.empty()) {
+    if (repeated) Reject(why, Error::kSymbolRunSplit, "\"" + run.symbol + "\": ticks not together in one run");
+    else if (names.Add(run.symbol, run.field, why) && !writer.Plan()) why = writer.Refusal();
+    if (why.code != Error::kNone) {
       if (!refuse(why)) {
         out = {};
         return false;
@@ -369,7 +359,7 @@ bool BuildIntradayFiles(const std::string& base, std::span<const Tick> ticks, ui
 }
 
 bool WriteIntradayFiles(const std::filesystem::path& dir, const std::string& base, std::span<const Tick> ticks,
-                        std::string& error) {
+                        Failure& error) {
   if (ticks.empty()) return true;
   const auto now = std::chrono::duration_cast<std::chrono::seconds>(
       std::chrono::system_clock::now().time_since_epoch());
@@ -380,12 +370,10 @@ bool WriteIntradayFiles(const std::filesystem::path& dir, const std::string& bas
          WriteFileAtomically(PathIn(dir, base + ".DAT"), image.dat, error);
 }
 
-bool ReadIntradayFiles(ByteView dat, ByteView idx, IntradayContents& out, std::string& error) {
+bool ReadIntradayFiles(ByteView dat, ByteView idx, IntradayContents& out, Failure& error) {
   out = {};
-  if (dat.size() < kDataHeaderSize || LoadU32(dat.data() + kDatBlockSizeField) != kTickBlockSize) {
-    error = "not an intraday data file";
-    return false;
-  }
+  if (dat.size() < kDataHeaderSize || LoadU32(dat.data() + kDatBlockSizeField) != kTickBlockSize)
+    return Reject(error, Error::kNotIntradayData, "not an intraday data file");
   std::vector<IndexEntry> leaves;
   if (!ReadIndexLeaves(idx, leaves, error)) return false;
   for (const IndexEntry& leaf : leaves)

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "bytes/ByteFields.h"
+#include "vuzuz/OmzError.h"
 #include "vuzuz/OmzTypes.h"
 
 namespace vz::omz {
@@ -39,16 +40,18 @@ struct IntradayImage {
 // Both files' bytes. `unixTime` is the creation and finishing time stamped in
 // the headers. The symbol runs are written in the byte order of their stored
 // 12-byte names (the index keys ascend whatever the input order); a symbol
-// must form one run. False with a message when a tick cannot be stored right;
+// must form one run. False when a tick cannot be stored right
+// (kInvalidBaseName, kTooManyTicks, kDayUnstorable, kMinuteUnstorable,
+// kTickSizeUnusable, kPriceUnstorable, kSymbolFieldShared, kSymbolRunSplit);
 // with `leftOut`, such a symbol's run is left out instead, one line per run
 // there, and the others are written (no files at all when none is left).
 bool BuildIntradayFiles(const std::string& base, std::span<const Tick> ticks, uint32_t unixTime,
-                        IntradayImage& out, std::string& error, std::vector<std::string>* leftOut = nullptr);
+                        IntradayImage& out, Failure& error, std::vector<std::string>* leftOut = nullptr);
 
 // Writes dir/(base + ".DAT") and dir/(base + ".IDX"), stamped with the current
 // time. No ticks: no files, true.
 bool WriteIntradayFiles(const std::filesystem::path& dir, const std::string& base,
-                        std::span<const Tick> ticks, std::string& error);
+                        std::span<const Tick> ticks, Failure& error);
 
 // Reading back.
 struct TickBlockInfo {
@@ -68,8 +71,10 @@ struct IntradayContents {
   std::vector<Tick> ticks;            // symbol = field text, size = block tick size
 };
 
-// Finds every tick block through the index tree and decodes it; false with a
-// message for malformed files or an index entry that does not match its block.
-bool ReadIntradayFiles(ByteView dat, ByteView idx, IntradayContents& out, std::string& error);
+// Finds every tick block through the index tree and decodes it; false for
+// malformed files (kNotIntradayData, the index faults of ReadIndexLeaves,
+// kBlockBadPointer, kNoTickBlock, kBlockKeyMismatch, kTickCount,
+// kUnknownScaleCode), the text naming the offset.
+bool ReadIntradayFiles(ByteView dat, ByteView idx, IntradayContents& out, Failure& error);
 
 }  // namespace vz::omz

@@ -40,12 +40,12 @@ std::string SymbolFieldText(const uint8_t* field) {
   return std::string(field, end);
 }
 
-bool TSymbolFieldRegistry::Add(const std::string& symbol, const SymbolField& field, std::string& error) {
+bool TSymbolFieldRegistry::Add(const std::string& symbol, const SymbolField& field, Failure& error) {
   const auto [it, inserted] = owners_.emplace(field, symbol);
   if (inserted || it->second == symbol) return true;
-  error = "symbols \"" + it->second + "\" and \"" + symbol + "\" would share the stored symbol \"" +
-          SymbolFieldText(field.data()) + "\"";
-  return false;
+  return Reject(error, Error::kSymbolFieldShared,
+                "symbols \"" + it->second + "\" and \"" + symbol + "\" would share the stored symbol \"" +
+                    SymbolFieldText(field.data()) + "\"");
 }
 
 }  // namespace vz::omz

@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "vuzuz/OmzError.h"
+
 namespace vz::omz {
 
 constexpr size_t kSymbolFieldWidth = 12;
@@ -26,8 +28,8 @@ std::string SymbolFieldText(const uint8_t* field);
 // Remembers which symbol each field stands for within one file.
 class TSymbolFieldRegistry {
 public:
-  // False, with a message, when another symbol already has this field.
-  bool Add(const std::string& symbol, const SymbolField& field, std::string& error);
+  // False (kSymbolFieldShared) when another symbol already has this field.
+  bool Add(const std::string& symbol, const SymbolField& field, Failure& error);
 
 private:
   std::map<SymbolField, std::string> owners_;

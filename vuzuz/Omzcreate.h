@@ -1,6 +1,8 @@
 #pragma once
 // TOMZCompressor packs a GlobalServer file set into an .omz archive and
-// extracts archives again.
+// extracts archives again: the file-set front over the one entry writer and
+// reader (OmzArchive.h), with the codec's work areas inside the object so
+// that packing allocates no compression memory.
 //
 // Files live in the compressor's folder (empty: the current directory). A new
 // archive is built under a temporary name in that folder and renamed over
@@ -12,6 +14,8 @@
 #include <fstream>
 #include <string>
 
+#include "bytes/ByteFields.h"
+#include "vuzuz/OmzError.h"
 #include "vuzuz/pkcmp/Pkcmp.h"
 
 namespace vz::omz {
@@ -35,36 +39,28 @@ public:
   // Finishes the archive: puts it in place when every OMZAdd succeeded,
   // otherwise discards it and gives false.
   bool OMZClose();
-  // Extracts every entry of the archive at path into the folder.
+  // Extracts every entry of the archive at path into the folder. Entries
+  // before a broken one stay extracted.
   bool OMZUnzip(const std::string& path);
 
-  const std::string& LastError() const { return error_; }
-
-  // The callbacks handed to the codec; param points to a TOMZCompressor*.
-  static unsigned int ReadSourceCallback(char* buffer, unsigned int* size, void* param);
-  static void WriteArchiveCallback(char* buffer, unsigned int* size, void* param);
+  const Failure& LastError() const { return error_; }
 
 private:
-  bool Fail(const std::string& text);
-  bool ExtractEntry(const std::string& name, uint64_t length);
+  bool Fail(Error code, const std::string& text);
+  bool ExtractEntry(const std::string& name, ByteView packed);
   void DeleteSet(const std::string& base);
   void DiscardArchive();
 
   char implodeWork_[pkcmp::kImplodeWorkSize];
   char explodeWork_[pkcmp::kExplodeWorkSize];
-  std::ifstream source_;
   std::ofstream archive_;
 
   std::filesystem::path folder_;
   std::filesystem::path archivePath_;  // final name of the archive being built
   std::filesystem::path archiveTemp_;  // where it is written meanwhile
   bool archiveOpen_ = false;
-  bool archiveGood_ = false;      // every entry so far complete
-  uint64_t sourceRemaining_ = 0;  // bytes the codec may still read
-  uint64_t outputLimit_ = 0;      // bytes an extracted entry may still take
-  bool readFailed_ = false;
-  bool writeFailed_ = false;
-  std::string error_;
+  bool archiveGood_ = false;  // every entry so far complete
+  Failure error_;
 };
 
 }  // namespace vz::omz

@@ -12,7 +12,6 @@
 #include "vuzuz/OmzFile.h"
 #include "vuzuz/OmzIntraday.h"
 #include "vuzuz/Omzcreate.h"
-#include "vuzuz/pkcmp/Pkcmp.h"
 
 namespace fs = std::filesystem;
 
@@ -58,7 +57,7 @@ constexpr size_t kDumpMaxArchive = size_t{1} << 30;
 bool LoadArchive(const std::string& archive, std::vector<omz::ArchiveEntry>& entries, size_t maxExpanded,
                  std::ostream& err) {
   vz::Bytes bytes;
-  std::string error;
+  omz::Failure error;
   std::error_code ec;
   if (fs::is_directory(archive, ec)) {
     err << "error: " << archive << " is a folder, not an .omz archive\n";
@@ -77,7 +76,7 @@ bool LoadArchive(const std::string& archive, std::vector<omz::ArchiveEntry>& ent
 
 bool DumpDaily(const vz::Bytes& data, std::ostream& out, std::ostream& err, const std::string& name) {
   std::vector<omz::DailyBlock> blocks;
-  std::string error;
+  omz::Failure error;
   if (!omz::ReadDailyFile(data, blocks, error)) {
     err << "error: " << name << ": " << error << "\n";
     return false;
@@ -98,7 +97,7 @@ bool DumpIntraday(const vz::Bytes& dat, const vz::Bytes* idx, std::ostream& out,
     return false;
   }
   omz::IntradayContents contents;
-  std::string error;
+  omz::Failure error;
   if (!omz::ReadIntradayFiles(dat, *idx, contents, error)) {
     err << "error: " << name << ": " << error << "\n";
     return false;
@@ -157,7 +156,7 @@ int RunDumpCommand(const std::string& archive, std::ostream& out, std::ostream& 
   out << archive << ": " << entries.size() << " entries\n";
   for (const omz::ArchiveEntry& entry : entries) {
     out << "entry " << entry.name << " at " << entry.offset << ": " << entry.packedSize << " packed bytes";
-    if (!entry.expanded && entry.explodeResult == pkcmp::kPkOk) {
+    if (entry.error.code == omz::Error::kEntryTooLarge) {
       out << ", expands beyond " << (kDumpMaxEntry >> 20) << " MiB\n";
       err << "error: entry " << entry.name << " expands beyond " << (kDumpMaxEntry >> 20)
           << " MiB, more than --dump reads; --unzip extracts it\n";

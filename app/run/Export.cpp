@@ -57,7 +57,7 @@ struct SetResult {
 // a temporary name and renamed).
 SetResult WriteAndPack(const SetJob& job, std::vector<char>& work, const ExportOptions& options) {
   SetResult result;
-  std::string error;
+  omz::Failure error;
   if (job.intraday && options.freeSpace(job.folder) < kMinFreeBytes) {
     result.writeFailed = true;
     result.message = kNoSpaceMessage;
@@ -72,7 +72,7 @@ SetResult WriteAndPack(const SetJob& job, std::vector<char>& work, const ExportO
     omz::IntradayImage image;
     if (!omz::BuildIntradayFiles(job.base, job.ticks, static_cast<uint32_t>(std::time(nullptr)), image, error,
                                  &leftOut)) {
-      result.message = job.base + ": " + error;
+      result.message = job.base + ": " + error.text;
       return result;
     }
     if (!image.dat.empty()) {
@@ -82,7 +82,7 @@ SetResult WriteAndPack(const SetJob& job, std::vector<char>& work, const ExportO
   } else {
     vz::Bytes dly;
     if (!omz::BuildDailyFile(job.daily, dly, error, &leftOut)) {
-      result.message = job.base + ": " + error;
+      result.message = job.base + ": " + error.text;
       return result;
     }
     if (!dly.empty()) files.emplace_back(job.base + ".DLY", std::move(dly));
@@ -94,7 +94,7 @@ SetResult WriteAndPack(const SetJob& job, std::vector<char>& work, const ExportO
   const fs::path path = omz::PathIn(platform::PathFromUtf8(job.folder), job.base + ".omz");
   if (!omz::BuildArchive(files, work.data(), archive, error) || !omz::WriteFileAtomically(path, archive, error)) {
     result.writeFailed = true;
-    result.message = "Can't write archive " + path.string() + ": " + error;
+    result.message = "Can't write archive " + path.string() + ": " + error.text;
   }
   return result;
 }

@@ -22,7 +22,7 @@ namespace {
 class InspectArchive : public testing::Test {
 protected:
   void SetUp() override {
-    std::string error;
+    omz::Failure error;
     omz::DailyRow row;
     row.name = "AAA";
     row.date = 37308;  // 2002-02-21
@@ -92,7 +92,7 @@ TEST_F(InspectArchive, DumpExpandsEntriesLargerThanAnArchiveReadForImport) {
   files.emplace_back("BIG.BIN", vz::Bytes(size_t{65} << 20, 0x20));
   std::vector<char> work(pkcmp::kImplodeWorkSize);
   vz::Bytes archive;
-  std::string error;
+  omz::Failure error;
   ASSERT_TRUE(omz::BuildArchive(files, work.data(), archive, error)) << error;
   ASSERT_TRUE(omz::WriteFileAtomically(File("big.omz"), archive, error)) << error;
   ASSERT_EQ(RunDumpCommand(File("big.omz"), out_, err_), 0) << err_.str();

@@ -18,7 +18,7 @@ namespace vz::test {
 // archive is not whole.
 inline std::vector<omz::ArchiveEntry> ArchiveEntries(const std::filesystem::path& path) {
   vz::Bytes bytes;
-  std::string error;
+  omz::Failure error;
   std::vector<omz::ArchiveEntry> entries;
   EXPECT_TRUE(omz::ReadWholeFile(path, bytes, error)) << path << ": " << error;
   EXPECT_TRUE(omz::ReadArchive(bytes, entries, error, size_t{1} << 30)) << path << ": " << error;
@@ -35,7 +35,7 @@ inline std::vector<std::string> EntryNames(const std::vector<omz::ArchiveEntry>&
 inline std::vector<omz::DailyRow> DailyArchiveRows(const std::filesystem::path& path) {
   const auto entries = ArchiveEntries(path);
   std::vector<omz::DailyBlock> blocks;
-  std::string error;
+  omz::Failure error;
   for (const omz::ArchiveEntry& e : entries) {
     if (e.name.ends_with(".DLY")) {
       EXPECT_TRUE(omz::ReadDailyFile(e.data, blocks, error)) << error;
@@ -48,7 +48,7 @@ inline std::vector<omz::DailyRow> DailyArchiveRows(const std::filesystem::path& 
 inline std::vector<omz::IndexKey> IntradayArchiveKeys(const std::filesystem::path& path) {
   std::vector<omz::IndexKey> keys;
   std::vector<omz::IndexEntry> leaves;
-  std::string error;
+  omz::Failure error;
   for (const omz::ArchiveEntry& e : ArchiveEntries(path))
     if (e.name.ends_with(".IDX")) {
       EXPECT_TRUE(omz::ReadIndexLeaves(e.data, leaves, error)) << path << ": " << error;
@@ -67,7 +67,7 @@ inline std::vector<omz::Tick> IntradayArchiveTicks(const std::filesystem::path& 
     if (e.name.ends_with(".IDX")) idx = &e;
   }
   omz::IntradayContents contents;
-  std::string error;
+  omz::Failure error;
   if (!dat || !idx) {
     ADD_FAILURE() << path << ": no intraday files";
     return {};

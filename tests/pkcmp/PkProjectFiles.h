@@ -69,7 +69,7 @@ inline ProjectFiles MakeProjectFiles(uint64_t seed, uint32_t securities, uint32_
   ProjectFiles files;
   vz::Bytes daily;
   omz::IntradayImage intraday;
-  std::string error;
+  omz::Failure error;
   if (omz::BuildDailyFile(rows, daily, error)) files.daily = AsString(daily);
   if (omz::BuildIntradayFiles("i260112", ticks, 1767225600u, intraday, error)) {
     files.intradayData = AsString(intraday.dat);

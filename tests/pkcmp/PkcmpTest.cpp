@@ -120,10 +120,12 @@ TEST(PkcmpRoundTrip, BytesDoNotDependOnReadChunksOrBufferAlignment) {
   }
 }
 
-// A write callback that takes `room` bytes in all and then refuses.
+// A write callback that takes `room` bytes in all and then refuses: the
+// whole piece that does not fit, or (takesPart) all of it but what fits.
 struct RefusingIo {
   ChunkedIo io;
   size_t room;
+  bool takesPart = false;
   unsigned calls = 0;
   unsigned callsAfterRefusal = 0;
   bool refused = false;
@@ -135,7 +137,9 @@ void WriteUntilFull(char* buf, unsigned* size, void* param) {
   if (r->refused) ++r->callsAfterRefusal;
   if (r->io.out.size() + *size > r->room) {
     r->refused = true;
-    *size = 0;
+    const size_t part = r->takesPart ? r->room - r->io.out.size() : 0;
+    r->io.out.append(buf, part);
+    *size = static_cast<unsigned>(part);
     return;
   }
   r->io.out.append(buf, *size);
@@ -149,21 +153,30 @@ TEST(PkcmpAbort, ARefusedWriteStopsImplodeAndExplode) {
   const std::string data = test::TextPayload(11, 200000);
   const std::string packed = Implode(data, kSettings[0]);
   for (size_t room : {size_t{0}, size_t{3000}, size_t{20000}}) {
-    RefusingIo imp{{&data, 0, 4096, {}}, room};
-    std::vector<char> work(kImplodeWorkSize);
-    unsigned type = kPkBinary, dictSize = 1024;
-    EXPECT_EQ(implode(ReadRefusing, WriteUntilFull, work.data(), &imp, &type, &dictSize), kPkAbort) << room;
-    EXPECT_TRUE(imp.refused) << room;
-    EXPECT_EQ(imp.callsAfterRefusal, 0u) << room;
-    // It stops within a block of input, not at the end of 200 KB.
-    EXPECT_LT(imp.io.pos, size_t{10000} + room * 4) << room;
-    EXPECT_TRUE(packed.compare(0, imp.io.out.size(), imp.io.out) == 0) << room;
+    for (bool takesPart : {false, true}) {
+      SCOPED_TRACE(takesPart ? "takes part of the last piece" : "takes none of the last piece");
+      RefusingIo imp{{&data, 0, 4096, {}}, room, takesPart};
+      std::vector<char> work(kImplodeWorkSize);
+      unsigned type = kPkBinary, dictSize = 1024;
+      EXPECT_EQ(implode(ReadRefusing, WriteUntilFull, work.data(), &imp, &type, &dictSize), kPkAbort) << room;
+      EXPECT_TRUE(imp.refused) << room;
+      EXPECT_EQ(imp.callsAfterRefusal, 0u) << room;
+      // It stops within a block of input, not at the end of 200 KB.
+      EXPECT_LT(imp.io.pos, size_t{10000} + room * 4) << room;
+      EXPECT_TRUE(packed.compare(0, imp.io.out.size(), imp.io.out) == 0) << room;
+      if (takesPart) {
+        EXPECT_EQ(imp.io.out.size(), room);
+      }
 
-    RefusingIo exp{{&packed, 0, 4096, {}}, room};
-    std::vector<char> explodeWork(kExplodeWorkSize);
-    EXPECT_EQ(explode(ReadRefusing, WriteUntilFull, explodeWork.data(), &exp), kPkAbort) << room;
-    EXPECT_EQ(exp.callsAfterRefusal, 0u) << room;
-    EXPECT_TRUE(data.compare(0, exp.io.out.size(), exp.io.out) == 0) << room;
+      RefusingIo exp{{&packed, 0, 4096, {}}, room, takesPart};
+      std::vector<char> explodeWork(kExplodeWorkSize);
+      EXPECT_EQ(explode(ReadRefusing, WriteUntilFull, explodeWork.data(), &exp), kPkAbort) << room;
+      EXPECT_EQ(exp.callsAfterRefusal, 0u) << room;
+      EXPECT_TRUE(data.compare(0, exp.io.out.size(), exp.io.out) == 0) << room;
+      if (takesPart) {
+        EXPECT_EQ(exp.io.out.size(), room);
+      }
+    }
   }
 }
 

@@ -80,7 +80,7 @@ TEST(OmzCorpus, EveryBarReadsBackToTheTickSize) {
     size_t ticksChecked = 0, rowsChecked = 0, freshBaseDays = 0;
     for (const auto& [day, ticks] : data.days) {
       IntradayImage image;
-      std::string error;
+      Failure error;
       ASSERT_TRUE(BuildIntradayFiles("i000000", ticks, 0, image, error)) << name << " day " << day << ": " << error;
       IntradayContents back;
       ASSERT_TRUE(ReadIntradayFiles(image.dat, image.idx, back, error)) << name << ": " << error;
@@ -105,7 +105,7 @@ TEST(OmzCorpus, EveryBarReadsBackToTheTickSize) {
     }
     for (const auto& [month, rows] : data.months) {
       Bytes bytes;
-      std::string error;
+      Failure error;
       ASSERT_TRUE(BuildDailyFile(rows, bytes, error)) << name << ": " << error;
       std::vector<DailyBlock> blocks;
       ASSERT_TRUE(ReadDailyFile(bytes, blocks, error)) << name << ": " << error;

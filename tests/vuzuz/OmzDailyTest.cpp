@@ -28,20 +28,21 @@ DailyRow Row(const std::string& name, double date, double open, double size = 0.
 
 Bytes Build(const std::vector<DailyRow>& rows) {
   Bytes bytes;
-  std::string error;
+  Failure error;
   EXPECT_TRUE(BuildDailyFile(rows, bytes, error)) << error;
   return bytes;
 }
 
 TEST(DescriptorFile, IsThirtyTwoBytesWithFormatFour) {
   test::TScratchDir dir;
-  std::string error;
+  Failure error;
   ASSERT_TRUE(WriteDescriptorFile(dir.Path(), "d0203", error)) << error;
   Bytes expected(32, 0);
   expected[2] = 4;
   const std::string bytes = test::ReadFileBytes(dir.Path() / "d0203");
   EXPECT_EQ(Bytes(bytes.begin(), bytes.end()), expected);
   EXPECT_FALSE(WriteDescriptorFile(dir.Path(), "../x", error));
+  EXPECT_EQ(error.code, Error::kInvalidBaseName);
 }
 
 TEST(DailyFile, WritesOneBlockPerNameRun) {
@@ -59,7 +60,7 @@ TEST(DailyFile, WritesOneBlockPerNameRun) {
     const Bytes bytes = Build(rows);
     EXPECT_EQ(bytes.size(), 32 * c.blocks.size() + 26 * rows.size());
     std::vector<DailyBlock> blocks;
-    std::string error;
+    Failure error;
     ASSERT_TRUE(ReadDailyFile(bytes, blocks, error)) << error;
     ASSERT_EQ(blocks.size(), c.blocks.size());
     for (size_t i = 0; i < blocks.size(); ++i) {
@@ -116,7 +117,7 @@ TEST(DailyFile, CoarsensTheTickWherePricesExceedThirtyTwoBits) {
     std::vector<DailyRow> rows = {Row("BRK", 37000, 10), Row("BRK", 37001, c.open)};
     const Bytes bytes = Build(rows);
     std::vector<DailyBlock> blocks;
-    std::string error;
+    Failure error;
     ASSERT_TRUE(ReadDailyFile(bytes, blocks, error)) << error;
     EXPECT_EQ(blocks[0].scaleCode, c.code) << c.open;
     const std::vector<DailyRow> back = DailyRowsOf(blocks);
@@ -131,20 +132,23 @@ TEST(DailyFile, RefusesWhatCannotBeStoredRight) {
   const struct {
     const char* what;
     std::vector<DailyRow> rows;
+    Error fault;
   } cases[] = {
-      {"price beyond 32 bits at tick 1", {Row("A", 37000, 3e9)}},
-      {"not a number", {Row("A", 37000, std::nan(""))}},
-      {"day before 1899-12-30", {Row("A", -2, 1)}},
-      {"day after 2079", {Row("A", 70000, 1)}},
-      {"tick size zero", {Row("A", 37000, 1, 0)}},
+      {"price beyond 32 bits at tick 1", {Row("A", 37000, 3e9)}, Error::kPriceUnstorable},
+      {"not a number", {Row("A", 37000, std::nan(""))}, Error::kPriceUnstorable},
+      {"day before 1899-12-30", {Row("A", -2, 1)}, Error::kDayUnstorable},
+      {"day after 2079", {Row("A", 70000, 1)}, Error::kDayUnstorable},
+      {"tick size zero", {Row("A", 37000, 1, 0)}, Error::kTickSizeUnusable},
       {"long symbol against its look-alike",
-       {Row(longSymbol, 37000, 1), Row(lookalike, 37000, 1)}},
+       {Row(longSymbol, 37000, 1), Row(lookalike, 37000, 1)},
+       Error::kSymbolFieldShared},
   };
   for (const auto& c : cases) {
     Bytes bytes;
-    std::string error;
+    Failure error;
     EXPECT_FALSE(BuildDailyFile(c.rows, bytes, error)) << c.what;
-    EXPECT_FALSE(error.empty()) << c.what;
+    EXPECT_EQ(error.code, c.fault) << c.what << ": " << error;
+    EXPECT_FALSE(error.text.empty()) << c.what;
     // Asked to, the writer leaves out only what cannot be stored and
     // writes the rest as it would without it.
     std::vector<DailyRow> rows = c.rows;
@@ -163,7 +167,7 @@ TEST(DailyFile, RefusesWhatCannotBeStoredRight) {
 
 TEST(DailyFile, EmptyTableWritesNoFile) {
   test::TScratchDir dir;
-  std::string error;
+  Failure error;
   EXPECT_TRUE(WriteDailyFile(dir.Path(), "d0203", {}, error));
   EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
@@ -183,7 +187,7 @@ TEST(DailyFile, RoundTripsGeneratedMonthsToTheTickSize) {
       rows.push_back(row);
     }
   }
-  std::string error;
+  Failure error;
   ASSERT_TRUE(WriteDailyFile(dir.Path(), "d0203", rows, error)) << error;
   Bytes bytes;
   ASSERT_TRUE(ReadWholeFile(dir.Path() / "d0203.DLY", bytes, error)) << error;
@@ -210,21 +214,24 @@ TEST(DailyFile, ReaderRejectsBrokenFiles) {
     size_t offset;
     uint8_t value;
     size_t keep;
+    Error fault;
   } cases[] = {
-      {"truncated record", 0, 1, good.size() - 1},
-      {"truncated header", 0, 1, 20},
-      {"count beyond the file", 16, 3, good.size()},
-      {"negative count", 19, 0x80, good.size()},
-      {"wrong mark", 2, 0xDD, good.size()},
-      {"unknown scale code", 15, 108, good.size()},
+      {"truncated record", 0, 1, good.size() - 1, Error::kRecordCountBeyondFile},
+      {"truncated header", 0, 1, 20, Error::kDailyHeaderTruncated},
+      {"count beyond the file", 16, 3, good.size(), Error::kRecordCountBeyondFile},
+      {"negative count", 19, 0x80, good.size(), Error::kRecordCountBeyondFile},
+      {"wrong mark", 2, 0xDD, good.size(), Error::kNoDailyBlock},
+      {"wrong word", 0, 2, good.size(), Error::kNoDailyBlock},
+      {"unknown scale code", 15, 108, good.size(), Error::kUnknownScaleCode},
   };
   for (const auto& c : cases) {
     Bytes bad(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(c.keep));
     if (c.offset < bad.size()) bad[c.offset] = c.value;
     std::vector<DailyBlock> blocks;
-    std::string error;
+    Failure error;
     EXPECT_FALSE(ReadDailyFile(bad, blocks, error)) << c.what;
-    EXPECT_FALSE(error.empty()) << c.what;
+    EXPECT_EQ(error.code, c.fault) << c.what << ": " << error;
+    EXPECT_NE(error.text.find("at offset 0"), std::string::npos) << c.what << ": " << error;
   }
 }
 

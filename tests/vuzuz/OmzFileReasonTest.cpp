@@ -14,10 +14,11 @@ namespace {
 TEST(WriteFileAtomically, FailureCarriesTheSystemsReason) {
   test::TScratchDir dir;
   const Bytes bytes(16, 1);
-  std::string error;
+  Failure error;
   EXPECT_FALSE(WriteFileAtomically(dir.Path() / "missing" / "d2611.omz", bytes, error));
-  EXPECT_NE(error.find("d2611.omz"), std::string::npos) << error;
-  EXPECT_NE(error.find(": " + std::generic_category().message(ENOENT)), std::string::npos) << error;
+  EXPECT_EQ(error.code, Error::kCannotWrite);
+  EXPECT_NE(error.text.find("d2611.omz"), std::string::npos) << error;
+  EXPECT_NE(error.text.find(": " + std::generic_category().message(ENOENT)), std::string::npos) << error;
   EXPECT_EQ(SystemReason(0), "");
   EXPECT_EQ(SystemReason(ENOSPC), ": " + std::generic_category().message(ENOSPC));
 }

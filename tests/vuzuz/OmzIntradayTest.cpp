@@ -32,7 +32,7 @@ double Minute(int m) { return kDay + m / 1440.0; }
 
 IntradayImage Build(const std::vector<Tick>& ticks) {
   IntradayImage image;
-  std::string error;
+  Failure error;
   EXPECT_TRUE(BuildIntradayFiles(kBase, ticks, kStamp, image, error)) << error;
   return image;
 }
@@ -41,7 +41,7 @@ IntradayImage Build(const std::vector<Tick>& ticks) {
 // ascending leaf keys, or a B-tree search can miss blocks.
 IntradayContents Read(const IntradayImage& image) {
   IntradayContents contents;
-  std::string error;
+  Failure error;
   EXPECT_TRUE(ReadIntradayFiles(image.dat, image.idx, contents, error)) << error;
   std::vector<IndexEntry> leaves;
   EXPECT_TRUE(ReadIndexLeaves(image.idx, leaves, error)) << error;
@@ -158,7 +158,7 @@ TEST(IntradayFiles, SixtyOneTicksWriteTheLastBlockFirst) {
   EXPECT_EQ(LoadU16(second + 20), 60);
   EXPECT_EQ(LoadI16(second + 30), 5900);
   std::vector<IndexEntry> leaves;
-  std::string error;
+  Failure error;
   ASSERT_TRUE(ReadIndexLeaves(image.idx, leaves, error)) << error;
   ASSERT_EQ(leaves.size(), 2u);
   EXPECT_EQ(leaves[0].pointer, 3584u);
@@ -208,7 +208,7 @@ TEST(IndexFile, LevelsForEntryCounts) {
     }
 
     std::vector<IndexEntry> leaves;
-    std::string error;
+    Failure error;
     ASSERT_TRUE(ReadIndexLeaves(image.idx, leaves, error)) << error;
     ASSERT_EQ(leaves.size(), c.entries);
     for (size_t i = 0; i < leaves.size(); ++i) {
@@ -258,7 +258,7 @@ TEST(IndexFile, KeyBytesCompareAsSymbolDayBlock) {
   for (int i = 0; i < 121; ++i) ticks.push_back(MakeTick("AB", Minute(i), 10));
   const IntradayImage image = Build(ticks);
   std::vector<IndexEntry> leaves;
-  std::string error;
+  Failure error;
   ASSERT_TRUE(ReadIndexLeaves(image.idx, leaves, error));
   ASSERT_EQ(leaves.size(), 3u);
   EXPECT_EQ(leaves[2].key, expected);
@@ -380,8 +380,9 @@ TEST(IntradayFiles, LeavesOutOnlyTheRunsThatCannotBeStored) {
   std::vector<Tick> ticks = {MakeTick("AA", Minute(1), 1), MakeTick("BAD", Minute(1), std::nan("")),
                              MakeTick("CC", Minute(1), 3), MakeTick("AA", Minute(2), 2)};
   IntradayImage image;
-  std::string error;
+  Failure error;
   EXPECT_FALSE(BuildIntradayFiles(kBase, ticks, kStamp, image, error));
+  EXPECT_EQ(error.code, Error::kSymbolRunSplit) << error;
   std::vector<std::string> leftOut;
   ASSERT_TRUE(BuildIntradayFiles(kBase, ticks, kStamp, image, error, &leftOut)) << error;
   ASSERT_EQ(leftOut.size(), 2u);
@@ -404,21 +405,30 @@ TEST(IntradayFiles, RefusesWhatCannotBeStoredRight) {
   const struct {
     const char* what;
     std::vector<Tick> ticks;
+    Error fault;
   } cases[] = {
-      {"tick 46 days after the first", {MakeTick("A", kDay, 1), MakeTick("A", kDay + 46, 1)}},
-      {"tick before the first day", {MakeTick("A", kDay + 0.5, 1), MakeTick("A", kDay - 0.1, 1)}},
-      {"day beyond 16 bits", {MakeTick("A", 70000, 1)}},
-      {"price not a number", {MakeTick("A", kDay, std::nan(""))}},
-      {"price beyond 32 bits at tick 1", {MakeTick("A", kDay, 3e9)}},
-      {"tick size zero", {MakeTick("A", kDay, 1, 1, 0)}},
-      {"long symbol and its look-alike", {MakeTick("EURUSD.FUT.A1", kDay, 1), MakeTick(lookalike, kDay, 1)}},
+      {"tick 46 days after the first", {MakeTick("A", kDay, 1), MakeTick("A", kDay + 46, 1)}, Error::kMinuteUnstorable},
+      {"tick before the first day", {MakeTick("A", kDay + 0.5, 1), MakeTick("A", kDay - 0.1, 1)},
+       Error::kMinuteUnstorable},
+      {"day beyond 16 bits", {MakeTick("A", 70000, 1)}, Error::kDayUnstorable},
+      {"price not a number", {MakeTick("A", kDay, std::nan(""))}, Error::kPriceUnstorable},
+      {"price beyond 32 bits at tick 1", {MakeTick("A", kDay, 3e9)}, Error::kPriceUnstorable},
+      {"tick size zero", {MakeTick("A", kDay, 1, 1, 0)}, Error::kTickSizeUnusable},
+      {"more than 65535 ticks", std::vector<Tick>(65536, MakeTick("A", kDay, 1)), Error::kTooManyTicks},
+      {"long symbol and its look-alike", {MakeTick("EURUSD.FUT.A1", kDay, 1), MakeTick(lookalike, kDay, 1)},
+       Error::kSymbolFieldShared},
   };
   for (const auto& c : cases) {
     IntradayImage image;
-    std::string error;
+    Failure error;
     EXPECT_FALSE(BuildIntradayFiles(kBase, c.ticks, kStamp, image, error)) << c.what;
-    EXPECT_FALSE(error.empty()) << c.what;
+    EXPECT_EQ(error.code, c.fault) << c.what << ": " << error;
+    EXPECT_TRUE(image.dat.empty() && image.idx.empty()) << c.what;
   }
+  IntradayImage image;
+  Failure error;
+  EXPECT_FALSE(BuildIntradayFiles("../i0201", std::vector<Tick>{MakeTick("A", kDay, 1)}, kStamp, image, error));
+  EXPECT_EQ(error.code, Error::kInvalidBaseName);
 }
 
 TEST(IntradayFiles, ReadsBackAGeneratedDay) {
@@ -449,39 +459,48 @@ TEST(IntradayFiles, ReaderRejectsBrokenFiles) {
     bool inIndex;
     size_t offset;
     uint32_t value;
+    Error fault;
   } cases[] = {
-      {"root beyond the file", true, 0x01C, 1u << 20},
-      {"root inside the header", true, 0x01C, 1024},
-      {"level counter below a leaf", true, 0x06C, 4},
-      {"too many levels", true, 0x06C, 40},
-      {"child pointing back at the root", true, 4096 + 18, 4096},
-      {"leaf pointing into the header", true, 2048 + 18, 512},
-      {"leaf pointing between blocks", true, 2048 + 18, 3100},
-      {"node count zero", true, 2048 + 8, 0},
-      {"node count beyond the slots", true, 2048 + 8, 48},
-      {"block day changed", false, 3072 + 14, 1},
-      {"block mark changed", false, 3072 + 12, 0x00DE0002},
-      {"tick count zero", false, 3072 + 16, 0x6F000000},
-      {"unknown scale code", false, 3072 + 16, 0x08010000},
-      {"block size field", false, 0x00C, 256},
+      {"root beyond the file", true, 0x01C, 1u << 20, Error::kIndexBadPointer},
+      {"root inside the header", true, 0x01C, 1024, Error::kIndexBadPointer},
+      {"node size field", true, 0x00C, 512, Error::kNotIndexFile},
+      {"level counter below a leaf", true, 0x06C, 4, Error::kIndexLevels},
+      {"too many levels", true, 0x06C, 40, Error::kIndexLevels},
+      {"one level too few", true, 0x06C, 5, Error::kIndexLeafFlag},
+      {"child pointing back at the root", true, 4096 + 18, 4096, Error::kIndexNodeTwice},
+      {"child pointing past the file", true, 4096 + 18, 1u << 20, Error::kIndexBadPointer},
+      {"leaf pointing into the header", true, 2048 + 18, 512, Error::kBlockBadPointer},
+      {"leaf pointing between blocks", true, 2048 + 18, 3100, Error::kBlockBadPointer},
+      {"node count zero", true, 2048 + 8, 0, Error::kIndexNodeCount},
+      {"node count beyond the slots", true, 2048 + 8, 48, Error::kIndexNodeCount},
+      {"block day changed", false, 3072 + 14, 1, Error::kBlockKeyMismatch},
+      {"block mark changed", false, 3072 + 12, 0x00DE0002, Error::kNoTickBlock},
+      {"tick count zero", false, 3072 + 16, 0x6F000000, Error::kTickCount},
+      {"tick count above 60", false, 3072 + 16, 0x6F3D0000, Error::kTickCount},
+      {"unknown scale code", false, 3072 + 16, 0x08010000, Error::kUnknownScaleCode},
+      {"block size field", false, 0x00C, 256, Error::kNotIntradayData},
   };
   for (const auto& c : cases) {
     IntradayImage bad = good;
     StoreU32((c.inIndex ? bad.idx : bad.dat).data() + c.offset, c.value);
     IntradayContents contents;
-    std::string error;
+    Failure error;
     EXPECT_FALSE(ReadIntradayFiles(bad.dat, bad.idx, contents, error)) << c.what;
-    EXPECT_FALSE(error.empty()) << c.what;
+    EXPECT_EQ(error.code, c.fault) << c.what << ": " << error;
   }
   IntradayContents contents;
-  std::string error;
+  Failure error;
   EXPECT_FALSE(ReadIntradayFiles(good.dat, Bytes(good.idx.begin(), good.idx.begin() + 3000), contents, error));
+  EXPECT_EQ(error.code, Error::kIndexBadPointer) << error;  // the root node is cut
+  EXPECT_FALSE(ReadIntradayFiles(good.dat, Bytes(good.idx.begin(), good.idx.begin() + 2000), contents, error));
+  EXPECT_EQ(error.code, Error::kIndexTruncated) << error;
   EXPECT_FALSE(ReadIntradayFiles(Bytes(good.dat.begin(), good.dat.begin() + 100), good.idx, contents, error));
+  EXPECT_EQ(error.code, Error::kNotIntradayData) << error;
 }
 
 TEST(IntradayFiles, WritesBothFilesOrNone) {
   test::TScratchDir dir;
-  std::string error;
+  Failure error;
   EXPECT_TRUE(WriteIntradayFiles(dir.Path(), kBase, {}, error));
   EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
   const std::vector<Tick> ticks = {MakeTick("AB", Minute(1), 1)};

@@ -59,7 +59,7 @@ TEST(SymbolField, KeepsLongSymbolsApartAndStable) {
 
 TEST(SymbolFieldRegistry, RejectsTwoSymbolsSharingAField) {
   TSymbolFieldRegistry registry;
-  std::string error;
+  Failure error;
   const std::string longSymbol = "EURUSD.FUTURE.1";
   const SymbolField field = MakeSymbolField(longSymbol);
   ASSERT_TRUE(registry.Add(longSymbol, field, error));
@@ -67,7 +67,8 @@ TEST(SymbolFieldRegistry, RejectsTwoSymbolsSharingAField) {
   // A short symbol spelled like the long one's field.
   const std::string lookalike = SymbolFieldText(field.data());
   EXPECT_FALSE(registry.Add(lookalike, MakeSymbolField(lookalike), error));
-  EXPECT_NE(error.find(longSymbol), std::string::npos);
+  EXPECT_EQ(error.code, Error::kSymbolFieldShared);
+  EXPECT_NE(error.text.find(longSymbol), std::string::npos);
 }
 
 }  // namespace

@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <vector>
 
 #include "support/ScratchDir.h"
 #include "vuzuz/OmzArchive.h"
 #include "vuzuz/OmzDaily.h"
+#include "vuzuz/OmzEntryCodec.h"
 #include "vuzuz/OmzDescriptor.h"
 #include "vuzuz/OmzFile.h"
 #include "vuzuz/OmzIntraday.h"
 #include "vuzuz/Omzcreate.h"
+#include "vuzuz/pkcmp/Pkcmp.h"
 
 namespace fs = std::filesystem;
 
@@ -29,7 +32,7 @@ Bytes FileBytes(const fs::path& path) {
 }
 
 void WriteDailySet(const fs::path& dir, const std::string& base, double open = 10) {
-  std::string error;
+  Failure error;
   DailyRow row;
   row.name = "AAA";
   row.date = 37308;
@@ -39,7 +42,7 @@ void WriteDailySet(const fs::path& dir, const std::string& base, double open = 1
 }
 
 void WriteIntradaySet(const fs::path& dir, const std::string& base) {
-  std::string error;
+  Failure error;
   std::vector<Tick> ticks(130);
   for (size_t i = 0; i < ticks.size(); ++i) {
     SetTickSymbol(ticks[i], "AB");
@@ -52,7 +55,7 @@ void WriteIntradaySet(const fs::path& dir, const std::string& base) {
 
 std::vector<ArchiveEntry> ReadArchiveFile(const fs::path& path) {
   std::vector<ArchiveEntry> entries;
-  std::string error;
+  Failure error;
   EXPECT_TRUE(ReadArchive(FileBytes(path), entries, error)) << error;
   return entries;
 }
@@ -129,7 +132,7 @@ TEST(OMZCreate, IncompleteSetIsDeletedWithoutArchive) {
     for (const std::string& f : c.files) test::WriteFileBytes(dir.Path() / f, "x");
     TOMZCompressor packer(dir.Path());
     EXPECT_FALSE(packer.OMZCreate("B1", true)) << c.what;
-    EXPECT_FALSE(packer.LastError().empty());
+    EXPECT_EQ(packer.LastError().code, Error::kIncompleteSet) << c.what;
     EXPECT_TRUE(fs::is_empty(dir.Path())) << c.what;
   }
 }
@@ -154,9 +157,12 @@ TEST(OMZCreate, ReplacesAnExistingArchiveOnlyWithACompleteOne) {
   ASSERT_TRUE(packer.OMZCreateEmpty("d0203"));
   EXPECT_TRUE(packer.OMZAdd("d0203."));
   EXPECT_FALSE(packer.OMZAdd("sub.DLY"));
+  EXPECT_EQ(packer.LastError().code, Error::kCannotOpen);
   EXPECT_FALSE(packer.OMZAdd("missing.DLY"));
+  EXPECT_EQ(packer.LastError().code, Error::kCannotOpen);
   EXPECT_FALSE(packer.OMZClose());
-  EXPECT_FALSE(packer.LastError().empty());
+  EXPECT_EQ(packer.LastError().code, Error::kCannotOpen);
+  EXPECT_NE(packer.LastError().text.find("left as it was"), std::string::npos) << packer.LastError();
   EXPECT_EQ(FileBytes(dir.Path() / "d0203.omz"), second);
   EXPECT_EQ(Listing(dir.Path()), (std::vector<std::string>{"d0203", "d0203.omz", "sub.DLY"}));
 }
@@ -172,6 +178,7 @@ TEST(OMZAdd, EmptyFileAddsNoEntryAndLongNamesAreRefused) {
   EXPECT_EQ(fs::file_size(dir.Path() / "x.omz"), 0u);
   ASSERT_TRUE(packer.OMZCreateEmpty("y"));
   EXPECT_FALSE(packer.OMZAdd("ABCDEFGHIJKLM"));
+  EXPECT_EQ(packer.LastError().code, Error::kInvalidEntryName);
   EXPECT_FALSE(packer.OMZClose());
   EXPECT_FALSE(fs::exists(dir.Path() / "y.omz"));
 }
@@ -208,17 +215,29 @@ TEST(OMZUnzip, RefusesWhatIsNotAnArchive) {
   };
   Bytes badData = good;
   badData[second + 25] = 7;  // compression type byte of the second entry
+  Bytes unterminated = good;
+  std::fill_n(unterminated.begin() + 2, 13, 'A');
+  Bytes emptyEntry = good;  // a second entry whose stream holds nothing
+  emptyEntry.resize(second + kEntryHeaderSize);
+  std::vector<char> implodeWork(pkcmp::kImplodeWorkSize);
+  ASSERT_EQ(ImplodeEntryData({}, implodeWork.data(), emptyEntry), pkcmp::kPkOk);
+  PutEntryHeader(emptyEntry.data() + second, "d0203.DLY", static_cast<uint32_t>(emptyEntry.size() - second - 25));
   const struct {
     const char* what;
     Bytes bytes;
     size_t filesKept;  // entries extracted before the fault
+    Error fault;
   } cases[] = {
-      {"text file", Bytes{'h', 'e', 'l', 'l', 'o', '\n'}, 0},
-      {"truncated second header", Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(second + 10)), 1},
-      {"truncated second entry", Bytes(good.begin(), good.end() - 1), 1},
-      {"name leaving the folder", withName("../evil"), 0},
-      {"name with a separator", withName("a\\b"), 0},
-      {"malformed compressed data", badData, 1},
+      {"text file", Bytes{'h', 'e', 'l', 'l', 'o', '\n'}, 0, Error::kEntryHeaderTruncated},
+      {"text file of a header's size", Bytes(30, 'x'), 0, Error::kNotEntryHeader},
+      {"truncated second header", Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(second + 10)), 1,
+       Error::kEntryHeaderTruncated},
+      {"truncated second entry", Bytes(good.begin(), good.end() - 1), 1, Error::kEntryPastEnd},
+      {"name leaving the folder", withName("../evil"), 0, Error::kInvalidEntryName},
+      {"name with a separator", withName("a\\b"), 0, Error::kInvalidEntryName},
+      {"name without terminator", unterminated, 0, Error::kEntryNameUnterminated},
+      {"malformed compressed data", badData, 1, Error::kEntryDoesNotExpand},
+      {"entry expanding to nothing", emptyEntry, 1, Error::kEntryEmpty},
   };
   for (const auto& c : cases) {
     test::TScratchDir work;
@@ -228,9 +247,55 @@ TEST(OMZUnzip, RefusesWhatIsNotAnArchive) {
                          std::string(reinterpret_cast<const char*>(c.bytes.data()), c.bytes.size()));
     TOMZCompressor unpacker(out);
     EXPECT_FALSE(unpacker.OMZUnzip((work.Path() / "a.omz").string())) << c.what;
-    EXPECT_FALSE(unpacker.LastError().empty()) << c.what;
+    EXPECT_EQ(unpacker.LastError().code, c.fault) << c.what << ": " << unpacker.LastError();
     EXPECT_EQ(Listing(out).size(), c.filesKept) << c.what;
     EXPECT_EQ(Listing(work.Path()), (std::vector<std::string>{"a.omz", "out"})) << c.what;
+  }
+}
+
+// Entries that do not expand are listed with the reason, and the walk goes
+// on: the codec's code tells a cut stream from a corrupt one.
+TEST(ReadArchive, TellsWhyEachEntryDoesNotExpand) {
+  const Bytes data(3000, 'q');
+  std::vector<char> work(pkcmp::kImplodeWorkSize);
+  Bytes packed;
+  ASSERT_EQ(ImplodeEntryData(data, work.data(), packed), pkcmp::kPkOk);
+  const Bytes corrupt = {0x00, 0x04, 0xc9, 0x23, 0xe0, 0x1f};  // a copy before any output
+  const struct {
+    const char* name;
+    Bytes packed;
+    size_t maxExpanded;
+    bool expanded;
+    unsigned explodeResult;
+    Error fault;
+  } cases[] = {
+      {"WHOLE", packed, 3000, true, pkcmp::kPkOk, Error::kNone},
+      {"CUT", Bytes(packed.begin(), packed.end() - 2), 3000, false, pkcmp::kPkTruncated, Error::kEntryDoesNotExpand},
+      {"CORRUPT", corrupt, 3000, false, pkcmp::kPkBadData, Error::kEntryDoesNotExpand},
+      {"LARGE", packed, 2999, false, pkcmp::kPkAbort, Error::kEntryTooLarge},
+  };
+  for (const auto& c : cases) {
+    // The case's entry between two good ones.
+    Bytes archive;
+    for (const Bytes* entry : std::initializer_list<const Bytes*>{&packed, &c.packed, &packed}) {
+      const size_t at = archive.size();
+      archive.resize(at + kEntryHeaderSize);
+      PutEntryHeader(archive.data() + at, entry == &c.packed ? c.name : "GOOD", static_cast<uint32_t>(entry->size()));
+      archive.insert(archive.end(), entry->begin(), entry->end());
+    }
+    std::vector<ArchiveEntry> entries;
+    Failure error;
+    ASSERT_TRUE(ReadArchive(archive, entries, error, c.maxExpanded)) << c.name << ": " << error;
+    ASSERT_EQ(entries.size(), 3u) << c.name;
+    const ArchiveEntry& e = entries[1];
+    EXPECT_EQ(e.name, c.name);
+    EXPECT_EQ(e.expanded, c.expanded) << c.name;
+    EXPECT_EQ(e.explodeResult, c.explodeResult) << c.name;
+    EXPECT_EQ(e.error.code, c.fault) << c.name << ": " << e.error;
+    EXPECT_LE(e.data.size(), c.maxExpanded) << c.name;
+    EXPECT_TRUE(std::equal(e.data.begin(), e.data.end(), data.begin())) << c.name;  // what came out is a prefix
+    EXPECT_EQ(entries[2].offset, 2 * kEntryHeaderSize + packed.size() + c.packed.size()) << c.name;
+    EXPECT_EQ(entries[2].expanded, c.maxExpanded >= data.size()) << c.name;
   }
 }
 

@@ -61,9 +61,9 @@ void UnpackArchive(const std::string& path, const std::string& unpackDir, TRecor
     return;
   }
   std::vector<omz::ArchiveEntry> entries;
-  std::string error;
+  omz::Failure error;
   if (!omz::ReadArchive(vz::ByteView(archive.data(), archive.size()), entries, error)) {
-    record.Line("undecodable " + path + " " + error);
+    record.Line("undecodable " + path + " " + error.text);
     return;
   }
   const std::string folder = unpackDir + "\\" + BaseName(path);

@@ -337,13 +337,13 @@ int CheckArchives(const fs::path& dir, const std::string& what) {
       std::fclose(in);
     }
     std::vector<vz::omz::ArchiveEntry> entries;
-    std::string error;
+    vz::omz::Failure error;
     const bool read = vz::omz::ReadArchive(vz::ByteView(bytes.data(), bytes.size()), entries, error);
     bool expanded = read && entries.size() >= 2;
     for (const auto& entry : entries) expanded = expanded && entry.expanded && entry.explodeResult == 0;
     if (!expanded) {
       allWhole = false;
-      std::printf("     not whole: %s (%s)\n", it->path().string().c_str(), error.c_str());
+      std::printf("     not whole: %s (%s)\n", it->path().string().c_str(), error.text.c_str());
     }
   }
   Check(allWhole, what + ": every archive decodes whole, nothing else left behind");

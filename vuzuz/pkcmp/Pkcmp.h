@@ -43,8 +43,9 @@ constexpr unsigned int kExplodeWorkSize = 12596;
 // Fills buf with up to *size bytes of input and returns the number given;
 // 0 means the end of the input.
 using PkReadFn = unsigned int (*)(char* buf, unsigned int* size, void* param);
-// Takes *size bytes of output from buf. A callback that cannot take them (a
-// failed write) sets *size to 0, and the codec stops with kPkAbort.
+// Takes *size bytes of output from buf. A callback that cannot take them all
+// (a failed write, an output limit) sets *size to the number it took, 0 or
+// more, and the codec stops with kPkAbort without calling it again.
 using PkWriteFn = void (*)(char* buf, unsigned int* size, void* param);
 
 // Compresses everything read_buf yields. work_buf must hold kImplodeWorkSize
