@@ -90,10 +90,10 @@ TEST(CollectBars, ShiftsAndFiltersIntradayBars) {
   const auto& b = data.rows[1].bars;
   ASSERT_EQ(b.size(), 3u);
   EXPECT_EQ(data.rows[1].symbol, "B");
-  EXPECT_NEAR(b[0].time, DateValue(2001, 4, 9, 18, 0), 1e-9);
-  EXPECT_NEAR(b[1].time, DateValue(2001, 4, 10, 4, 0), 1e-9);
+  EXPECT_NEAR(KeptBarTickTime(b[0]), DateValue(2001, 4, 9, 18, 0), 1e-9);
+  EXPECT_NEAR(KeptBarTickTime(b[1]), DateValue(2001, 4, 10, 4, 0), 1e-9);
   EXPECT_EQ(b[1].close, 3);
-  EXPECT_NEAR(b[2].time, DateValue(2001, 4, 10, 17, 59), 1e-9);
+  EXPECT_NEAR(KeptBarTickTime(b[2]), DateValue(2001, 4, 10, 17, 59), 1e-9);
   EXPECT_EQ(data.tickTotal, 16);
   // Each row holds exactly the bars it keeps, whatever the largest row.
   EXPECT_EQ(b.capacity(), 3u);

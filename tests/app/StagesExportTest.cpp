@@ -36,7 +36,9 @@ omz::DailyRow Daily(const std::string& name, double date, double close, int32_t 
 
 // A kept bar at a time on the data clock (the UTC-5 time is six hours less).
 KeptBar Kept(double dataTime, double close, int32_t volume = 100) {
-  return KeptBar{dataTime - 0.25, close - 0.5, close + 1, close - 1, close, volume};
+  const auto seconds = static_cast<int64_t>(std::llround((dataTime - DateValue(1970, 1, 1)) * 86400));
+  return KeptBar{seconds, static_cast<float>(close - 0.5), static_cast<float>(close + 1), static_cast<float>(close - 1),
+                 static_cast<float>(close), volume};
 }
 
 struct ExportFixture : testing::Test {
@@ -58,8 +60,8 @@ struct ExportFixture : testing::Test {
   }
   void AddRow(const std::string& symbol, std::vector<KeptBar> bars) {
     for (const KeptBar& b : bars) {
-      data.firstTickTime = std::min(data.firstTickTime, b.time + 0.25);
-      data.lastTickTime = std::max(data.lastTickTime, b.time + 0.25);
+      data.firstTickTime = std::min(data.firstTickTime, KeptBarDataTime(b));
+      data.lastTickTime = std::max(data.lastTickTime, KeptBarDataTime(b));
     }
     data.tickTotal += 4 * static_cast<int64_t>(bars.size());
     data.rows.push_back(TickRow{symbol, std::move(bars)});
