@@ -160,6 +160,8 @@ std::vector<std::string> TSetPipeline::TakeLeftOut() {
   return std::move(leftOut_);
 }
 
+bool TSetPipeline::Dropped(uint64_t order) const { return failed_ && order > failedOrder_; }
+
 void TSetPipeline::Fail(uint64_t order, const std::string& message) {
   std::lock_guard lock(mutex_);
   if (!failed_ || order < failedOrder_) {
@@ -187,8 +189,8 @@ void TSetPipeline::Pack(uint64_t order, const SetJob& job, std::vector<char>& wo
     Commit(packed);
     return;
   }
-  archiveSpace_.wait(lock, [&] { return archives_.size() < kMaxWaitingArchives || failed_; });
-  if (failed_) return;
+  archiveSpace_.wait(lock, [&] { return archives_.size() < kMaxWaitingArchives || Dropped(order); });
+  if (Dropped(order)) return;
   archives_.push_back(std::move(packed));
   archiveReady_.notify_one();
 }
@@ -215,7 +217,7 @@ void TSetPipeline::PackWork() {
       queued = std::move(jobs_.front());
       jobs_.pop_front();
       jobSpace_.notify_one();
-      if (failed_) continue;
+      if (Dropped(queued.order)) continue;
     }
     Pack(queued.order, queued.job, work);
   }
@@ -231,7 +233,7 @@ void TSetPipeline::CommitWork() {
       packed = std::move(archives_.front());
       archives_.pop_front();
       archiveSpace_.notify_one();
-      if (failed_) continue;
+      if (Dropped(packed.order)) continue;
     }
     Commit(packed);
   }

@@ -33,11 +33,11 @@ struct SetJob {
   std::vector<omz::Tick> ticks;
 };
 
-// Writes and packs sets on worker threads, in the order they are handed
+// Packs and writes sets on worker threads, in the order they are handed
 // over when there is one pack worker (archives may still land in another
 // order: their flushes overlap). Once a set fails to be written, the sets
-// not yet begun are dropped; the failure reported is that of the earliest
-// set handed over that failed.
+// handed over after it are dropped and those before it are still written;
+// the failure reported is that of the earliest set that failed.
 class TSetPipeline {
 public:
   explicit TSetPipeline(const ExportOptions& options);
@@ -76,6 +76,9 @@ private:
   void Commit(const Packed& packed);
   // Records a set's failure to be written.
   void Fail(uint64_t order, const std::string& message);
+  // Whether the set handed over as `order` is dropped after a failure;
+  // with the mutex held.
+  bool Dropped(uint64_t order) const;
 
   const ExportOptions& options_;
   std::vector<std::thread> packers_;
