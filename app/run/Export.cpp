@@ -38,20 +38,6 @@ bool BarStorable(const KeptBar& bar) {
   return true;
 }
 
-void AppendTicks(const TickRow& row, const KeptBar& bar, double tickTime, std::vector<omz::Tick>& ticks) {
-  omz::Tick tick;
-  omz::SetTickSymbol(tick, row.symbol);
-  tick.dateTime = tickTime;
-  tick.size = 0.0001;
-  const double prices[4] = {bar.open, bar.high, bar.low, bar.close};
-  const int32_t volumes[4] = {1, 1, 1, CloseTickVolume(bar.volume)};
-  for (int k = 0; k < 4; ++k) {
-    tick.price = prices[k];
-    tick.volume = volumes[k];
-    ticks.push_back(tick);
-  }
-}
-
 }  // namespace
 
 uint64_t FolderFreeSpace(const std::string& folder) {
@@ -159,12 +145,12 @@ bool WriteArchives(const TRunSettings& settings, IRunStatus& status, CollectedDa
       while (cursor < row.bars.size()) {
         const double tickTime = KeptBarTickTime(row.bars[cursor]);
         if (DayNumber(MinusFiveToPlusOne(tickTime)) != d) break;
-        if (BarStorable(row.bars[cursor])) AppendTicks(row, row.bars[cursor], tickTime, job.ticks);
+        if (BarStorable(row.bars[cursor])) job.AddBar(row.symbol, row.bars[cursor], tickTime);
         else ++unstorableBars[row.symbol];
         ++cursor;
       }
     }
-    if (!job.ticks.empty()) {
+    if (!job.dayBars.empty()) {
       const std::string folderName = MonthFolderName(day);
       std::error_code ec;
       const fs::path folder = omz::PathIn(platform::PathFromUtf8(output), folderName);

@@ -53,7 +53,7 @@ PackResult PackSet(const SetJob& job, std::vector<char>& work, const ExportOptio
   std::vector<std::string> leftOut;
   if (job.intraday) {
     omz::IntradayImage image;
-    if (!omz::BuildIntradayFiles(job.base, job.ticks, static_cast<uint32_t>(std::time(nullptr)), image, error,
+    if (!omz::BuildIntradayFiles(job.base, job.MakeTicks(), static_cast<uint32_t>(std::time(nullptr)), image, error,
                                  &leftOut)) {
       result.message = job.base + ": " + error;
       return result;
@@ -97,6 +97,35 @@ PackResult PackSetGuarded(const SetJob& job, std::vector<char>& work, const Expo
 }
 
 }  // namespace
+
+void SetJob::AddBar(const std::string& symbol, const KeptBar& bar, double tickTime) {
+  if (dayRuns.empty() || dayRuns.back().symbol != symbol) dayRuns.push_back({symbol, 0});
+  ++dayRuns.back().count;
+  dayBars.push_back({&bar, tickTime});
+}
+
+std::vector<omz::Tick> SetJob::MakeTicks() const {
+  std::vector<omz::Tick> ticks;
+  ticks.reserve(4 * dayBars.size());
+  size_t next = 0;
+  for (const DayRun& run : dayRuns) {
+    omz::Tick tick;
+    omz::SetTickSymbol(tick, run.symbol);
+    tick.size = 0.0001;
+    for (size_t n = 0; n < run.count; ++n, ++next) {
+      const KeptBar& bar = *dayBars[next].bar;
+      tick.dateTime = dayBars[next].tickTime;
+      const double prices[4] = {bar.open, bar.high, bar.low, bar.close};
+      const int32_t volumes[4] = {1, 1, 1, CloseTickVolume(bar.volume)};
+      for (int k = 0; k < 4; ++k) {
+        tick.price = prices[k];
+        tick.volume = volumes[k];
+        ticks.push_back(tick);
+      }
+    }
+  }
+  return ticks;
+}
 
 TSetPipeline::TSetPipeline(const ExportOptions& options) : options_(options) {
   if (options_.packThreads <= 0) {

@@ -18,19 +18,41 @@
 #include <thread>
 #include <vector>
 
+#include "app/run/Collection.h"
 #include "app/run/Export.h"
 #include "bytes/ByteFields.h"
 #include "vuzuz/OmzTypes.h"
 
 namespace vz::app {
 
-// One file set to write and pack.
+// One kept bar of a day set, with the time its ticks carry.
+struct DayBar {
+  const KeptBar* bar = nullptr;
+  double tickTime = 0;  // UTC-5 clock
+};
+
+// A security's bars in a day set, in a row of DayBar.
+struct DayRun {
+  std::string symbol;
+  size_t count = 0;
+};
+
+// One file set to write and pack. A day set refers to the collection's
+// kept bars, which outlive the pipeline, and its ticks are made only when
+// it is packed: a set waiting in the pipeline costs 16 bytes a bar instead
+// of the 192 of its four ticks.
 struct SetJob {
   std::string base;
   std::string folder;  // where the set's archive goes
   bool intraday = false;
   std::vector<omz::DailyRow> daily;
-  std::vector<omz::Tick> ticks;
+  std::vector<DayRun> dayRuns;  // in the order their ticks are written
+  std::vector<DayBar> dayBars;
+
+  // Appends a bar to the day set, after the bars added before it.
+  void AddBar(const std::string& symbol, const KeptBar& bar, double tickTime);
+  // The set's ticks: four per bar (open, high, low, close), in order.
+  std::vector<omz::Tick> MakeTicks() const;
 };
 
 // Packs and writes sets on worker threads, in the order they are handed
