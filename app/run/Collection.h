@@ -6,7 +6,7 @@
 // Intraday bars are kept as compact bar records, one row per TblDescr row,
 // each row allocated at exactly the number of bars it keeps; the export
 // turns each kept bar into its four ticks (open, high, low, close) when it
-// gathers a day. Memory therefore follows the bars actually kept, not the
+// packs the bar's day. Memory therefore follows the bars actually kept, not the
 // row count times the largest row.
 #include <cstdint>
 #include <string>
@@ -28,7 +28,7 @@ inline constexpr size_t kTickSymbolWidth = 15;
 // prices as 32-bit floating point, so floats hold them exactly, and the
 // time stays the whole seconds count the bar was read with. The four ticks
 // the bar stands for (open, high, low, close) share its time and are made
-// when the export gathers the bar's day.
+// when the export packs the bar's day.
 struct KeptBar {
   int64_t time = 0;  // shifted bar time: seconds since 1970-01-01 on the data clock
   float open = 0;
