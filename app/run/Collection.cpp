@@ -22,6 +22,16 @@ double SecondsToDateTime(int64_t seconds) {
   return kUnixEpochDay + static_cast<double>(seconds) / kSecondsPerDay;
 }
 
+// A price as a float. MetaStock's prices are 32-bit floats, so this is
+// exact for them; a value beyond the float range (from another source)
+// becomes an infinity, which no tick size holds either.
+float PriceAsFloat(double price) {
+  if (std::isnan(price)) return std::numeric_limits<float>::quiet_NaN();
+  if (std::fabs(price) > std::numeric_limits<float>::max())
+    return price > 0 ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
+  return static_cast<float>(price);
+}
+
 std::string Progress(size_t i, size_t count) {
   return std::to_string(i) + "/" + std::to_string(count);
 }
@@ -132,7 +142,7 @@ void CollectIntraday(IMsSource& source, const TRunSettings& settings, IRunStatus
   // Each row's first and last kept shifted time, on the data clock.
   std::vector<std::pair<double, double>> bounds(tables.descr.size());
   std::vector<BarEntry> bars;
-  std::vector<double> shifted;
+  std::vector<uint8_t> keep;
   const int64_t securities = static_cast<int64_t>(tables.descrD.size() + tables.descr.size());
   for (size_t r = 0; r < tables.descr.size(); ++r) {
     if (status.StopRequested()) {
@@ -147,18 +157,17 @@ void CollectIntraday(IMsSource& source, const TRunSettings& settings, IRunStatus
     status.SetStatus("Reading " + row.Symbol + "...");
     ReadSortedBars(source, row.No, row.Symbol, bars, notes);
     status.SetStatus("Creating intraday data for " + row.Symbol + "...");
-    // Shifted times (one minute earlier) and which bars are kept: inside the
-    // range and later than the bar before them in time order.
-    shifted.resize(bars.size());
+    // Which bars are kept: their shifted time (one minute earlier) inside
+    // the range and later than the bar before them in time order.
+    keep.assign(bars.size(), 0);
     size_t kept = 0;
     int64_t previous = std::numeric_limits<int64_t>::min();
     for (size_t i = 0; i < bars.size(); ++i) {
       const int64_t seconds = bars[i].time - kIntradayShiftSeconds;
       const double t = SecondsToDateTime(seconds);
-      const bool keep = seconds > previous && t >= settings.from && t <= settings.to;
+      keep[i] = seconds > previous && t >= settings.from && t <= settings.to;
       previous = seconds;
-      shifted[i] = keep ? t : std::numeric_limits<double>::quiet_NaN();
-      if (keep) ++kept;
+      kept += keep[i];
     }
     out.bars.reserve(kept);
     for (size_t i = 0; i < bars.size(); ++i) {
@@ -166,14 +175,15 @@ void CollectIntraday(IMsSource& source, const TRunSettings& settings, IRunStatus
         stopped = true;
         return;
       }
-      const double t = shifted[i];
-      if (std::isnan(t)) continue;
+      if (!keep[i]) continue;
+      const BarEntry& bar = bars[i];
+      const int64_t seconds = bar.time - kIntradayShiftSeconds;
+      const double t = SecondsToDateTime(seconds);
       if (out.bars.empty()) bounds[r].first = t;
       bounds[r].second = t;
       if (i % 1000 == 0) status.SetStatusDetail(Progress(i, bars.size()));
-      const BarEntry& bar = bars[i];
-      out.bars.push_back({PlusOneToMinusFive(t), bar.open, bar.high, bar.low, bar.close,
-                          SaturatedVolume(bar.volume)});
+      out.bars.push_back({seconds, PriceAsFloat(bar.open), PriceAsFloat(bar.high), PriceAsFloat(bar.low),
+                          PriceAsFloat(bar.close), SaturatedVolume(bar.volume)});
     }
   }
   // Of securities whose ticks would carry one symbol, the finest interval
@@ -207,6 +217,10 @@ void CollectIntraday(IMsSource& source, const TRunSettings& settings, IRunStatus
 }
 
 }  // namespace
+
+double KeptBarDataTime(const KeptBar& bar) { return SecondsToDateTime(bar.time); }
+
+double KeptBarTickTime(const KeptBar& bar) { return PlusOneToMinusFive(KeptBarDataTime(bar)); }
 
 int32_t SaturatedVolume(double volume) {
   if (std::isnan(volume)) return 0;

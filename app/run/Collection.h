@@ -6,7 +6,7 @@
 // Intraday bars are kept as compact bar records, one row per TblDescr row,
 // each row allocated at exactly the number of bars it keeps; the export
 // turns each kept bar into its four ticks (open, high, low, close) when it
-// gathers a day. Memory therefore follows the bars actually kept, not the
+// packs the bar's day. Memory therefore follows the bars actually kept, not the
 // row count times the largest row.
 #include <cstdint>
 #include <string>
@@ -24,16 +24,25 @@ namespace vz::app {
 // Longest symbol a tick record holds (char[16], zero-terminated).
 inline constexpr size_t kTickSymbolWidth = 15;
 
-// One kept intraday bar: the four ticks it stands for share its time (on
-// the UTC-5 clock) and differ in price and volume.
+// One kept intraday bar, as small as the data allows: MetaStock stores
+// prices as 32-bit floating point, so floats hold them exactly, and the
+// time stays the whole seconds count the bar was read with. The four ticks
+// the bar stands for (open, high, low, close) share its time and are made
+// when the export packs the bar's day.
 struct KeptBar {
-  double time = 0;  // UTC-5 clock
-  double open = 0;
-  double high = 0;
-  double low = 0;
-  double close = 0;
+  int64_t time = 0;  // shifted bar time: seconds since 1970-01-01 on the data clock
+  float open = 0;
+  float high = 0;
+  float low = 0;
+  float close = 0;
   int32_t volume = 0;  // the bar's volume, truncated and saturated
 };
+static_assert(sizeof(KeptBar) <= 32, "the memory budget allows 32 bytes per kept intraday bar");
+
+// A kept bar's shifted time as a date-time on the data clock (UTC+1), and
+// its ticks' date-time on the UTC-5 clock.
+double KeptBarDataTime(const KeptBar& bar);
+double KeptBarTickTime(const KeptBar& bar);
 
 struct TickRow {
   std::string symbol;          // as the tick records carry it

@@ -2,26 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
-#include <ctime>
-#include <deque>
 #include <filesystem>
 #include <map>
 #include <set>
-#include <mutex>
 #include <system_error>
-#include <thread>
 
-#include "vuzuz/Dates.h"
-#include "vuzuz/OmzDaily.h"
-#include "vuzuz/OmzDescriptor.h"
-#include "vuzuz/OmzFile.h"
-#include "vuzuz/OmzIntraday.h"
-#include "vuzuz/OmzNumbers.h"
-#include "vuzuz/OmzArchive.h"
-#include "vuzuz/pkcmp/Pkcmp.h"
-#include "vuzuz/ShowError.h"
+#include "app/run/ExportSets.h"
 #include "platform/FileSystem.h"
+#include "vuzuz/Dates.h"
+#include "vuzuz/OmzFile.h"
+#include "vuzuz/OmzNumbers.h"
+#include "vuzuz/ShowError.h"
 
 namespace vz::app {
 
@@ -29,184 +20,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kNoSpaceMessage[] = "Insufficient disk space";
-
 std::string TwoDigits(int n) {
   return std::string{static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)};
 }
-
-// One file set to write and pack: a month of daily rows or a day of ticks.
-struct SetJob {
-  std::string base;
-  std::string folder;  // where the set and its archive go
-  bool intraday = false;
-  std::vector<omz::DailyRow> daily;
-  std::vector<omz::Tick> ticks;
-};
-
-// What became of a set. A data error (a value the files cannot hold) skips
-// that set; a write error ends the stage.
-struct SetResult {
-  bool writeFailed = false;
-  std::string message;
-  std::vector<std::string> leftOut;  // what the set's files could not hold, "base: what"
-};
-
-// Builds a set's files, packs them and writes the archive. The archive
-// replaces an existing one only once it is complete on disk (written under
-// a temporary name and renamed).
-SetResult WriteAndPack(const SetJob& job, std::vector<char>& work, const ExportOptions& options) {
-  SetResult result;
-  omz::Failure error;
-  if (job.intraday && options.freeSpace(job.folder) < kMinFreeBytes) {
-    result.writeFailed = true;
-    result.message = kNoSpaceMessage;
-    return result;
-  }
-  std::vector<omz::ArchiveFile> files;
-  files.emplace_back(job.base, omz::BuildDescriptorFile());
-  // What the files cannot hold is left out of the set, not the whole set:
-  // one security's bad price never costs the others their day or month.
-  std::vector<std::string> leftOut;
-  if (job.intraday) {
-    omz::IntradayImage image;
-    if (!omz::BuildIntradayFiles(job.base, job.ticks, static_cast<uint32_t>(std::time(nullptr)), image, error,
-                                 &leftOut)) {
-      result.message = job.base + ": " + error.text;
-      return result;
-    }
-    if (!image.dat.empty()) {
-      files.emplace_back(job.base + ".DAT", std::move(image.dat));
-      files.emplace_back(job.base + ".IDX", std::move(image.idx));
-    }
-  } else {
-    vz::Bytes dly;
-    if (!omz::BuildDailyFile(job.daily, dly, error, &leftOut)) {
-      result.message = job.base + ": " + error.text;
-      return result;
-    }
-    if (!dly.empty()) files.emplace_back(job.base + ".DLY", std::move(dly));
-  }
-  for (const std::string& what : leftOut) result.leftOut.push_back(job.base + ": " + what);
-  // Nothing left to hold: an archive already there stays as it is.
-  if (files.size() == 1) return result;
-  vz::Bytes archive;
-  const fs::path path = omz::PathIn(platform::PathFromUtf8(job.folder), job.base + ".omz");
-  if (!omz::BuildArchive(files, work.data(), archive, error) || !omz::WriteFileAtomically(path, archive, error)) {
-    result.writeFailed = true;
-    result.message = "Can't write archive " + path.string() + ": " + error.text;
-  }
-  return result;
-}
-
-// WriteAndPack with any error it raises (memory exhausted) turned into a
-// failed set, since nothing may escape a worker thread.
-SetResult WriteAndPackGuarded(const SetJob& job, std::vector<char>& work, const ExportOptions& options) {
-  try {
-    return WriteAndPack(job, work, options);
-  } catch (const std::exception& e) {
-    SetResult result;
-    result.writeFailed = true;
-    result.message = "Can't write archive " + job.base + ".omz: " + e.what();
-    return result;
-  }
-}
-
-// Writes and packs sets on worker threads, in the order they are handed
-// over when there is one worker. Once a set fails to be written, the sets
-// not yet begun are dropped.
-class TSetPipeline {
-public:
-  TSetPipeline(const ExportOptions& options) : options_(options) {
-    for (int i = 0; i < options_.packThreads; ++i) workers_.emplace_back([this] { Work(); });
-  }
-  ~TSetPipeline() { Finish(); }
-
-  // Hands a set over; with no workers it is written at once.
-  void Submit(SetJob job) {
-    if (workers_.empty()) {
-      if (!failed_) Record(WriteAndPackGuarded(job, inlineWork_, options_));
-      return;
-    }
-    std::unique_lock lock(mutex_);
-    // At most one waiting set per worker bounds the memory in flight.
-    spaceFree_.wait(lock, [&] { return queue_.size() < workers_.size() || failed_; });
-    if (failed_) return;
-    queue_.push_back(std::move(job));
-    jobReady_.notify_one();
-  }
-
-  // Waits until every set handed over is done.
-  void Finish() {
-    {
-      std::lock_guard lock(mutex_);
-      closing_ = true;
-    }
-    jobReady_.notify_all();
-    for (std::thread& worker : workers_) worker.join();
-    workers_.clear();
-  }
-
-  bool Failed() {
-    std::lock_guard lock(mutex_);
-    return failed_;
-  }
-  std::string FailureMessage() {
-    std::lock_guard lock(mutex_);
-    return failureMessage_;
-  }
-  std::vector<std::string> TakeSkipped() {
-    std::lock_guard lock(mutex_);
-    return std::move(skipped_);
-  }
-  std::vector<std::string> TakeLeftOut() {
-    std::lock_guard lock(mutex_);
-    return std::move(leftOut_);
-  }
-
-private:
-  void Record(const SetResult& result) {
-    std::lock_guard lock(mutex_);
-    if (result.writeFailed) {
-      if (!failed_) failureMessage_ = result.message;
-      failed_ = true;
-      spaceFree_.notify_all();
-    } else if (!result.message.empty()) {
-      skipped_.push_back(result.message);
-    }
-    leftOut_.insert(leftOut_.end(), result.leftOut.begin(), result.leftOut.end());
-  }
-
-  void Work() {
-    std::vector<char> work(pkcmp::kImplodeWorkSize);
-    while (true) {
-      SetJob job;
-      {
-        std::unique_lock lock(mutex_);
-        jobReady_.wait(lock, [&] { return !queue_.empty() || closing_; });
-        if (queue_.empty()) return;
-        job = std::move(queue_.front());
-        queue_.pop_front();
-        spaceFree_.notify_one();
-        if (failed_) continue;
-      }
-      Record(WriteAndPackGuarded(job, work, options_));
-    }
-  }
-
-  const ExportOptions& options_;
-  std::vector<std::thread> workers_;
-  std::mutex mutex_;
-  std::condition_variable jobReady_;
-  std::condition_variable spaceFree_;
-  std::deque<SetJob> queue_;
-  bool closing_ = false;
-  bool failed_ = false;
-  std::string failureMessage_;
-  std::vector<std::string> skipped_;
-  std::vector<std::string> leftOut_;
-  std::vector<char> inlineWork_ = std::vector<char>(pkcmp::kImplodeWorkSize);
-};
 
 // Months as year * 12 + month - 1.
 int MonthIndex(double value) {
@@ -217,23 +33,9 @@ int MonthIndex(double value) {
 // A bar whose prices all fit some tick size; one that does not is left
 // out alone, so the rest of its security's day is still written.
 bool BarStorable(const KeptBar& bar) {
-  for (double price : {bar.open, bar.high, bar.low, bar.close})
+  for (float price : {bar.open, bar.high, bar.low, bar.close})
     if (!omz::PriceFitsSomeTick(price)) return false;
   return true;
-}
-
-void AppendTicks(const TickRow& row, const KeptBar& bar, std::vector<omz::Tick>& ticks) {
-  omz::Tick tick;
-  omz::SetTickSymbol(tick, row.symbol);
-  tick.dateTime = bar.time;
-  tick.size = 0.0001;
-  const double prices[4] = {bar.open, bar.high, bar.low, bar.close};
-  const int32_t volumes[4] = {1, 1, 1, CloseTickVolume(bar.volume)};
-  for (int k = 0; k < 4; ++k) {
-    tick.price = prices[k];
-    tick.volume = volumes[k];
-    ticks.push_back(tick);
-  }
 }
 
 }  // namespace
@@ -339,13 +141,16 @@ bool WriteArchives(const TRunSettings& settings, IRunStatus& status, CollectedDa
       size_t& cursor = cursors[k];
       // Each row is in time order and days come in ascending order, so the
       // walk stops at the first bar of another day.
-      while (cursor < row.bars.size() && DayNumber(MinusFiveToPlusOne(row.bars[cursor].time)) == d) {
-        if (BarStorable(row.bars[cursor])) AppendTicks(row, row.bars[cursor], job.ticks);
+      // A tick's day is that of its UTC-5 time turned back to the data clock.
+      while (cursor < row.bars.size()) {
+        const double tickTime = KeptBarTickTime(row.bars[cursor]);
+        if (DayNumber(MinusFiveToPlusOne(tickTime)) != d) break;
+        if (BarStorable(row.bars[cursor])) job.AddBar(row.symbol, row.bars[cursor], tickTime);
         else ++unstorableBars[row.symbol];
         ++cursor;
       }
     }
-    if (!job.ticks.empty()) {
+    if (!job.dayBars.empty()) {
       const std::string folderName = MonthFolderName(day);
       std::error_code ec;
       const fs::path folder = omz::PathIn(platform::PathFromUtf8(output), folderName);

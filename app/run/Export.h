@@ -19,9 +19,10 @@ struct ExportOptions {
   // Free bytes on the volume of a folder; the file system's answer unless a
   // test gives another.
   std::function<uint64_t(const std::string& folder)> freeSpace;
-  // Worker threads that build, pack and write sets while the stage gathers
-  // the next ones (0: everything on the calling thread). Two keep both
-  // cores of a small machine packing.
+  // Worker threads that build and pack sets while the stage gathers the
+  // next ones (0: everything on the calling thread, writing included). Two
+  // keep both cores of a small machine packing; the packed archives are
+  // written to the disk by threads of their own.
   int packThreads = 2;
 };
 

@@ -36,6 +36,45 @@ TEST(SaturatedVolume, TruncatesAndSaturates) {
   EXPECT_EQ(CloseTickVolume(std::numeric_limits<int32_t>::min() + 1), std::numeric_limits<int32_t>::min());
 }
 
+TEST(CollectBars, KeepsIntradayPricesAsFloatsAndWhatNoFloatHoldsAsInfinity) {
+  // MetaStock prices are floats, kept exactly; a value past the float range
+  // from another source must not turn into a price some tick size holds.
+  const float kLargest = std::numeric_limits<float>::max();
+  const struct {
+    double close;
+    float kept;
+  } cases[] = {{1.25, 1.25f},
+               {0.1f, 0.1f},
+               {kLargest, kLargest},
+               {1e300, std::numeric_limits<float>::infinity()},
+               {-1e300, -std::numeric_limits<float>::infinity()}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.close);
+    test::TFakeSource source;
+    source.securities = {{MakeSecurity('I', "S", "n")}};
+    source.securities[0].bars = {Bar(Seconds(2001, 4, 2, 10, 5), c.close)};
+    SecurityTables tables;
+    tables.descr = {{0, "S", "n", 1, 0, 1}};
+    test::TRecordingStatus status;
+    RunNotes notes;
+    CollectedData data;
+    CollectBars(source, Range(DateValue(2001, 4, 1), DateValue(2001, 4, 30)), status, tables, data, notes);
+    ASSERT_EQ(data.rows[0].bars.size(), 1u);
+    EXPECT_EQ(data.rows[0].bars[0].close, c.kept);
+  }
+  test::TFakeSource source;
+  source.securities = {{MakeSecurity('I', "S", "n")}};
+  source.securities[0].bars = {Bar(Seconds(2001, 4, 2, 10, 5), std::nan(""))};
+  SecurityTables tables;
+  tables.descr = {{0, "S", "n", 1, 0, 1}};
+  test::TRecordingStatus status;
+  RunNotes notes;
+  CollectedData data;
+  CollectBars(source, Range(DateValue(2001, 4, 1), DateValue(2001, 4, 30)), status, tables, data, notes);
+  ASSERT_EQ(data.rows[0].bars.size(), 1u);
+  EXPECT_TRUE(std::isnan(data.rows[0].bars[0].close));
+}
+
 TEST(CollectBars, KeepsDailyBarsOfWholeMonthsInTimeOrder) {
   test::TFakeSource source;
   source.securities = {{MakeSecurity('D', "ABCDEFGHIJKLMN", "n"), {}}};
@@ -90,10 +129,10 @@ TEST(CollectBars, ShiftsAndFiltersIntradayBars) {
   const auto& b = data.rows[1].bars;
   ASSERT_EQ(b.size(), 3u);
   EXPECT_EQ(data.rows[1].symbol, "B");
-  EXPECT_NEAR(b[0].time, DateValue(2001, 4, 9, 18, 0), 1e-9);
-  EXPECT_NEAR(b[1].time, DateValue(2001, 4, 10, 4, 0), 1e-9);
+  EXPECT_NEAR(KeptBarTickTime(b[0]), DateValue(2001, 4, 9, 18, 0), 1e-9);
+  EXPECT_NEAR(KeptBarTickTime(b[1]), DateValue(2001, 4, 10, 4, 0), 1e-9);
   EXPECT_EQ(b[1].close, 3);
-  EXPECT_NEAR(b[2].time, DateValue(2001, 4, 10, 17, 59), 1e-9);
+  EXPECT_NEAR(KeptBarTickTime(b[2]), DateValue(2001, 4, 10, 17, 59), 1e-9);
   EXPECT_EQ(data.tickTotal, 16);
   // Each row holds exactly the bars it keeps, whatever the largest row.
   EXPECT_EQ(b.capacity(), 3u);

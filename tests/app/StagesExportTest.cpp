@@ -36,7 +36,9 @@ omz::DailyRow Daily(const std::string& name, double date, double close, int32_t 
 
 // A kept bar at a time on the data clock (the UTC-5 time is six hours less).
 KeptBar Kept(double dataTime, double close, int32_t volume = 100) {
-  return KeptBar{dataTime - 0.25, close - 0.5, close + 1, close - 1, close, volume};
+  const auto seconds = static_cast<int64_t>(std::llround((dataTime - DateValue(1970, 1, 1)) * 86400));
+  return KeptBar{seconds, static_cast<float>(close - 0.5), static_cast<float>(close + 1), static_cast<float>(close - 1),
+                 static_cast<float>(close), volume};
 }
 
 struct ExportFixture : testing::Test {
@@ -58,8 +60,8 @@ struct ExportFixture : testing::Test {
   }
   void AddRow(const std::string& symbol, std::vector<KeptBar> bars) {
     for (const KeptBar& b : bars) {
-      data.firstTickTime = std::min(data.firstTickTime, b.time + 0.25);
-      data.lastTickTime = std::max(data.lastTickTime, b.time + 0.25);
+      data.firstTickTime = std::min(data.firstTickTime, KeptBarDataTime(b));
+      data.lastTickTime = std::max(data.lastTickTime, KeptBarDataTime(b));
     }
     data.tickTotal += 4 * static_cast<int64_t>(bars.size());
     data.rows.push_back(TickRow{symbol, std::move(bars)});
@@ -210,6 +212,39 @@ TEST_F(ExportFixture, WhatTheFilesCannotHoldIsLeftOutAloneAndNamed) {
   EXPECT_TRUE(notes.skippedSets.empty());
   EXPECT_TRUE(notes.LeftOut());
   EXPECT_TRUE(recorder.errors.empty());
+}
+
+TEST_F(ExportFixture, SetsBeforeAFailedOneAreWrittenAndLaterOnesDropped) {
+  // May's folder is short of space: whatever the threads, April's sets are
+  // written whole and nothing of May, and the first failure is the one told.
+  for (int threads : {0, 1, 2}) {
+    SCOPED_TRACE(threads);
+    test::TScratchDir out;
+    settings.output = out.Path().generic_string() + "/";
+    Range(DateValue(2001, 4, 1), DateValue(2001, 5, 31));
+    data = CollectedData{};
+    data.daily = {Daily("AAA", DateValue(2001, 4, 2), 1), Daily("AAA", DateValue(2001, 5, 2), 2)};
+    std::vector<KeptBar> bars;
+    for (int day : {3, 4, 5}) bars.push_back(Kept(DateValue(2001, 4, day, 10, 0), day));
+    for (int day : {2, 3, 4}) bars.push_back(Kept(DateValue(2001, 5, day, 10, 0), day));
+    AddRow("AA", bars);
+    recorder.errors.clear();
+    ExportOptions options;
+    options.packThreads = threads;
+    options.freeSpace = [](const std::string& folder) {
+      return folder.find("2001_05") == std::string::npos ? uint64_t{1} << 40 : kMinFreeBytes - 1;
+    };
+    EXPECT_FALSE(WriteArchives(settings, status, data, notes, options));
+    EXPECT_EQ(recorder.errors, (std::vector<std::string>{"Insufficient disk space"}));
+    EXPECT_EQ(test::DailyArchiveRows(out.Path() / "d0104.omz").size(), 1u);
+    EXPECT_EQ(test::DailyArchiveRows(out.Path() / "d0105.omz").size(), 1u);
+    for (const char* day : {"i010403.omz", "i010404.omz", "i010405.omz"})
+      EXPECT_EQ(test::IntradayArchiveTicks(out.Path() / "2001_04" / day).size(), 4u) << day;
+    size_t mayFiles = 0;
+    if (fs::exists(out.Path() / "2001_05"))
+      for (const auto& entry : fs::directory_iterator(out.Path() / "2001_05")) mayFiles += entry.is_regular_file();
+    EXPECT_EQ(mayFiles, 0u);
+  }
 }
 
 TEST_F(ExportFixture, RemovesTemporaryArchivesAKilledRunLeft) {

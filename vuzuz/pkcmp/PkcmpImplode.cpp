@@ -57,7 +57,7 @@ constexpr uint16_t kUnreached = 0xFFFF;
 // Prefix lengths of the skip chains, and their hash size.
 constexpr unsigned kSkipLevels = 2;
 constexpr unsigned kSkipBytes[kSkipLevels] = {4, 5};
-constexpr unsigned kSkipHashBits = 11;
+constexpr unsigned kSkipHashBits = 13;
 static_assert(kSkipLevels == 2 && kSkipBytes[0] >= 3 && kSkipBytes[1] <= 7);
 
 // Stream bits and bit count of each literal, binary and ASCII mode.
@@ -365,7 +365,10 @@ private:
       const uint64_t prefix = bytes & SkipMask(level);
       const uint16_t* links = skip_->prev[level];
       // Positions from `after` on were examined already (or are i itself).
-      unsigned link = skip_->head[level][SkipHash(prefix)];
+      // Position i heads its own chains once it is in them. What lies
+      // between it and `after` shares only the hash; the hash is wide so
+      // that this walk stays short on tick data's many prefixes.
+      unsigned link = skip_->next > i ? links[i] : skip_->head[level][SkipHash(prefix)];
       while (link > after) link = links[link - 1];
       unsigned climbed = 0;
       for (; link != 0; link = links[link - 1]) {
