@@ -48,31 +48,28 @@ TEST(CollectBars, KeepsIntradayPricesAsFloatsAndWhatNoFloatHoldsAsInfinity) {
                {kLargest, kLargest},
                {1e300, std::numeric_limits<float>::infinity()},
                {-1e300, -std::numeric_limits<float>::infinity()}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.close);
+  // The close of one intraday bar as the collection keeps it.
+  auto keptClose = [](double close) {
     test::TFakeSource source;
     source.securities = {{MakeSecurity('I', "S", "n")}};
-    source.securities[0].bars = {Bar(Seconds(2001, 4, 2, 10, 5), c.close)};
+    source.securities[0].bars = {Bar(Seconds(2001, 4, 2, 10, 5), close)};
     SecurityTables tables;
     tables.descr = {{0, "S", "n", 1, 0, 1}};
     test::TRecordingStatus status;
     RunNotes notes;
     CollectedData data;
     CollectBars(source, Range(DateValue(2001, 4, 1), DateValue(2001, 4, 30)), status, tables, data, notes);
-    ASSERT_EQ(data.rows[0].bars.size(), 1u);
-    EXPECT_EQ(data.rows[0].bars[0].close, c.kept);
+    if (data.rows.empty() || data.rows[0].bars.size() != 1) {
+      ADD_FAILURE() << "the bar was not kept";
+      return 0.0f;
+    }
+    return data.rows[0].bars[0].close;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.close);
+    EXPECT_EQ(keptClose(c.close), c.kept);
   }
-  test::TFakeSource source;
-  source.securities = {{MakeSecurity('I', "S", "n")}};
-  source.securities[0].bars = {Bar(Seconds(2001, 4, 2, 10, 5), std::nan(""))};
-  SecurityTables tables;
-  tables.descr = {{0, "S", "n", 1, 0, 1}};
-  test::TRecordingStatus status;
-  RunNotes notes;
-  CollectedData data;
-  CollectBars(source, Range(DateValue(2001, 4, 1), DateValue(2001, 4, 30)), status, tables, data, notes);
-  ASSERT_EQ(data.rows[0].bars.size(), 1u);
-  EXPECT_TRUE(std::isnan(data.rows[0].bars[0].close));
+  EXPECT_TRUE(std::isnan(keptClose(std::nan(""))));
 }
 
 TEST(CollectBars, KeepsDailyBarsOfWholeMonthsInTimeOrder) {
