@@ -28,6 +28,9 @@ public:
   virtual void ShowMessage(const std::string& text) = 0;
   // The worker thread's terminate flag.
   virtual bool StopRequested() const = 0;
+  // A line for the run's log alone: no panel shows it (an archive
+  // imported, a wait still going on). Ignored where there is no log.
+  virtual void LogLine(const std::string& text) { (void)text; }
   // Whether ShowMessage waits for somebody to dismiss it. A run that closes
   // by itself holds back messages that would wait; a console prints them
   // and goes on.
