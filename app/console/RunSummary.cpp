@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/run/MemoryBudget.h"
 #include "app/run/PathText.h"
 #include "vuzuz/Dates.h"
 
@@ -25,6 +26,17 @@ std::string BoxesLine(const TRunSettings& run) {
   return std::string("Create archives: ") + OnOff(run.create) + ", process selected securities: " +
          OnOff(run.selected) + ", Smart import: " + OnOff(run.import) + ", delete data: " + OnOff(run.deleteData) +
          "\n";
+}
+
+// "Memory budget:       256 MiB (/b:)", or the default with how it was found.
+std::string BudgetLine(const TRunSettings& run) {
+  const int64_t bytes = MemoryBudgetBytes(run);
+  std::string text = "Memory budget:       ";
+  if (bytes % kMiB == 0) text += std::to_string(bytes / kMiB) + " MiB";
+  else text += std::to_string(bytes) + " bytes";
+  if (run.memoryBudgetBytes > 0 || run.memoryBudgetMiB > 0) text += " (/b:)";
+  else text += " (a quarter of the memory, at most 2048 MiB; /b: sets another)";
+  return text + "\n";
 }
 
 bool AtMidnight(double dateTime) { return dateTime == std::floor(dateTime); }
@@ -52,6 +64,7 @@ std::string DescribeRunSettings(const TRunSettings& run, const RunSummaryNotes& 
   if (AtMidnight(run.to))
     text += "  To is midnight at the start of " + FormatRangeEnd(run.to).substr(0, 10) +
             ": that day's intraday bars are left out.\n";
+  text += BudgetLine(run);
   text += BoxesLine(run);
   if (!run.create) text += "Create archives is off: this run converts nothing.\n";
   if (run.import && !notes.smartImportAvailable)

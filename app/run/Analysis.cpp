@@ -1,5 +1,6 @@
 #include "app/run/Analysis.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "vuzuz/Dates.h"
@@ -70,7 +71,26 @@ std::string RunNotes::Text() const {
   }
   add(reordered, "Bars out of time order, sorted: ");
   add(sharedSymbol, "Same symbol as a converted security, not converted: ");
+  add(overBudgetDays, "Bars of a single day beyond the memory budget, converted one day at a time: ");
   return text;
+}
+
+void RunNotes::MergeNew(const RunNotes& other) {
+  auto merge = [](std::vector<std::string>& into, const std::vector<std::string>& from) {
+    for (const std::string& name : from)
+      if (std::find(into.begin(), into.end(), name) == into.end()) into.push_back(name);
+  };
+  merge(invalidPeriod, other.invalidPeriod);
+  merge(badFirstLast, other.badFirstLast);
+  merge(emptySymbol, other.emptySymbol);
+  merge(skippedNoName, other.skippedNoName);
+  merge(skippedSets, other.skippedSets);
+  merge(skippedRecords, other.skippedRecords);
+  merge(unreadable, other.unreadable);
+  merge(leftOutData, other.leftOutData);
+  merge(reordered, other.reordered);
+  merge(sharedSymbol, other.sharedSymbol);
+  merge(overBudgetDays, other.overBudgetDays);
 }
 
 bool SecurityDateTime(const std::tm& tm, double& value) {

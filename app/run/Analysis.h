@@ -25,11 +25,12 @@ struct RunNotes {
   std::vector<std::string> leftOutData;     // bars or securities a file could not hold: left out of that set
   std::vector<std::string> reordered;       // bars out of time order: sorted, repeats dropped
   std::vector<std::string> sharedSymbol;    // another security of the same symbol was converted
+  std::vector<std::string> overBudgetDays;  // days converted alone, beyond the memory budget
 
   bool Empty() const {
     return invalidPeriod.empty() && badFirstLast.empty() && emptySymbol.empty() && skippedNoName.empty() &&
            skippedSets.empty() && skippedRecords.empty() && unreadable.empty() && leftOutData.empty() &&
-           reordered.empty() && sharedSymbol.empty();
+           reordered.empty() && sharedSymbol.empty() && overBudgetDays.empty();
   }
   // True when some security's data, or part of it, did not reach the
   // archives (the export completed with something left out).
@@ -39,6 +40,10 @@ struct RunNotes {
   }
   // One text listing every note, for a single message.
   std::string Text() const;
+  // Adds the names `other` gives that these notes do not have yet, each
+  // list in its order: a run read in several windows names each security
+  // once.
+  void MergeNew(const RunNotes& other);
 };
 
 struct SecurityTables {

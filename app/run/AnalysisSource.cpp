@@ -90,6 +90,18 @@ public:
     return true;
   }
 
+  int64_t RecordCount(int q) const override {
+    if (!dir_ || q < 0 || static_cast<size_t>(q) >= dir_->securities.size()) return -1;
+    const MsSecurity& security = dir_->securities[static_cast<size_t>(q)];
+    if (security.fieldCount <= 0) return -1;
+    std::error_code ec;
+    const uintmax_t bytes = std::filesystem::file_size(PathFromUtf8(MsDataFileName(*dir_, security.fileNumber)), ec);
+    if (ec) return -1;
+    // The first record is the file's header.
+    const int64_t records = static_cast<int64_t>(bytes / (static_cast<uintmax_t>(security.fieldCount) * 4));
+    return std::max<int64_t>(0, records - 1);
+  }
+
   void Close() override {
     if (!dir_) return;
     skipped_ = MsDescribeSkipped(dir_->skippedRecords);

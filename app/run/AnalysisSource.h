@@ -47,6 +47,12 @@ public:
   // Records of the directory's master files that the list leaves out
   // (garbled, counted but missing), each named as far as it can be.
   virtual std::vector<std::string> SkippedRecords() const { return {}; }
+  // Price records of security q's data file as its size tells, without
+  // reading it; -1 when that cannot be told. Sizes the run's memory.
+  virtual int64_t RecordCount(int q) const {
+    (void)q;
+    return -1;
+  }
 };
 
 // Opens the MetaStock directory `dir` as the program's registered user.

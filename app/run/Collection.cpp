@@ -54,6 +54,62 @@ bool ReadSortedBars(IMsSource& source, int no, const std::string& label, std::ve
   return true;
 }
 
+// The keep rule of a security's bars, which the caller has put in time
+// order: a bar is kept when its time (for intraday bars shifted one minute
+// back) is later than that of the bar before it, kept or not, and lies in
+// [low, before) and in [rangeLow, rangeHigh].
+struct KeepRule {
+  int64_t shiftSeconds = 0;
+  double low = 0;
+  double before = 0;
+  double rangeLow = -std::numeric_limits<double>::infinity();
+  double rangeHigh = std::numeric_limits<double>::infinity();
+};
+
+// What a kept bar carries on: its (shifted) time and its values.
+struct KeptValues {
+  int64_t seconds = 0;
+  double time = 0;  // seconds as a date-time on the data clock
+  double open = 0, high = 0, low = 0, close = 0, volume = 0;
+};
+
+// The one place that reads a security's bars: calls keep(i, values) for
+// every bar i the rule keeps, in order; keep returns false to stop the walk
+// (a stop request). Returns the number of bars kept.
+template <class Keep>
+size_t KeepBars(const std::vector<BarEntry>& bars, const KeepRule& rule, Keep&& keep) {
+  size_t kept = 0;
+  int64_t previous = std::numeric_limits<int64_t>::min();
+  for (size_t i = 0; i < bars.size(); ++i) {
+    const BarEntry& bar = bars[i];
+    const int64_t seconds = bar.time - rule.shiftSeconds;
+    const bool rising = seconds > previous;
+    previous = seconds;
+    const double t = SecondsToDateTime(seconds);
+    if (!rising || t < rule.low || t >= rule.before || t < rule.rangeLow || t > rule.rangeHigh) continue;
+    ++kept;
+    if (!keep(i, KeptValues{seconds, t, bar.open, bar.high, bar.low, bar.close, bar.volume})) break;
+  }
+  return kept;
+}
+
+KeepRule DailyRule(const CollectWindow& window) {
+  KeepRule rule;
+  rule.low = window.dailyLow;
+  rule.before = window.dailyBefore;
+  return rule;
+}
+
+KeepRule IntradayRule(const TRunSettings& settings, const CollectWindow& window) {
+  KeepRule rule;
+  rule.shiftSeconds = kIntradayShiftSeconds;
+  rule.low = window.from;
+  rule.before = window.before;
+  rule.rangeLow = settings.from;
+  rule.rangeHigh = settings.to;
+  return rule;
+}
+
 // Groups of table rows that would share one symbol in the archives: GlobalServer
 // keeps one security per symbol. Row indices in table order.
 template <class Rows, class SymbolOf>
@@ -66,20 +122,13 @@ std::vector<std::vector<size_t>> SharedSymbolGroups(const Rows& rows, SymbolOf s
   return groups;
 }
 
-void CollectDaily(IMsSource& source, const TRunSettings& settings, IRunStatus& status,
-                  const SecurityTables& tables, CollectedData& data, RunNotes& notes, bool& stopped) {
-  // Whole months; the last day counts whole, time of day included.
-  const double low = FirstOfMonth(settings.from);
-  const double highExclusive = LastOfMonth(settings.to) + 1;
+std::string TickSymbolOf(const DescrRow& row) { return CutText(row.Symbol, kTickSymbolWidth); }
+
+void CollectDaily(IMsSource& source, const CollectWindow& window, const SharedSymbolChoice& choice,
+                  IRunStatus& status, const SecurityTables& tables, CollectedData& data, RunNotes& notes,
+                  bool& stopped) {
+  const KeepRule rule = DailyRule(window);
   std::vector<BarEntry> bars;
-  // Each security's rows apart until securities sharing a symbol are settled.
-  std::vector<std::vector<omz::DailyRow>> perRow(tables.descrD.size());
-  auto keepRows = [&] {
-    for (std::vector<omz::DailyRow>& rows : perRow) {
-      data.daily.insert(data.daily.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
-      std::vector<omz::DailyRow>().swap(rows);
-    }
-  };
   const int64_t securities = static_cast<int64_t>(tables.descrD.size() + tables.descr.size());
   for (size_t q = 0; q < tables.descrD.size(); ++q) {
     const DescrDRow& row = tables.descrD[q];
@@ -87,63 +136,42 @@ void CollectDaily(IMsSource& source, const TRunSettings& settings, IRunStatus& s
     status.SetStatus("Reading " + row.Symbol + "...");
     ReadSortedBars(source, row.No, row.Symbol, bars, notes);
     status.SetStatus("Creating daily data for " + row.Name + "...");
-    int64_t previous = std::numeric_limits<int64_t>::min();
-    for (size_t i = 0; i < bars.size(); ++i) {
+    // Securities that share a symbol with the one converted are read (for
+    // the note on their files) but keep nothing.
+    if (q < choice.dailyDropped.size() && choice.dailyDropped[q]) continue;
+    KeepBars(bars, rule, [&](size_t i, const KeptValues& bar) {
       if (status.StopRequested()) {
         stopped = true;
-        keepRows();
-        return;
+        return false;
       }
       if (i % 100 == 0) status.SetStatusDetail(Progress(i, bars.size()));
-      const BarEntry& bar = bars[i];
-      const bool rising = bar.time > previous;
-      previous = bar.time;
-      const double t = SecondsToDateTime(bar.time);
-      if (!rising || t < low || t >= highExclusive) continue;
       omz::DailyRow out;
       out.name = row.Symbol;
-      out.date = std::floor(t);
+      out.date = std::floor(bar.time);
       out.open = bar.open;
       out.high = bar.high;
       out.low = bar.low;
       out.close = bar.close;
       out.volume = SaturatedVolume(bar.volume);
       out.size = kDailyTickSize;
-      perRow[q].push_back(std::move(out));
-    }
+      data.daily.push_back(std::move(out));
+      return true;
+    });
+    if (stopped) return;
   }
-  std::vector<BarEntry>().swap(bars);
-  // Of securities sharing a symbol the one with the most bars in the range
-  // is converted (the lower file number when equal); two would give each
-  // date twice in the month's block.
-  for (const std::vector<size_t>& group :
-       SharedSymbolGroups(tables.descrD, [](const DescrDRow& row) { return row.Symbol; })) {
-    size_t best = group.front();
-    for (size_t q : group) {
-      const size_t n = perRow[q].size(), m = perRow[best].size();
-      const int fq = source.Security(tables.descrD[q].No).fileNumber;
-      const int fb = source.Security(tables.descrD[best].No).fileNumber;
-      if (n > m || (n == m && fq < fb)) best = q;
-    }
-    for (size_t q : group) {
-      if (q == best) continue;
-      const DescrDRow& row = tables.descrD[q];
-      notes.sharedSymbol.push_back(row.Symbol + " (F" + std::to_string(source.Security(row.No).fileNumber) + ", " +
-                                   std::to_string(perRow[q].size()) + " bars in the range)");
-      perRow[q].clear();
-    }
-  }
-  keepRows();
 }
 
-void CollectIntraday(IMsSource& source, const TRunSettings& settings, IRunStatus& status,
-                     const SecurityTables& tables, CollectedData& data, RunNotes& notes, bool& stopped) {
+void CollectIntraday(IMsSource& source, const TRunSettings& settings, const CollectWindow& window,
+                     const SharedSymbolChoice& choice, IRunStatus& status, const SecurityTables& tables,
+                     CollectedData& data, RunNotes& notes, bool& stopped) {
+  const KeepRule rule = IntradayRule(settings, window);
   data.rows.resize(tables.descr.size());
-  // Each row's first and last kept shifted time, on the data clock.
-  std::vector<std::pair<double, double>> bounds(tables.descr.size());
   std::vector<BarEntry> bars;
-  std::vector<uint8_t> keep;
   const int64_t securities = static_cast<int64_t>(tables.descrD.size() + tables.descr.size());
+  // The data clock's first and last kept times start at the range's ends,
+  // as an empty collection leaves them.
+  data.firstTickTime = settings.to;
+  data.lastTickTime = settings.from;
   for (size_t r = 0; r < tables.descr.size(); ++r) {
     if (status.StopRequested()) {
       stopped = true;
@@ -152,68 +180,40 @@ void CollectIntraday(IMsSource& source, const TRunSettings& settings, IRunStatus
     status.SetProgress(RunCounter::SecuritiesRead, static_cast<int64_t>(tables.descrD.size() + r), securities);
     const DescrRow& row = tables.descr[r];
     TickRow& out = data.rows[r];
-    out.symbol = CutText(row.Symbol, kTickSymbolWidth);
+    out.symbol = TickSymbolOf(row);
     if (!(row.DateFrom <= row.DateTo)) continue;
     status.SetStatus("Reading " + row.Symbol + "...");
     ReadSortedBars(source, row.No, row.Symbol, bars, notes);
     status.SetStatus("Creating intraday data for " + row.Symbol + "...");
-    // Which bars are kept: their shifted time (one minute earlier) inside
-    // the range and later than the bar before them in time order.
-    keep.assign(bars.size(), 0);
-    size_t kept = 0;
-    int64_t previous = std::numeric_limits<int64_t>::min();
-    for (size_t i = 0; i < bars.size(); ++i) {
-      const int64_t seconds = bars[i].time - kIntradayShiftSeconds;
-      const double t = SecondsToDateTime(seconds);
-      keep[i] = seconds > previous && t >= settings.from && t <= settings.to;
-      previous = seconds;
-      kept += keep[i];
-    }
-    out.bars.reserve(kept);
-    for (size_t i = 0; i < bars.size(); ++i) {
+    if (r < choice.intradayDropped.size() && choice.intradayDropped[r]) continue;
+    // Counted first, so that the row is allocated at exactly its bars.
+    out.bars.reserve(KeepBars(bars, rule, [](size_t, const KeptValues&) { return true; }));
+    KeepBars(bars, rule, [&](size_t i, const KeptValues& bar) {
       if (status.StopRequested()) {
         stopped = true;
-        return;
+        return false;
       }
-      if (!keep[i]) continue;
-      const BarEntry& bar = bars[i];
-      const int64_t seconds = bar.time - kIntradayShiftSeconds;
-      const double t = SecondsToDateTime(seconds);
-      if (out.bars.empty()) bounds[r].first = t;
-      bounds[r].second = t;
       if (i % 1000 == 0) status.SetStatusDetail(Progress(i, bars.size()));
-      out.bars.push_back({seconds, PriceAsFloat(bar.open), PriceAsFloat(bar.high), PriceAsFloat(bar.low),
+      out.bars.push_back({bar.seconds, PriceAsFloat(bar.open), PriceAsFloat(bar.high), PriceAsFloat(bar.low),
                           PriceAsFloat(bar.close), SaturatedVolume(bar.volume)});
-    }
-  }
-  // Of securities whose ticks would carry one symbol, the finest interval
-  // is converted (then the most bars kept, then the lower file number);
-  // merged, their ticks would go back in time and count volume twice.
-  for (const std::vector<size_t>& group : SharedSymbolGroups(data.rows, [](const TickRow& row) { return row.symbol; })) {
-    auto rank = [&](size_t r) {
-      return std::make_tuple(tables.descr[r].Interval, -static_cast<int64_t>(data.rows[r].bars.size()),
-                             source.Security(tables.descr[r].No).fileNumber);
-    };
-    size_t best = group.front();
-    for (size_t r : group)
-      if (rank(r) < rank(best)) best = r;
-    for (size_t r : group) {
-      if (r == best) continue;
-      const DescrRow& row = tables.descr[r];
-      notes.sharedSymbol.push_back(row.Symbol + " at " + std::to_string(row.Interval) + " minutes (F" +
-                                   std::to_string(source.Security(row.No).fileNumber) + ")");
-      std::vector<KeptBar>().swap(data.rows[r].bars);
-    }
-  }
-  data.firstTickTime = settings.to;
-  data.lastTickTime = settings.from;
-  for (size_t r = 0; r < data.rows.size(); ++r) {
-    if (data.rows[r].bars.empty()) continue;
-    data.firstTickTime = std::min(data.firstTickTime, bounds[r].first);
-    data.lastTickTime = std::max(data.lastTickTime, bounds[r].second);
-    data.tickTotal += 4 * static_cast<int64_t>(data.rows[r].bars.size());
+      return true;
+    });
+    if (stopped) return;
+    if (out.bars.empty()) continue;
+    data.firstTickTime = std::min(data.firstTickTime, KeptBarDataTime(out.bars.front()));
+    data.lastTickTime = std::max(data.lastTickTime, KeptBarDataTime(out.bars.back()));
+    data.tickTotal += 4 * static_cast<int64_t>(out.bars.size());
   }
   status.SetProgress(RunCounter::SecuritiesRead, securities, securities);
+}
+
+// Bars security `no` keeps under `rule` over the whole range (0 when its
+// data cannot be read: it then keeps nothing in any window either).
+size_t CountKept(IMsSource& source, int no, const std::string& label, const KeepRule& rule,
+                 std::vector<BarEntry>& bars) {
+  RunNotes unused;  // the collection names the security when it reads it
+  ReadSortedBars(source, no, label, bars, unused);
+  return KeepBars(bars, rule, [](size_t, const KeptValues&) { return true; });
 }
 
 }  // namespace
@@ -234,12 +234,101 @@ int32_t CloseTickVolume(int32_t barVolume) {
   return static_cast<int32_t>(std::max<int64_t>(v, std::numeric_limits<int32_t>::min()));
 }
 
+CollectWindow WholeRangeWindow(const TRunSettings& settings) {
+  CollectWindow window;
+  window.from = -std::numeric_limits<double>::infinity();
+  window.before = std::numeric_limits<double>::infinity();
+  // Whole months; the last day counts whole, time of day included.
+  window.dailyLow = FirstOfMonth(settings.from);
+  window.dailyBefore = LastOfMonth(settings.to) + 1;
+  return window;
+}
+
+SharedSymbolChoice ChooseSharedSymbols(IMsSource& source, const TRunSettings& settings, IRunStatus& status,
+                                       const SecurityTables& tables) {
+  SharedSymbolChoice choice;
+  choice.dailyDropped.assign(tables.descrD.size(), 0);
+  choice.intradayDropped.assign(tables.descr.size(), 0);
+  const CollectWindow whole = WholeRangeWindow(settings);
+  std::vector<BarEntry> bars;
+  // Daily: of securities sharing a symbol the one with the most bars in
+  // the range's months is converted (the lower file number when equal);
+  // two would give each date twice in the month's block.
+  for (const std::vector<size_t>& group :
+       SharedSymbolGroups(tables.descrD, [](const DescrDRow& row) { return row.Symbol; })) {
+    if (status.StopRequested()) {
+      choice.stopped = true;
+      return choice;
+    }
+    std::vector<size_t> counts;
+    for (size_t q : group) {
+      const DescrDRow& row = tables.descrD[q];
+      status.SetStatus("Reading " + row.Symbol + "...");
+      counts.push_back(CountKept(source, row.No, row.Symbol, DailyRule(whole), bars));
+    }
+    size_t best = 0;
+    for (size_t k = 0; k < group.size(); ++k) {
+      const int fk = source.Security(tables.descrD[group[k]].No).fileNumber;
+      const int fb = source.Security(tables.descrD[group[best]].No).fileNumber;
+      if (counts[k] > counts[best] || (counts[k] == counts[best] && fk < fb)) best = k;
+    }
+    for (size_t k = 0; k < group.size(); ++k) {
+      if (k == best) continue;
+      const DescrDRow& row = tables.descrD[group[k]];
+      choice.dailyDropped[group[k]] = 1;
+      choice.notes.push_back(row.Symbol + " (F" + std::to_string(source.Security(row.No).fileNumber) + ", " +
+                             std::to_string(counts[k]) + " bars in the range)");
+    }
+  }
+  // Intraday, on the symbol as the ticks carry it: the finest interval is
+  // converted (then the most bars kept, then the lower file number);
+  // merged, their ticks would go back in time and count volume twice.
+  for (const std::vector<size_t>& group : SharedSymbolGroups(tables.descr, TickSymbolOf)) {
+    if (status.StopRequested()) {
+      choice.stopped = true;
+      return choice;
+    }
+    std::vector<std::tuple<int, int64_t, int>> ranks;
+    for (size_t r : group) {
+      const DescrRow& row = tables.descr[r];
+      size_t kept = 0;
+      if (row.DateFrom <= row.DateTo) {
+        status.SetStatus("Reading " + row.Symbol + "...");
+        kept = CountKept(source, row.No, row.Symbol, IntradayRule(settings, whole), bars);
+      }
+      ranks.emplace_back(row.Interval, -static_cast<int64_t>(kept), source.Security(row.No).fileNumber);
+    }
+    size_t best = 0;
+    for (size_t k = 0; k < group.size(); ++k)
+      if (ranks[k] < ranks[best]) best = k;
+    for (size_t k = 0; k < group.size(); ++k) {
+      if (k == best) continue;
+      const DescrRow& row = tables.descr[group[k]];
+      choice.intradayDropped[group[k]] = 1;
+      choice.notes.push_back(row.Symbol + " at " + std::to_string(row.Interval) + " minutes (F" +
+                             std::to_string(source.Security(row.No).fileNumber) + ")");
+    }
+  }
+  return choice;
+}
+
+bool CollectWindowBars(IMsSource& source, const TRunSettings& settings, const CollectWindow& window,
+                       const SharedSymbolChoice& choice, IRunStatus& status, const SecurityTables& tables,
+                       CollectedData& data, RunNotes& notes) {
+  data = CollectedData{};
+  bool stopped = false;
+  CollectDaily(source, window, choice, status, tables, data, notes, stopped);
+  if (!stopped) CollectIntraday(source, settings, window, choice, status, tables, data, notes, stopped);
+  return true;
+}
+
 bool CollectBars(IMsSource& source, const TRunSettings& settings, IRunStatus& status,
                  const SecurityTables& tables, CollectedData& data, RunNotes& notes) {
   data = CollectedData{};
-  bool stopped = false;
-  CollectDaily(source, settings, status, tables, data, notes, stopped);
-  if (!stopped) CollectIntraday(source, settings, status, tables, data, notes, stopped);
+  const SharedSymbolChoice choice = ChooseSharedSymbols(source, settings, status, tables);
+  if (choice.stopped) return true;
+  CollectWindowBars(source, settings, WholeRangeWindow(settings), choice, status, tables, data, notes);
+  notes.sharedSymbol.insert(notes.sharedSymbol.end(), choice.notes.begin(), choice.notes.end());
   return true;
 }
 

@@ -65,6 +65,45 @@ int32_t SaturatedVolume(double volume);
 // of volume 1 before it, saturated.
 int32_t CloseTickVolume(int32_t barVolume);
 
+// The part of the range one collection keeps: the whole range, or one
+// window of a run converted in several because its bars would not fit the
+// memory budget. Intraday bars are kept when their shifted time lies in
+// [from, before) and in the range; daily bars when their time lies in
+// [dailyLow, dailyBefore) (whole months; an empty span keeps none).
+struct CollectWindow {
+  double from = 0;
+  double before = 0;
+  double dailyLow = 0;
+  double dailyBefore = 0;
+};
+
+// The window that is the whole range.
+CollectWindow WholeRangeWindow(const TRunSettings& settings);
+
+// Which of the securities that share a symbol are converted, decided over
+// the whole range (so that every window converts the same one), with the
+// note naming the others.
+struct SharedSymbolChoice {
+  std::vector<uint8_t> dailyDropped;     // per TblDescrD row: 1 when not converted
+  std::vector<uint8_t> intradayDropped;  // per TblDescr row
+  std::vector<std::string> notes;        // RunNotes::sharedSymbol, in order
+  bool stopped = false;                  // a stop request cut the choice short
+};
+
+// Reads the securities that share a symbol (only those) and counts the bars
+// each keeps in the whole range. Stops early, with an incomplete choice, on
+// a stop request.
+SharedSymbolChoice ChooseSharedSymbols(IMsSource& source, const TRunSettings& settings, IRunStatus& status,
+                                       const SecurityTables& tables);
+
+// Fills `data` with what `window` keeps of the tables' securities, leaving
+// out the securities `choice` drops. Always true (a stop leaves the data
+// partly filled). Unreadable and out-of-order securities are named in
+// `notes` as they are read; the shared-symbol note is the caller's.
+bool CollectWindowBars(IMsSource& source, const TRunSettings& settings, const CollectWindow& window,
+                       const SharedSymbolChoice& choice, IRunStatus& status, const SecurityTables& tables,
+                       CollectedData& data, RunNotes& notes);
+
 // Fills `data` from the source for the tables' securities. Always true
 // (a stop leaves the data partly filled). The caller closes the source.
 // Each security's bars are taken in time order; securities whose data

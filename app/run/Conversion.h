@@ -42,10 +42,17 @@ public:
   // security that could not be read, bars or securities a file could not
   // hold, securities without symbol or name).
   bool LeftOut() const;
-  // Intraday bars the collection kept (four ticks each).
+  // Intraday bars the collection kept (four ticks each), over all windows.
   int64_t KeptIntradayBars() const;
+  // Windows the run's range is converted in (after the collection; 1 when
+  // its bars fit the memory budget at once).
+  size_t Windows() const;
 
 private:
+  // The export of a range in several windows: each window after the first
+  // is collected again, then exported.
+  bool ExportWindows();
+
   struct State;
   std::unique_ptr<State> state_;
 };

@@ -62,34 +62,60 @@ std::string MonthFolderName(double day) {
   return TwoDigits(p.year / 100) + TwoDigits(p.year % 100) + "_" + TwoDigits(p.month);
 }
 
-bool WriteArchives(const TRunSettings& settings, IRunStatus& status, CollectedData& data, RunNotes& notes,
-                   const ExportOptions& givenOptions) {
-  ExportOptions options = givenOptions;
+ExportSpan WholeRangeSpan(const TRunSettings& settings) {
+  ExportSpan span;
+  span.firstMonth = MonthIndex(settings.from);
+  span.lastMonth = MonthIndex(settings.to);
+  span.firstDay = DayNumber(settings.from);
+  span.lastDay = DayNumber(settings.to);
+  span.wholeRange = true;
+  return span;
+}
+
+struct TArchiveExport::State {
+  TRunSettings settings;
+  IRunStatus& status;
+  ExportOptions options;
+  bool leftoversRemoved = false;
+  bool failed = false;
+  std::string failureMessage;
+  std::set<std::string> cleanedFolders;
+  std::map<std::string, size_t> unstorableBars;  // intraday bars left out, per symbol
+  std::vector<std::string> skipped;
+  std::vector<std::string> leftOut;
+
+  State(const TRunSettings& s, IRunStatus& st, const ExportOptions& o) : settings(s), status(st), options(o) {}
+};
+
+TArchiveExport::TArchiveExport(const TRunSettings& settings, IRunStatus& status, const ExportOptions& givenOptions)
+    : state_(std::make_unique<State>(settings, status, givenOptions)) {
+  ExportOptions& options = state_->options;
   if (!options.freeSpace) options.freeSpace = FolderFreeSpace;
   options.packThreads = std::max(0, options.packThreads);
-  const std::string output = settings.output;
+}
+
+TArchiveExport::~TArchiveExport() = default;
+
+bool TArchiveExport::Write(CollectedData& data, const ExportSpan& span) {
+  State& s = *state_;
+  IRunStatus& status = s.status;
+  const std::string& output = s.settings.output;
   // Temporary archives a killed run left behind go before this run writes
   // into a folder (each folder before its first set is handed over, so
   // this run's own temporaries are never among them).
-  omz::RemoveLeftoverArchiveTemporaries(platform::PathFromUtf8(output));
-  std::set<std::string> cleanedFolders;
-  TSetPipeline pipeline(options);
-  std::map<std::string, size_t> unstorableBars;  // intraday bars left out, per symbol
+  if (!s.leftoversRemoved) omz::RemoveLeftoverArchiveTemporaries(platform::PathFromUtf8(output));
+  s.leftoversRemoved = true;
+  TSetPipeline pipeline(s.options);
   // Every end waits for the sets handed over, so a stop or a failure
   // leaves only whole archives behind.
   auto finish = [&] {
     pipeline.Finish();
     std::vector<TickRow>().swap(data.rows);
-    for (std::string& text : pipeline.TakeSkipped()) notes.skippedSets.push_back(std::move(text));
-    std::vector<std::string> leftOut = pipeline.TakeLeftOut();
-    // Sets finish in any order on several workers; the note lists them by name.
-    std::sort(leftOut.begin(), leftOut.end());
-    for (std::string& text : leftOut) notes.leftOutData.push_back(std::move(text));
-    for (const auto& [symbol, count] : unstorableBars)
-      notes.leftOutData.push_back("\"" + symbol + "\": " + std::to_string(count) +
-                                  (count == 1 ? " bar" : " bars") + " with a price no tick size can hold");
+    for (std::string& text : pipeline.TakeSkipped()) s.skipped.push_back(std::move(text));
+    for (std::string& text : pipeline.TakeLeftOut()) s.leftOut.push_back(std::move(text));
     if (pipeline.Failed()) {
-      ShowError(pipeline.FailureMessage());
+      s.failed = true;
+      s.failureMessage = pipeline.FailureMessage();
       return false;
     }
     return true;
@@ -98,17 +124,17 @@ bool WriteArchives(const TRunSettings& settings, IRunStatus& status, CollectedDa
   status.SetStatus("Exporting daily data...");
   // The rows of each month in table order: a stable bucketing by month
   // gives what one walk of the table per month would.
-  const int firstMonth = MonthIndex(settings.from);
-  const int lastMonth = MonthIndex(settings.to);
-  std::vector<std::vector<size_t>> monthRows(
-      static_cast<size_t>(std::max(0, lastMonth - firstMonth + 1)));
+  const int firstMonth = span.firstMonth;
+  const int lastMonth = span.lastMonth;
+  const int progressFirstMonth = span.wholeRange ? firstMonth : span.rangeFirstMonth;
+  const int64_t months = span.wholeRange ? std::max(0, lastMonth - firstMonth + 1) : span.rangeMonths;
+  std::vector<std::vector<size_t>> monthRows(static_cast<size_t>(std::max(0, lastMonth - firstMonth + 1)));
   for (size_t i = 0; i < data.daily.size(); ++i) {
     const int m = MonthIndex(data.daily[i].date);
     if (m >= firstMonth && m <= lastMonth) monthRows[static_cast<size_t>(m - firstMonth)].push_back(i);
   }
-  const int64_t months = std::max(0, lastMonth - firstMonth + 1);
   for (int m = firstMonth; m <= lastMonth; ++m) {
-    status.SetProgress(RunCounter::MonthsWritten, m - firstMonth, months);
+    status.SetProgress(RunCounter::MonthsWritten, m - progressFirstMonth, months);
     const int year = m / 12, month = m % 12 + 1;
     status.SetStatusDetail(TwoDigits(month) + "." + TwoDigits(year % 100));
     const std::vector<size_t>& rows = monthRows[static_cast<size_t>(m - firstMonth)];
@@ -123,15 +149,17 @@ bool WriteArchives(const TRunSettings& settings, IRunStatus& status, CollectedDa
     if (pipeline.Failed()) return finish();
     if (status.StopRequested()) return finish();
   }
+  std::vector<omz::DailyRow>().swap(data.daily);
 
-  status.SetProgress(RunCounter::MonthsWritten, months, months);
+  if (span.wholeRange) status.SetProgress(RunCounter::MonthsWritten, months, months);
   status.SetStatus("Exporting intraday data...");
-  const int64_t first = std::max(DayNumber(settings.from), DayNumber(data.firstTickTime));
-  const int64_t last = std::min(DayNumber(settings.to), DayNumber(data.lastTickTime));
+  const int64_t first = std::max(span.firstDay, DayNumber(data.firstTickTime));
+  const int64_t last = std::min(span.lastDay, DayNumber(data.lastTickTime));
   std::vector<size_t> cursors(data.rows.size(), 0);
-  const int64_t days = std::max<int64_t>(0, last - first + 1);
+  const int64_t progressFirst = span.wholeRange ? first : span.rangeFirstDay;
+  const int64_t days = span.wholeRange ? std::max<int64_t>(0, last - first + 1) : span.rangeDays;
   for (int64_t d = first; d <= last; ++d) {
-    status.SetProgress(RunCounter::DaysWritten, d - first, days);
+    status.SetProgress(RunCounter::DaysWritten, d - progressFirst, days);
     const double day = static_cast<double>(d);
     status.SetStatusDetail(FormatDateTimeText(day));
     SetJob job;
@@ -146,7 +174,7 @@ bool WriteArchives(const TRunSettings& settings, IRunStatus& status, CollectedDa
         const double tickTime = KeptBarTickTime(row.bars[cursor]);
         if (DayNumber(MinusFiveToPlusOne(tickTime)) != d) break;
         if (BarStorable(row.bars[cursor])) job.AddBar(row.symbol, row.bars[cursor], tickTime);
-        else ++unstorableBars[row.symbol];
+        else ++s.unstorableBars[row.symbol];
         ++cursor;
       }
     }
@@ -156,15 +184,42 @@ bool WriteArchives(const TRunSettings& settings, IRunStatus& status, CollectedDa
       const fs::path folder = omz::PathIn(platform::PathFromUtf8(output), folderName);
       fs::create_directory(folder, ec);
       job.folder = platform::Utf8FromPath(folder);
-      if (cleanedFolders.insert(folderName).second) omz::RemoveLeftoverArchiveTemporaries(folder);
+      if (s.cleanedFolders.insert(folderName).second) omz::RemoveLeftoverArchiveTemporaries(folder);
       job.base = IntradayBaseName(day);
       pipeline.Submit(std::move(job));
     }
     if (pipeline.Failed()) return finish();
     if (status.StopRequested()) return finish();
   }
-  status.SetProgress(RunCounter::DaysWritten, days, days);
+  if (span.wholeRange) status.SetProgress(RunCounter::DaysWritten, days, days);
+  else status.SetProgress(RunCounter::DaysWritten, std::min(days, span.lastDay - progressFirst + 1), days);
   return finish();
+}
+
+bool TArchiveExport::Finish(RunNotes& notes) {
+  State& s = *state_;
+  for (std::string& text : s.skipped) notes.skippedSets.push_back(std::move(text));
+  // Sets finish in any order on several workers; the note lists them by name.
+  std::sort(s.leftOut.begin(), s.leftOut.end());
+  for (std::string& text : s.leftOut) notes.leftOutData.push_back(std::move(text));
+  for (const auto& [symbol, count] : s.unstorableBars)
+    notes.leftOutData.push_back("\"" + symbol + "\": " + std::to_string(count) + (count == 1 ? " bar" : " bars") +
+                                " with a price no tick size can hold");
+  s.skipped.clear();
+  s.leftOut.clear();
+  s.unstorableBars.clear();
+  if (s.failed) {
+    ShowError(s.failureMessage);
+    return false;
+  }
+  return true;
+}
+
+bool WriteArchives(const TRunSettings& settings, IRunStatus& status, CollectedData& data, RunNotes& notes,
+                   const ExportOptions& options) {
+  TArchiveExport exporter(settings, status, options);
+  exporter.Write(data, WholeRangeSpan(settings));
+  return exporter.Finish(notes);
 }
 
 }  // namespace vz::app

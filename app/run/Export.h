@@ -4,6 +4,7 @@
 // (output/YYYY_MM/iYYMMDD.omz), from what the collection kept in memory.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/run/Collection.h"
@@ -35,6 +36,45 @@ std::string DailyBaseName(double day);
 std::string IntradayBaseName(double day);
 // YYYY + "_" + MM of a date-time's day.
 std::string MonthFolderName(double day);
+
+// The months and days one export writes from the collection, and where its
+// progress counts start and end (the whole range's, when a run converts
+// its range in several windows).
+struct ExportSpan {
+  int firstMonth = 0;  // year * 12 + month - 1; firstMonth > lastMonth: no daily archives
+  int lastMonth = -1;
+  int64_t firstDay = 0;  // day numbers; the kept ticks narrow them further
+  int64_t lastDay = -1;
+  bool wholeRange = true;  // progress counts this span alone
+  int rangeFirstMonth = 0, rangeMonths = 0;
+  int64_t rangeFirstDay = 0, rangeDays = 0;
+};
+
+// The span of a whole range: all its months and days.
+ExportSpan WholeRangeSpan(const TRunSettings& settings);
+
+// Writes archives from one collection after another into one output; the
+// notes on what was left out are gathered over all of them and given once
+// at the end, as one export would give them.
+class TArchiveExport {
+public:
+  TArchiveExport(const TRunSettings& settings, IRunStatus& status, const ExportOptions& options = {});
+  ~TArchiveExport();
+  TArchiveExport(const TArchiveExport&) = delete;
+  TArchiveExport& operator=(const TArchiveExport&) = delete;
+
+  // Writes the span's archives from `data` and releases its intraday rows.
+  // False when a set could not be written (the stage fails; Finish then
+  // shows why); true when done or stopped.
+  bool Write(CollectedData& data, const ExportSpan& span);
+  // Adds what was left out to `notes`, shows a failure with ShowError;
+  // false when a set could not be written.
+  bool Finish(RunNotes& notes);
+
+private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 // Writes the archives. False when the stage fails (too little free space,
 // a file or archive that cannot be written): the reason has been shown with

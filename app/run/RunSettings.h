@@ -3,6 +3,7 @@
 // directories ending with the path separator) and the command-line run flags.
 // The run takes a copy when it starts, so the window may change its controls
 // afterwards without the run noticing.
+#include <cstdint>
 #include <string>
 
 namespace vz::app {
@@ -21,6 +22,12 @@ struct TRunSettings {
   bool autoClose = false;
   bool importDaily = true;
   bool importIntraday = true;
+  // The memory the run may keep its bars in (switch /b:, in MiB); 0: the
+  // default, a quarter of the physical memory, at most 2 GiB.
+  int64_t memoryBudgetMiB = 0;
+  // An exact budget in bytes that overrides the MiB (no floor): lets tests
+  // split small directories into windows. 0: none.
+  int64_t memoryBudgetBytes = 0;
 };
 
 }  // namespace vz::app

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "app/run/MemoryBudget.h"
 #include "app/run/PathText.h"
 #include "vuzuz/Dates.h"
 
@@ -18,6 +19,20 @@ bool ReadDigits(const std::string& text, size_t pos, size_t count, int& value) {
     if (text[i] < '0' || text[i] > '9') return false;
     value = value * 10 + (text[i] - '0');
   }
+  return true;
+}
+
+// The memory budget of /b:N, N a count of MiB in decimal digits (at most
+// nine, so it cannot overflow); false when malformed. A value below the
+// floor counts as the floor, one above the largest as the largest.
+bool ParseMemoryBudget(const std::string& tail, int64_t& mib) {
+  if (tail.size() < 2 || tail.size() > 10 || tail[0] != ':') return false;
+  int64_t value = 0;
+  for (size_t i = 1; i < tail.size(); ++i) {
+    if (tail[i] < '0' || tail[i] > '9') return false;
+    value = value * 10 + (tail[i] - '0');
+  }
+  mib = std::clamp(value, kMemoryBudgetFloorMiB, kMemoryBudgetMaxMiB);
   return true;
 }
 
@@ -88,6 +103,11 @@ void ApplyArgument(const std::string& arg, WindowSettings& settings, const Comma
         }
       }
       break;
+    case 'b': {
+      int64_t mib = 0;
+      if (ParseMemoryBudget(tail, mib)) run.memoryBudgetMiB = mib;
+      break;
+    }
     case 'g':
       run.autoStart = true;
       break;
@@ -145,6 +165,10 @@ std::string SwitchProblem(const std::string& arg) {
       return tail.empty() || hasColon ? "" : "a directory follows a colon: /m:DIR (/m alone is the default directory)";
     case 'o':
       return hasColon ? "" : "a directory follows a colon: /o:DIR";
+    case 'b': {
+      int64_t mib = 0;
+      return ParseMemoryBudget(tail, mib) ? "" : "a memory budget in MiB follows a colon: /b:MiB";
+    }
     case 'g':
     case 'x':
       return "";

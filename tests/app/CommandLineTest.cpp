@@ -55,6 +55,7 @@ void ExpectSame(const WindowSettings& a, const WindowSettings& b) {
   EXPECT_EQ(a.run.autoClose, b.run.autoClose);
   EXPECT_EQ(a.run.importDaily, b.run.importDaily);
   EXPECT_EQ(a.run.importIntraday, b.run.importIntraday);
+  EXPECT_EQ(a.run.memoryBudgetMiB, b.run.memoryBudgetMiB);
 }
 
 std::string Dir(const std::string& text) { return WithDirSeparator(text); }
@@ -128,6 +129,11 @@ TEST(ParseCommandLine, AppliesEachArgumentByItsRules) {
          s.run.autoClose = true;
        }},
       {{"a:n", "data/dir", "", "/", "-", "/z", "/?"}, [](WindowSettings&) {}},
+      // The memory budget in MiB, floored at 64; malformed values leave it.
+      {{"/b:256"}, [](WindowSettings& s) { s.run.memoryBudgetMiB = 256; }},
+      {{"-B:4096", "/b:1"}, [](WindowSettings& s) { s.run.memoryBudgetMiB = 64; }},
+      {{"/b:999999999"}, [](WindowSettings& s) { s.run.memoryBudgetMiB = 1048576; }},
+      {{"/b", "/b:", "/b:-5", "/b:12x", "/b:1e3", "/b:1234567890", "/b256"}, [](WindowSettings&) {}},
   };
   for (const auto& c : cases) {
     std::string trace;
@@ -171,6 +177,10 @@ TEST(SwitchProblem, NamesWhatTheWindowWouldIgnoreOrMisread) {
       {"/i:x", "the value must be y, t, + (on), n, f, - (off), d or i"},
       {"/mnt/data", "a directory follows a colon: /m:DIR (/m alone is the default directory)"},
       {"/o", "a directory follows a colon: /o:DIR"},
+      {"/b:256", ""},
+      {"/b:1", ""},  // taken as the floor
+      {"/b", "a memory budget in MiB follows a colon: /b:MiB"},
+      {"/b:2g", "a memory budget in MiB follows a colon: /b:MiB"},
       {"/z", "unknown switch"},
       {"/?", "unknown switch"},
       {"data/dir", "not a switch (switches begin with / or -)"},
