@@ -25,6 +25,9 @@ struct ExportOptions {
   // keep both cores of a small machine packing; the packed archives are
   // written to the disk by threads of their own.
   int packThreads = 2;
+  // The time stamped in the intraday files' headers (seconds since 1970);
+  // the clock's unless a test fixes it.
+  std::function<uint32_t()> stampTime;
 };
 
 // Free bytes available to this process on the volume of `folder` (0 when

@@ -53,7 +53,8 @@ PackResult PackSet(const SetJob& job, std::vector<char>& work, const ExportOptio
   std::vector<std::string> leftOut;
   if (job.intraday) {
     omz::IntradayImage image;
-    if (!omz::BuildIntradayFiles(job.base, job.MakeTicks(), static_cast<uint32_t>(std::time(nullptr)), image, error,
+    const uint32_t stamp = options.stampTime ? options.stampTime() : static_cast<uint32_t>(std::time(nullptr));
+    if (!omz::BuildIntradayFiles(job.base, job.MakeTicks(), stamp, image, error,
                                  &leftOut)) {
       result.message = job.base + ": " + error.text;
       return result;
