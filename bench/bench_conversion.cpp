@@ -2,9 +2,13 @@
 // collection, export) against StormLib's implode (binary, 1024) alone
 // compressing the same uncompressed file sets, and the run's peak memory.
 //
-//   bench_conversion [size [packThreads]]
+//   bench_conversion [--small] [size [packThreads]]
 // size 1.0 is 200 intraday 1-minute securities over three months and 2,000
 // daily securities over ten years; 0.05 (the default) runs in seconds.
+// Then the memory budget and scale figures, each conversion run as a child
+// process (this program again, with --child) so that its peak memory is its
+// own; the generated directories are kept in build/bench-data for the next
+// runs. --small skips the large ones (50 million bars, the daily rows, size 16).
 // Prints its figures last:
 //   conversion_time_vs_stormlib_compression  run wall time / StormLib time (target <= 0.6)
 //   durable_archive_writes_share_of_run       (archives written durably - plainly) / run wall time
@@ -14,19 +18,29 @@
 //                                             meaningful from size 1 on, below the peak stays under 100 MiB)
 //   own_implode_cpu_vs_stormlib               our implode's processor time / StormLib's on the
 //                                             same files (best of 3 each, side by side; target <= 0.67)
+//   conversion_time_per_million_bars_at_N     seconds per million kept intraday bars, N = 1, 4, 16
+//                                             million bars (5-minute bars over three years)
+//   conversion_cost_growth_16_vs_1            the figure at 16 over the one at 1 (target <= 1.1)
+//   windowed_time_vs_one_window               16 million bars with /b:256 over /b:2048 (target <= 1.15)
+//   peak_rss_mib_at_budget_256                peak of a /b:256 run over 50 million bars (target <= 320)
+//   peak_rss_bytes_per_kept_daily_row         peak of a run over 5,000 daily securities and ten
+//                                             years / the daily rows it kept (target <= 48)
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/run/Conversion.h"
 #include "app/run/Export.h"
+#include "platform/Process.h"
 #include "tools/msgen/MsSample.h"
 #include "vuzuz/Dates.h"
 #include "vuzuz/OmzArchive.h"
@@ -68,6 +82,12 @@ uint64_t RssBytes() {
   while (std::getline(status, line))
     if (line.rfind("VmRSS:", 0) == 0) return std::strtoull(line.c_str() + 6, nullptr, 10) * 1024;
   return 0;
+}
+
+std::string Figure(const std::string& name, double value, int decimals) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return name + " " + text;
 }
 
 // Starts a new peak: the directory generation before the run does not count.
@@ -204,11 +224,9 @@ double OwnImplodeCpuVsStormLib(const fs::path& output) {
   return storm > 0 ? ours / storm : 0.0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const double size = argc > 1 ? std::atof(argv[1]) : 0.05;
-  const int packThreads = argc > 2 ? std::atoi(argv[2]) : vz::app::ExportOptions{}.packThreads;
+// The whole conversion of a generated directory against StormLib's implode
+// of the same files, in this process; its figures go to `figures`.
+int RunStormSection(double size, int packThreads, std::vector<std::string>& figures) {
   const fs::path root = fs::temp_directory_path() / ("vz-bench-conversion-" + std::to_string(Clock::now().time_since_epoch().count() % 1000000007));
   const fs::path ms = root / "ms";
   const fs::path out = root / "out";
@@ -282,11 +300,170 @@ int main(int argc, char** argv) {
   fs::remove_all(root);
 
   const double over = static_cast<double>(peak) - 100.0 * 1048576.0;
-  std::printf("conversion_time_vs_stormlib_compression %.4f\n", runSeconds / stormSeconds);
-  std::printf("durable_archive_writes_share_of_run %.4f\n", (durableSeconds - plainSeconds) / runSeconds);
-  std::printf("peak_rss_bytes %llu\n", static_cast<unsigned long long>(peak));
-  std::printf("kept_intraday_bars %lld\n", static_cast<long long>(keptBars));
-  std::printf("peak_rss_bytes_per_kept_bar_over_100mib %.2f\n", keptBars > 0 ? over / keptBars : 0.0);
-  std::printf("own_implode_cpu_vs_stormlib %.3f\n", ownImplodeRatio);
+  figures.push_back(Figure("conversion_time_vs_stormlib_compression", runSeconds / stormSeconds, 4));
+  figures.push_back(Figure("durable_archive_writes_share_of_run", (durableSeconds - plainSeconds) / runSeconds, 4));
+  figures.push_back("peak_rss_bytes " + std::to_string(peak));
+  figures.push_back("kept_intraday_bars " + std::to_string(keptBars));
+  figures.push_back(Figure("peak_rss_bytes_per_kept_bar_over_100mib", keptBars > 0 ? over / keptBars : 0.0, 2));
+  figures.push_back(Figure("own_implode_cpu_vs_stormlib", ownImplodeRatio, 3));
+  return 0;
+}
+
+// What a child run reports back.
+struct ChildResult {
+  bool ok = false;
+  double seconds = 0;
+  uint64_t peakBytes = 0;
+  long long keptBars = 0;
+  long long keptDailyRows = 0;
+  long long windows = 0;
+};
+
+// --child MSDIR OUTDIR FROM TO BUDGET_MIB RESULT: one conversion of the
+// range FROM 00:00 to TO 23:59 (YYYYMMDD) within the budget; writes
+// "seconds peak keptBars keptDailyRows windows" to RESULT.
+int ChildRun(char** argv) {
+  auto date = [](const char* text) {
+    const long v = std::atol(text);
+    double value = 0;
+    vz::TryEncodeDate(static_cast<int>(v / 10000), static_cast<int>(v / 100 % 100), static_cast<int>(v % 100), value);
+    return value;
+  };
+  vz::app::TRunSettings settings;
+  settings.msDir = fs::path(argv[2]).generic_string() + "/";
+  settings.output = fs::path(argv[3]).generic_string() + "/";
+  settings.from = date(argv[4]);
+  settings.to = date(argv[5]) + 1439.0 / 1440;
+  settings.memoryBudgetMiB = std::atoll(argv[6]);
+  settings.autoClose = true;
+  TQuietStatus status;
+  const auto start = Clock::now();
+  vz::app::TConversion conversion(settings, status);
+  if (!conversion.AnalyseSecurities() || !conversion.CollectPriceData() || !conversion.ExportArchives()) return 1;
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  std::ofstream(argv[7]) << seconds << ' ' << PeakRssBytes() << ' ' << conversion.KeptIntradayBars() << ' '
+                         << conversion.KeptDailyRows() << ' ' << conversion.Windows() << '\n';
+  return 0;
+}
+
+// Runs one conversion in a child process; the output folder is emptied
+// before and removed after.
+ChildResult RunChild(const fs::path& ms, const fs::path& work, const char* from, const char* to, int budgetMiB) {
+  const fs::path out = work / "out";
+  const fs::path result = work / "result.txt";
+  fs::remove_all(out);
+  fs::create_directories(out);
+  fs::remove(result);
+  ChildResult r;
+  const int status = vz::platform::RunProcess({vz::platform::SelfExecutablePath(), "--child", ms.string(), out.string(),
+                                               from, to, std::to_string(budgetMiB), result.string()});
+  std::ifstream in(result);
+  if (status == 0 && (in >> r.seconds >> r.peakBytes >> r.keptBars >> r.keptDailyRows >> r.windows)) r.ok = true;
+  fs::remove_all(out);
+  if (!r.ok) std::fprintf(stderr, "child conversion of %s failed (status %d)\n", ms.string().c_str(), status);
+  return r;
+}
+
+// A generated directory kept between runs: made once, marked done by a file.
+fs::path CachedDirectory(const fs::path& cache, const std::string& name,
+                         const std::function<bool(const fs::path&, std::string*)>& write) {
+  const fs::path dir = cache / name;
+  if (fs::exists(dir / "complete")) return dir;
+  fs::remove_all(dir);
+  const auto start = Clock::now();
+  std::string error;
+  if (!write(dir, &error)) {
+    std::fprintf(stderr, "generating %s failed: %s\n", dir.string().c_str(), error.c_str());
+    std::exit(1);
+  }
+  std::ofstream(dir / "complete") << "generated\n";
+  std::printf("generated %s in %.1f s\n", dir.string().c_str(), std::chrono::duration<double>(Clock::now() - start).count());
+  return dir;
+}
+
+// The intraday directories: 5-minute bars over three years (about 61,000
+// bars a security), as many securities as make the bars asked for.
+fs::path IntradayBars(const fs::path& cache, double millions) {
+  const int securities = std::max(1, static_cast<int>(std::lround(millions * 1e6 / 60600.0)));
+  return CachedDirectory(cache, "intraday-" + std::to_string(securities), [&](const fs::path& dir, std::string* error) {
+    return vz::msgen::WriteIntradayDirectory(dir, securities, 5, 20230102, 20260102, error);
+  });
+}
+
+constexpr char kIntradayFrom[] = "20230102";
+constexpr char kIntradayTo[] = "20260102";
+
+int RunBudgetSections(bool small, std::vector<std::string>& figures) {
+  const fs::path cache = fs::path(vz::platform::SelfExecutablePath()).parent_path().parent_path().parent_path() /
+                         "bench-data";
+  const fs::path work = fs::temp_directory_path() / ("vz-bench-budget-" + std::to_string(Clock::now().time_since_epoch().count() % 1000000007));
+  fs::create_directories(cache);
+  fs::create_directories(work);
+  std::printf("generated directories are kept in %s\n", cache.string().c_str());
+
+  // Scale: one window (a budget that holds 16 million bars at once).
+  std::vector<double> perMillion;
+  ChildResult oneWindowAt16;
+  for (const double size : {1.0, 4.0, 16.0}) {
+    if (small && size > 4) break;
+    const fs::path ms = IntradayBars(cache, size);
+    const ChildResult r = RunChild(ms, work, kIntradayFrom, kIntradayTo, 2048);
+    if (!r.ok) return 1;
+    std::printf("size %g: %lld bars in %.2f s, %lld windows, peak %.1f MiB\n", size, r.keptBars, r.seconds, r.windows,
+                r.peakBytes / 1048576.0);
+    perMillion.push_back(r.seconds / (static_cast<double>(r.keptBars) / 1e6));
+    figures.push_back(Figure("conversion_time_per_million_bars_at_" + std::to_string(static_cast<int>(size)), perMillion.back(), 3));
+    if (size == 16) oneWindowAt16 = r;
+  }
+  if (perMillion.size() == 3) figures.push_back(Figure("conversion_cost_growth_16_vs_1", perMillion[2] / perMillion[0], 3));
+
+  if (!small) {
+    // The same 16 million bars within 256 MiB: several windows.
+    const ChildResult windowed = RunChild(IntradayBars(cache, 16), work, kIntradayFrom, kIntradayTo, 256);
+    if (!windowed.ok) return 1;
+    std::printf("16 million bars at /b:256: %.2f s in %lld windows (one window %.2f s in %lld), peak %.1f MiB\n",
+                windowed.seconds, windowed.windows, oneWindowAt16.seconds, oneWindowAt16.windows,
+                windowed.peakBytes / 1048576.0);
+    figures.push_back(Figure("windowed_time_vs_one_window", windowed.seconds / oneWindowAt16.seconds, 3));
+
+    // 50 million bars within 256 MiB.
+    const ChildResult big = RunChild(IntradayBars(cache, 50.3), work, kIntradayFrom, kIntradayTo, 256);
+    if (!big.ok) return 1;
+    std::printf("%lld bars at /b:256: %.1f s in %lld windows, peak %.1f MiB (one window would keep %.0f MiB of bars)\n",
+                big.keptBars, big.seconds, big.windows, big.peakBytes / 1048576.0, big.keptBars * 32.0 / 1048576.0);
+    figures.push_back(Figure("peak_rss_mib_at_budget_256", big.peakBytes / 1048576.0, 1));
+
+    // Daily rows: 5,000 securities over ten years, the whole ten years in
+    // one window (a budget large enough for them).
+    const fs::path daily = CachedDirectory(cache, "daily-5000", [](const fs::path& dir, std::string* error) {
+      return vz::msgen::WriteDailyDirectory(dir, 5000, 20161201, error);
+    });
+    const ChildResult rows = RunChild(daily, work, "20161201", "20261130", 16384);
+    if (!rows.ok) return 1;
+    std::printf("%lld daily rows: %.1f s in %lld windows, peak %.1f MiB\n", rows.keptDailyRows, rows.seconds,
+                rows.windows, rows.peakBytes / 1048576.0);
+    figures.push_back(Figure("peak_rss_bytes_per_kept_daily_row",
+                             rows.keptDailyRows > 0 ? static_cast<double>(rows.peakBytes) / rows.keptDailyRows : 0.0, 1));
+  }
+  fs::remove_all(work);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 8 && std::strcmp(argv[1], "--child") == 0) return ChildRun(argv);
+  bool small = false;
+  std::vector<const char*> positional;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--small") == 0) small = true;
+    else positional.push_back(argv[i]);
+  }
+  const double size = positional.size() > 0 ? std::atof(positional[0]) : 0.05;
+  const int packThreads = positional.size() > 1 ? std::atoi(positional[1]) : vz::app::ExportOptions{}.packThreads;
+  std::vector<std::string> figures;
+  if (RunStormSection(size, packThreads, figures) != 0) return 1;
+  if (RunBudgetSections(small, figures) != 0) return 1;
+  for (const std::string& line : figures) std::printf("%s\n", line.c_str());
   return 0;
 }

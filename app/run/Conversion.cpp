@@ -32,6 +32,7 @@ struct TConversion::State {
   WindowPlan plan;
   SharedSymbolChoice choice;
   int64_t keptBars = 0;  // intraday bars kept over all windows
+  int64_t keptDailyRows = 0;
 
   State(const TRunSettings& s, IRunStatus& st) : settings(s), status(st) {}
 };
@@ -143,6 +144,8 @@ bool TConversion::LeftOut() const { return state_->notes.LeftOut(); }
 
 int64_t TConversion::KeptIntradayBars() const { return state_->keptBars; }
 
+int64_t TConversion::KeptDailyRows() const { return state_->keptDailyRows; }
+
 size_t TConversion::Windows() const { return state_->plan.windows.size(); }
 
 bool TConversion::AnalyseSecurities() {
@@ -187,10 +190,12 @@ bool TConversion::CollectPriceData() {
       CollectWindowBars(*s.source, s.settings, s.plan.windows[0].collect, s.choice, status, s.tables, s.data,
                         s.notes);
       s.keptBars = s.data.tickTotal / 4;
+      s.keptDailyRows = static_cast<int64_t>(s.data.daily.size());
       return true;
     }
     CollectBars(*s.source, s.settings, s.status, s.tables, s.data, s.notes);
     s.keptBars = s.data.tickTotal / 4;
+    s.keptDailyRows = static_cast<int64_t>(s.data.daily.size());
     CloseMsDirectory();  // after a stop as well: the run would close it next
     // A closing that could not finish leaves the directory marked open for
     // every program: the run ends failed, saying so.
@@ -230,6 +235,7 @@ bool TConversion::ExportWindows() {
       CollectWindowBars(*s.source, s.settings, windows[w].collect, s.choice, status, s.tables, s.data, notes);
       s.notes.MergeNew(notes);
       s.keptBars += s.data.tickTotal / 4;
+      s.keptDailyRows += static_cast<int64_t>(s.data.daily.size());
     }
     if (w + 1 == windows.size()) {
       CloseMsDirectory();

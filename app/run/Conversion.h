@@ -44,6 +44,8 @@ public:
   bool LeftOut() const;
   // Intraday bars the collection kept (four ticks each), over all windows.
   int64_t KeptIntradayBars() const;
+  // Daily rows the collection kept, over all windows.
+  int64_t KeptDailyRows() const;
   // Windows the run's range is converted in (after the collection; 1 when
   // its bars fit the memory budget at once).
   size_t Windows() const;

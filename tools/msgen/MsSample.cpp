@@ -199,4 +199,79 @@ bool WriteLargeDirectory(const std::filesystem::path& dir, double size, std::str
   return true;
 }
 
+namespace {
+
+// Writes the securities `make(i)` gives, each data file as soon as its bars
+// exist, then the masters.
+template <class Make>
+bool WriteOneByOne(const std::filesystem::path& dir, int count, Make make, std::string& reason) {
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  if (ec) {
+    reason = "cannot create directory " + dir.string() + ": " + ec.message();
+    return false;
+  }
+  MsGenDirectory d;
+  for (int i = 0; i < count; ++i) {
+    MsGenSecurity s = make(i);
+    if (!WriteMsGenFile(dir, BuildDataFile(d, s), &reason)) return false;
+    if (s.bars.size() > 2) s.bars.erase(s.bars.begin() + 1, s.bars.end() - 1);
+    d.securities.push_back(std::move(s));
+  }
+  if (reason = CheckDirectory(d); !reason.empty()) return false;
+  for (const MsGenFile& file : BuildMasterFiles(d))
+    if (!WriteMsGenFile(dir, file, &reason)) return false;
+  return true;
+}
+
+}  // namespace
+
+bool WriteIntradayDirectory(const std::filesystem::path& dir, int securities, int intervalMinutes, int32_t firstDate,
+                            int32_t lastDate, std::string* error) {
+  std::string unused;
+  std::string& reason = error ? *error : unused;
+  if (securities < 1 || securities > 65535) {
+    reason = "1 to 65535 securities";
+    return false;
+  }
+  return WriteOneByOne(
+      dir, securities,
+      [&](int i) {
+        const uint64_t seed = SecuritySeed(kLargeSeed + 1, i);
+        const double price = 5.0 + static_cast<double>(TSplitMix64(seed).NextBelow(20000)) / 100.0;
+        const std::string number = std::to_string(i + 1);
+        MsGenSecurity s = Listing(i + 1, "WI" + number, "WI" + number, 'I', intervalMinutes, kMaskDtohlcvi);
+        MsGenIntradayParams params;
+        params.firstDate = firstDate;
+        params.lastDate = lastDate;
+        params.intervalMinutes = intervalMinutes;
+        params.walk = WalkFor(price);
+        params.walk.baseVolume = 400.0 * intervalMinutes;
+        params.walk.baseOpenInterest = 5000.0;
+        s.dayStartSeconds = params.dayStartSeconds;
+        s.dayEndSeconds = params.dayEndSeconds;
+        s.bars = GenerateIntradayBars(seed, params);
+        return s;
+      },
+      reason);
+}
+
+bool WriteDailyDirectory(const std::filesystem::path& dir, int securities, int32_t firstDate, std::string* error) {
+  std::string unused;
+  std::string& reason = error ? *error : unused;
+  if (securities < 1 || securities > 65535) {
+    reason = "1 to 65535 securities";
+    return false;
+  }
+  return WriteOneByOne(
+      dir, securities,
+      [&](int i) {
+        const uint64_t seed = SecuritySeed(kLargeSeed + 2, i);
+        const double price = 5.0 + static_cast<double>(TSplitMix64(seed).NextBelow(20000)) / 100.0;
+        const std::string number = std::to_string(i + 1);
+        return Daily(i + 1, "WD" + number, "WD" + number, kMaskDohlcvi, seed, price, firstDate);
+      },
+      reason);
+}
+
 }  // namespace vz::msgen

@@ -25,4 +25,16 @@ bool WriteSampleDirectory(const std::filesystem::path& dir, std::string* error =
 // stays small.
 bool WriteLargeDirectory(const std::filesystem::path& dir, double size, std::string* error = nullptr);
 
+// A directory of intraday securities only, for memory and scale benchmarks:
+// `securities` securities of `intervalMinutes` bars over the weekdays from
+// `firstDate` to `lastDate` (YYYYMMDD), trading 09:30 to 16:00. Written one
+// security at a time.
+bool WriteIntradayDirectory(const std::filesystem::path& dir, int securities, int intervalMinutes, int32_t firstDate,
+                            int32_t lastDate, std::string* error = nullptr);
+
+// A directory of daily securities only: `securities` securities with a bar
+// on every weekday from `firstDate` to the last generated day.
+bool WriteDailyDirectory(const std::filesystem::path& dir, int securities, int32_t firstDate,
+                         std::string* error = nullptr);
+
 }  // namespace vz::msgen
