@@ -139,24 +139,23 @@ void CollectDaily(IMsSource& source, const CollectWindow& window, const SharedSy
     // Securities that share a symbol with the one converted are read (for
     // the note on their files) but keep nothing.
     if (q < choice.dailyDropped.size() && choice.dailyDropped[q]) continue;
+    // Counted first, so that the rows are allocated at exactly their number.
+    const size_t kept = KeepBars(bars, rule, [](size_t, const KeptValues&) { return true; });
+    if (kept == 0) continue;
+    DailySecurity out;
+    out.symbol = row.Symbol;
+    out.rows.reserve(kept);
     KeepBars(bars, rule, [&](size_t i, const KeptValues& bar) {
       if (status.StopRequested()) {
         stopped = true;
         return false;
       }
       if (i % 100 == 0) status.SetStatusDetail(Progress(i, bars.size()));
-      omz::DailyRow out;
-      out.name = row.Symbol;
-      out.date = std::floor(bar.time);
-      out.open = bar.open;
-      out.high = bar.high;
-      out.low = bar.low;
-      out.close = bar.close;
-      out.volume = SaturatedVolume(bar.volume);
-      out.size = kDailyTickSize;
-      data.daily.push_back(std::move(out));
+      out.rows.push_back({static_cast<int32_t>(std::floor(bar.time)), SaturatedVolume(bar.volume), bar.open,
+                          bar.high, bar.low, bar.close});
       return true;
     });
+    if (!out.rows.empty()) data.daily.push_back(std::move(out));
     if (stopped) return;
   }
 }
@@ -217,6 +216,42 @@ size_t CountKept(IMsSource& source, int no, const std::string& label, const Keep
 }
 
 }  // namespace
+
+omz::DailyRow DailyRowOf(const DailySecurity& security, const KeptDailyRow& row) {
+  omz::DailyRow out;
+  out.name = security.symbol;
+  out.date = row.day;
+  out.open = row.open;
+  out.high = row.high;
+  out.low = row.low;
+  out.close = row.close;
+  out.volume = row.volume;
+  out.size = kDailyTickSize;
+  return out;
+}
+
+std::vector<omz::DailyRow> DailyTable(const std::vector<DailySecurity>& daily) {
+  std::vector<omz::DailyRow> table;
+  for (const DailySecurity& security : daily)
+    for (const KeptDailyRow& row : security.rows) table.push_back(DailyRowOf(security, row));
+  return table;
+}
+
+std::vector<DailySecurity> DailySecurities(const std::vector<omz::DailyRow>& table) {
+  std::vector<DailySecurity> daily;
+  for (const omz::DailyRow& row : table) {
+    if (daily.empty() || daily.back().symbol != row.name) daily.push_back({row.name, {}});
+    daily.back().rows.push_back({static_cast<int32_t>(std::floor(row.date)), row.volume, row.open, row.high, row.low,
+                                 row.close});
+  }
+  return daily;
+}
+
+int64_t CollectedData::DailyRowCount() const {
+  int64_t count = 0;
+  for (const DailySecurity& security : daily) count += static_cast<int64_t>(security.rows.size());
+  return count;
+}
 
 double KeptBarDataTime(const KeptBar& bar) { return SecondsToDateTime(bar.time); }
 

@@ -49,12 +49,40 @@ struct TickRow {
   std::vector<KeptBar> bars;   // time order
 };
 
+// One kept daily bar, 40 bytes: its security's symbol is kept once with
+// its rows, the tick size is always the same, and the day is whole.
+struct KeptDailyRow {
+  int32_t day = 0;     // the bar's day as a date-time day number
+  int32_t volume = 0;  // truncated and saturated
+  double open = 0;
+  double high = 0;
+  double low = 0;
+  double close = 0;
+};
+static_assert(sizeof(KeptDailyRow) == 40, "a kept daily row is 40 bytes");
+
+// The kept daily rows of one security, in date order.
+struct DailySecurity {
+  std::string symbol;  // whole, as the daily file takes it
+  std::vector<KeptDailyRow> rows;
+};
+
+// A kept row as the daily file writer takes it (TblDailyData's columns).
+omz::DailyRow DailyRowOf(const DailySecurity& security, const KeptDailyRow& row);
+// All kept daily rows in table order, as TblDailyData holds them.
+std::vector<omz::DailyRow> DailyTable(const std::vector<DailySecurity>& daily);
+// Daily rows in table order grouped into securities (consecutive rows of
+// one symbol form one); each group must be in date order.
+std::vector<DailySecurity> DailySecurities(const std::vector<omz::DailyRow>& table);
+
 struct CollectedData {
-  std::vector<omz::DailyRow> daily;  // TblDailyData, whole symbols
+  std::vector<DailySecurity> daily;  // TblDailyData: securities with rows, in table order
   std::vector<TickRow> rows;     // one per TblDescr row, same order
   int64_t tickTotal = 0;         // ticks of all rows (4 per kept bar)
   double firstTickTime = 0;      // earliest kept shifted bar time (data clock)
   double lastTickTime = 0;       // latest kept shifted bar time
+
+  int64_t DailyRowCount() const;
 };
 
 // A floating volume as an int32: truncated toward zero, saturated at the

@@ -190,12 +190,12 @@ bool TConversion::CollectPriceData() {
       CollectWindowBars(*s.source, s.settings, s.plan.windows[0].collect, s.choice, status, s.tables, s.data,
                         s.notes);
       s.keptBars = s.data.tickTotal / 4;
-      s.keptDailyRows = static_cast<int64_t>(s.data.daily.size());
+      s.keptDailyRows = s.data.DailyRowCount();
       return true;
     }
     CollectBars(*s.source, s.settings, s.status, s.tables, s.data, s.notes);
     s.keptBars = s.data.tickTotal / 4;
-    s.keptDailyRows = static_cast<int64_t>(s.data.daily.size());
+    s.keptDailyRows = s.data.DailyRowCount();
     CloseMsDirectory();  // after a stop as well: the run would close it next
     // A closing that could not finish leaves the directory marked open for
     // every program: the run ends failed, saying so.
@@ -235,7 +235,7 @@ bool TConversion::ExportWindows() {
       CollectWindowBars(*s.source, s.settings, windows[w].collect, s.choice, status, s.tables, s.data, notes);
       s.notes.MergeNew(notes);
       s.keptBars += s.data.tickTotal / 4;
-      s.keptDailyRows += static_cast<int64_t>(s.data.daily.size());
+      s.keptDailyRows += s.data.DailyRowCount();
     }
     if (w + 1 == windows.size()) {
       CloseMsDirectory();

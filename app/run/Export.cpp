@@ -122,34 +122,37 @@ bool TArchiveExport::Write(CollectedData& data, const ExportSpan& span) {
   };
 
   status.SetStatus("Exporting daily data...");
-  // The rows of each month in table order: a stable bucketing by month
-  // gives what one walk of the table per month would.
+  // The rows of each month in table order: every security's rows are in
+  // date order, so one cursor per security walks them month by month.
   const int firstMonth = span.firstMonth;
   const int lastMonth = span.lastMonth;
   const int progressFirstMonth = span.wholeRange ? firstMonth : span.rangeFirstMonth;
   const int64_t months = span.wholeRange ? std::max(0, lastMonth - firstMonth + 1) : span.rangeMonths;
-  std::vector<std::vector<size_t>> monthRows(static_cast<size_t>(std::max(0, lastMonth - firstMonth + 1)));
-  for (size_t i = 0; i < data.daily.size(); ++i) {
-    const int m = MonthIndex(data.daily[i].date);
-    if (m >= firstMonth && m <= lastMonth) monthRows[static_cast<size_t>(m - firstMonth)].push_back(i);
+  std::vector<size_t> dailyCursors(data.daily.size(), 0);
+  for (size_t k = 0; k < data.daily.size(); ++k) {
+    const std::vector<KeptDailyRow>& rows = data.daily[k].rows;
+    while (dailyCursors[k] < rows.size() && MonthIndex(rows[dailyCursors[k]].day) < firstMonth) ++dailyCursors[k];
   }
   for (int m = firstMonth; m <= lastMonth; ++m) {
     status.SetProgress(RunCounter::MonthsWritten, m - progressFirstMonth, months);
     const int year = m / 12, month = m % 12 + 1;
     status.SetStatusDetail(TwoDigits(month) + "." + TwoDigits(year % 100));
-    const std::vector<size_t>& rows = monthRows[static_cast<size_t>(m - firstMonth)];
-    if (!rows.empty()) {
-      SetJob job;
+    SetJob job;
+    for (size_t k = 0; k < data.daily.size(); ++k) {
+      const DailySecurity& security = data.daily[k];
+      size_t& cursor = dailyCursors[k];
+      for (; cursor < security.rows.size() && MonthIndex(security.rows[cursor].day) == m; ++cursor)
+        job.daily.push_back(DailyRowOf(security, security.rows[cursor]));
+    }
+    if (!job.daily.empty()) {
       job.base = "d" + TwoDigits(year % 100) + TwoDigits(month);
       job.folder = output;
-      job.daily.reserve(rows.size());
-      for (size_t i : rows) job.daily.push_back(data.daily[i]);
       pipeline.Submit(std::move(job));
     }
     if (pipeline.Failed()) return finish();
     if (status.StopRequested()) return finish();
   }
-  std::vector<omz::DailyRow>().swap(data.daily);
+  std::vector<DailySecurity>().swap(data.daily);
 
   if (span.wholeRange) status.SetProgress(RunCounter::MonthsWritten, months, months);
   status.SetStatus("Exporting intraday data...");

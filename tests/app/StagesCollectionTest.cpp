@@ -88,7 +88,7 @@ TEST(CollectBars, KeepsDailyBarsOfWholeMonthsInTimeOrder) {
   CollectedData data;
   CollectBars(source, Range(DateValue(2001, 4, 10), DateValue(2001, 5, 20, 23, 59)), status, tables, data, notes);
   std::vector<double> closes, dates;
-  for (const omz::DailyRow& r : data.daily) {
+  for (const omz::DailyRow& r : DailyTable(data.daily)) {
     closes.push_back(r.close);
     dates.push_back(r.date);
     EXPECT_EQ(r.name, "ABCDEFGHIJKLMN");
@@ -96,7 +96,7 @@ TEST(CollectBars, KeepsDailyBarsOfWholeMonthsInTimeOrder) {
   }
   EXPECT_EQ(closes, (std::vector<double>{2, 5, 3, 6, 7}));
   EXPECT_EQ(dates.back(), DateValue(2001, 5, 31));  // time of day dropped, bar kept
-  EXPECT_EQ(data.daily[3].volume, std::numeric_limits<int32_t>::max());
+  EXPECT_EQ(DailyTable(data.daily)[3].volume, std::numeric_limits<int32_t>::max());
   EXPECT_EQ(notes.reordered, std::vector<std::string>{"ABCDEFGHIJKLMN (1 reordered, 1 repeats dropped)"});
   EXPECT_FALSE(notes.LeftOut());
   EXPECT_EQ(status.statuses.front(), "Reading ABCDEFGHIJKLMN...");
@@ -165,7 +165,7 @@ TEST(CollectBars, StopRequestEndsTheStage) {
   status.stopAfter = 5;  // asked before every bar
   CollectedData data;
   EXPECT_TRUE(CollectBars(source, Range(DateValue(2001, 4, 1), DateValue(2001, 4, 30)), status, tables, data, notes));
-  EXPECT_EQ(data.daily.size(), 4u);
+  EXPECT_EQ(data.DailyRowCount(), 4);
   EXPECT_EQ(source.reads, (std::vector<int>{0}));
 }
 
@@ -230,7 +230,7 @@ TEST(CollectBars, SecurityWhoseDataCannotBeReadIsNamedAsLeftOut) {
   RunNotes notes;
   CollectedData data;
   CollectBars(source, Range(DateValue(2001, 4, 1), DateValue(2001, 4, 30)), status, tables, data, notes);
-  EXPECT_EQ(data.daily.size(), 1u);
+  EXPECT_EQ(data.DailyRowCount(), 1);
   EXPECT_EQ(notes.unreadable, (std::vector<std::string>{"GONE (F1.DAT is missing)",
                                                         "LOOP (F3.DAT cannot be read: Too many levels of symbolic links)"}));
   EXPECT_TRUE(notes.LeftOut());
@@ -264,7 +264,7 @@ TEST(CollectBars, OneSecurityPerSymbol) {
   EXPECT_EQ(KeptCloses(data), (std::vector<std::vector<double>>{{}, {10}}));
   EXPECT_EQ(data.tickTotal, 4);
   std::vector<double> daily;
-  for (const omz::DailyRow& r : data.daily) daily.push_back(r.close);
+  for (const omz::DailyRow& r : DailyTable(data.daily)) daily.push_back(r.close);
   EXPECT_EQ(daily, (std::vector<double>{40, 41}));  // F4 and F9 both hold 2 in April: F4 is lower
   EXPECT_EQ(notes.sharedSymbol, (std::vector<std::string>{"EURUSD (F9, 2 bars in the range)",
                                                           "EURUSD (F2, 1 bars in the range)",

@@ -78,9 +78,9 @@ struct ExportFixture : testing::Test {
 TEST_F(ExportFixture, WritesOneDailyArchivePerMonthWithBars) {
   Range(DateValue(2001, 3, 15), DateValue(2001, 6, 2));
   // Two securities, months March, April and June; none in May.
-  data.daily = {Daily("AAA", DateValue(2001, 3, 1), 1), Daily("AAA", DateValue(2001, 4, 30), 2),
+  data.daily = DailySecurities({Daily("AAA", DateValue(2001, 3, 1), 1), Daily("AAA", DateValue(2001, 4, 30), 2),
                 Daily("AAA", DateValue(2001, 6, 1), 3), Daily("BB", DateValue(2001, 3, 31), 4),
-                Daily("BB", DateValue(2001, 4, 2), 5)};
+                Daily("BB", DateValue(2001, 4, 2), 5)});
   ASSERT_TRUE(Export());
   EXPECT_TRUE(fs::exists(Out("d0103.omz")));
   EXPECT_FALSE(fs::exists(Out("d0105.omz")));
@@ -134,7 +134,7 @@ TEST_F(ExportFixture, WritesDayArchivesInMonthFoldersGroupedBySecurity) {
 
 TEST_F(ExportFixture, TooLittleFreeSpaceFailsAtFirstDayAfterDailyArchives) {
   Range(DateValue(2001, 4, 1), DateValue(2001, 4, 30));
-  data.daily = {Daily("AAA", DateValue(2001, 4, 2), 1)};
+  data.daily = DailySecurities({Daily("AAA", DateValue(2001, 4, 2), 1)});
   AddRow("AA", {Kept(DateValue(2001, 4, 3, 10, 0), 1)});
   fs::create_directories(Out("2001_04"));
   test::WriteFileBytes(Out("2001_04/i010403.omz"), "old archive");
@@ -150,7 +150,7 @@ TEST_F(ExportFixture, TooLittleFreeSpaceFailsAtFirstDayAfterDailyArchives) {
 
 TEST_F(ExportFixture, UnwritableMonthFolderFailsWithMessageAndKeepsArchives) {
   Range(DateValue(2001, 4, 1), DateValue(2001, 4, 30));
-  data.daily = {Daily("AAA", DateValue(2001, 4, 2), 7)};
+  data.daily = DailySecurities({Daily("AAA", DateValue(2001, 4, 2), 7)});
   AddRow("AA", {Kept(DateValue(2001, 4, 3, 10, 0), 1), Kept(DateValue(2001, 4, 4, 10, 0), 1)});
   test::WriteFileBytes(Out("d0104.omz"), "previous month archive");
   test::WriteFileBytes(Out("2001_04"), "a file where the month folder should be");
@@ -166,7 +166,7 @@ TEST_F(ExportFixture, UnwritableMonthFolderFailsWithMessageAndKeepsArchives) {
 TEST_F(ExportFixture, MissingOutputDirectoryFailsOnFirstSet) {
   settings.output = dir.File("missing/");
   Range(DateValue(2001, 4, 1), DateValue(2001, 4, 30));
-  data.daily = {Daily("AAA", DateValue(2001, 4, 2), 7)};
+  data.daily = DailySecurities({Daily("AAA", DateValue(2001, 4, 2), 7)});
   EXPECT_FALSE(Export(0));
   EXPECT_EQ(recorder.errors.size(), 1u);
 }
@@ -187,8 +187,8 @@ TEST_F(ExportFixture, WhatTheFilesCannotHoldIsLeftOutAloneAndNamed) {
   // One corrupt price never costs the other securities their month or day,
   // nor its own security the rest of its bars.
   Range(DateValue(2001, 3, 1), DateValue(2001, 4, 30));
-  data.daily = {Daily("AAA", DateValue(2001, 3, 2), 1.7e38), Daily("AAA", DateValue(2001, 3, 5), 2),
-                Daily("BBB", DateValue(2001, 3, 2), 3), Daily("AAA", DateValue(2001, 4, 2), 5)};
+  data.daily = DailySecurities({Daily("AAA", DateValue(2001, 3, 2), 1.7e38), Daily("AAA", DateValue(2001, 3, 5), 2),
+                Daily("BBB", DateValue(2001, 3, 2), 3), Daily("AAA", DateValue(2001, 4, 2), 5)});
   AddRow("AA", {Kept(DateValue(2001, 4, 3, 10, 0), 1.7e38), Kept(DateValue(2001, 4, 3, 10, 1), 2)});
   AddRow("BB", {Kept(DateValue(2001, 4, 3, 10, 0), 3)});
   AddRow("CC", {Kept(DateValue(2001, 4, 4, 10, 0), std::nan(""))});  // its day holds nothing else
@@ -223,7 +223,7 @@ TEST_F(ExportFixture, SetsBeforeAFailedOneAreWrittenAndLaterOnesDropped) {
     settings.output = out.Path().generic_string() + "/";
     Range(DateValue(2001, 4, 1), DateValue(2001, 5, 31));
     data = CollectedData{};
-    data.daily = {Daily("AAA", DateValue(2001, 4, 2), 1), Daily("AAA", DateValue(2001, 5, 2), 2)};
+    data.daily = DailySecurities({Daily("AAA", DateValue(2001, 4, 2), 1), Daily("AAA", DateValue(2001, 5, 2), 2)});
     std::vector<KeptBar> bars;
     for (int day : {3, 4, 5}) bars.push_back(Kept(DateValue(2001, 4, day, 10, 0), day));
     for (int day : {2, 3, 4}) bars.push_back(Kept(DateValue(2001, 5, day, 10, 0), day));
@@ -249,7 +249,7 @@ TEST_F(ExportFixture, SetsBeforeAFailedOneAreWrittenAndLaterOnesDropped) {
 
 TEST_F(ExportFixture, RemovesTemporaryArchivesAKilledRunLeft) {
   Range(DateValue(2001, 4, 1), DateValue(2001, 4, 30));
-  data.daily = {Daily("AAA", DateValue(2001, 4, 2), 1)};
+  data.daily = DailySecurities({Daily("AAA", DateValue(2001, 4, 2), 1)});
   AddRow("AA", {Kept(DateValue(2001, 4, 3, 10, 0), 1)});
   fs::create_directories(Out("2001_04"));
   fs::create_directories(Out("2001_03"));
