@@ -222,6 +222,18 @@ TEST_F(ConsoleProgramTest, SwitchesApplyToTheirRunOnlyAndTheRunPrintsItsSettings
   EXPECT_EQ(err_.str().find("converts nothing"), std::string::npos) << err_.str();
 }
 
+TEST_F(ConsoleProgramTest, TheMemoryBudgetIsPrintedWithTheSettings) {
+  const std::string ms = "/m:" + msDir_.string();
+  ASSERT_EQ(Run({ms, "/b:256"}), kExitComplete) << err_.str();
+  EXPECT_EQ(runSettings_.memoryBudgetMiB, 256);
+  EXPECT_NE(err_.str().find("Memory budget:       256 MiB (/b:)\n"), std::string::npos) << err_.str();
+  err_.str("");
+  ASSERT_EQ(Run({ms}), kExitComplete) << err_.str();
+  EXPECT_EQ(runSettings_.memoryBudgetMiB, 0);  // the default: a switch applies to its run only
+  EXPECT_NE(err_.str().find("(a quarter of the memory, at most 2048 MiB; /b: sets another)"), std::string::npos)
+      << err_.str();
+}
+
 TEST_F(ConsoleProgramTest, RelativeDirectoriesAreTakenFromTheCurrentFolder) {
   TCurrentDir inScratch(scratch_.Path());
   ASSERT_EQ(Run({"/m:ms", "-o:\"out/sub\""}), kExitComplete) << err_.str();
@@ -292,7 +304,7 @@ TEST_F(ConsoleProgramTest, RunsAtOnceAndEndsWithTheRun) {
 TEST_F(ConsoleProgramTest, HelpNamesEverySwitchWithAnExample) {
   EXPECT_EQ(Run({"--help"}), kExitComplete);
   for (const char* text : {"/m:DIR", "/m ", "/o:DIR", "/f:DATE", "/t:DATE", "/a[:V]", "/s[:V]", "/i[:V]", "/i:d",
-                           "/i:i", "/d[:V]", "/g", "/x", "--version", "--list", "--bars", "--unzip", "--dump",
+                           "/i:i", "/d[:V]", "/b:MiB", "/g", "/x", "--version", "--list", "--bars", "--unzip", "--dump",
                            "Example:", "--set-defaults", "--force", "midnight at the START", "there Smart import is always skipped",
                            "\n  0    \"Export complete.\"", "\n  1    usage", "\n  2    settings refused",
                            "\n  3    a conversion stage failed", "\n  4    \"Export complete, but import failed.\"",
