@@ -151,10 +151,11 @@ void CollectDaily(IMsSource& source, const CollectWindow& window, const SharedSy
         return false;
       }
       if (i % 100 == 0) status.SetStatusDetail(Progress(i, bars.size()));
-      out.rows.push_back({static_cast<int32_t>(std::floor(bar.time)), SaturatedVolume(bar.volume), bar.open,
-                          bar.high, bar.low, bar.close});
+      out.Add(static_cast<int32_t>(std::floor(bar.time)), SaturatedVolume(bar.volume), bar.open, bar.high, bar.low,
+              bar.close);
       return true;
     });
+    out.Fit();
     if (!out.rows.empty()) data.daily.push_back(std::move(out));
     if (stopped) return;
   }
@@ -217,14 +218,48 @@ size_t CountKept(IMsSource& source, int no, const std::string& label, const Keep
 
 }  // namespace
 
-omz::DailyRow DailyRowOf(const DailySecurity& security, const KeptDailyRow& row) {
+namespace {
+
+// Whether a price survives the trip through a float unchanged (NaN does,
+// as far as any file can tell).
+bool FloatHolds(double price) { return std::isnan(price) || static_cast<double>(static_cast<float>(price)) == price; }
+
+}  // namespace
+
+void DailySecurity::Add(int32_t day, int32_t volume, double open, double high, double low, double close) {
+  const double prices[4] = {open, high, low, close};
+  const bool exact = FloatHolds(open) && FloatHolds(high) && FloatHolds(low) && FloatHolds(close);
+  if (!exact && widePrices.empty()) {
+    // The first price no float holds: the rows so far get their prices
+    // kept wide too.
+    widePrices.reserve(4 * rows.capacity());
+    for (const KeptDailyRow& r : rows) widePrices.insert(widePrices.end(), {r.open, r.high, r.low, r.close});
+  }
+  if (!widePrices.empty()) widePrices.insert(widePrices.end(), std::begin(prices), std::end(prices));
+  rows.push_back({day, volume, PriceAsFloat(open), PriceAsFloat(high), PriceAsFloat(low), PriceAsFloat(close)});
+}
+
+void DailySecurity::Fit() {
+  rows.shrink_to_fit();
+  widePrices.shrink_to_fit();
+}
+
+omz::DailyRow DailyRowOf(const DailySecurity& security, size_t i) {
+  const KeptDailyRow& row = security.rows[i];
   omz::DailyRow out;
   out.name = security.symbol;
   out.date = row.day;
-  out.open = row.open;
-  out.high = row.high;
-  out.low = row.low;
-  out.close = row.close;
+  if (security.widePrices.empty()) {
+    out.open = row.open;
+    out.high = row.high;
+    out.low = row.low;
+    out.close = row.close;
+  } else {
+    out.open = security.widePrices[4 * i];
+    out.high = security.widePrices[4 * i + 1];
+    out.low = security.widePrices[4 * i + 2];
+    out.close = security.widePrices[4 * i + 3];
+  }
   out.volume = row.volume;
   out.size = kDailyTickSize;
   return out;
@@ -233,16 +268,15 @@ omz::DailyRow DailyRowOf(const DailySecurity& security, const KeptDailyRow& row)
 std::vector<omz::DailyRow> DailyTable(const std::vector<DailySecurity>& daily) {
   std::vector<omz::DailyRow> table;
   for (const DailySecurity& security : daily)
-    for (const KeptDailyRow& row : security.rows) table.push_back(DailyRowOf(security, row));
+    for (size_t i = 0; i < security.rows.size(); ++i) table.push_back(DailyRowOf(security, i));
   return table;
 }
 
 std::vector<DailySecurity> DailySecurities(const std::vector<omz::DailyRow>& table) {
   std::vector<DailySecurity> daily;
   for (const omz::DailyRow& row : table) {
-    if (daily.empty() || daily.back().symbol != row.name) daily.push_back({row.name, {}});
-    daily.back().rows.push_back({static_cast<int32_t>(std::floor(row.date)), row.volume, row.open, row.high, row.low,
-                                 row.close});
+    if (daily.empty() || daily.back().symbol != row.name) daily.push_back({row.name, {}, {}});
+    daily.back().Add(static_cast<int32_t>(std::floor(row.date)), row.volume, row.open, row.high, row.low, row.close);
   }
   return daily;
 }

@@ -49,26 +49,36 @@ struct TickRow {
   std::vector<KeptBar> bars;   // time order
 };
 
-// One kept daily bar, 40 bytes: its security's symbol is kept once with
-// its rows, the tick size is always the same, and the day is whole.
+// One kept daily bar, 24 bytes: its security's symbol is kept once with
+// its rows, the tick size is always the same, the day is whole, and the
+// prices are floats, as MetaStock stores them.
 struct KeptDailyRow {
   int32_t day = 0;     // the bar's day as a date-time day number
   int32_t volume = 0;  // truncated and saturated
-  double open = 0;
-  double high = 0;
-  double low = 0;
-  double close = 0;
+  float open = 0;
+  float high = 0;
+  float low = 0;
+  float close = 0;
 };
-static_assert(sizeof(KeptDailyRow) == 40, "a kept daily row is 40 bytes");
+static_assert(sizeof(KeptDailyRow) == 24, "a kept daily row is 24 bytes");
 
 // The kept daily rows of one security, in date order.
 struct DailySecurity {
   std::string symbol;  // whole, as the daily file takes it
   std::vector<KeptDailyRow> rows;
+  // The prices as they came, four a row (open, high, low, close), only for
+  // a security whose prices are not all floats (not from MetaStock's own
+  // files): the archives then get exactly what they got before.
+  std::vector<double> widePrices;
+
+  // Appends a row, keeping the prices exact.
+  void Add(int32_t day, int32_t volume, double open, double high, double low, double close);
+  // Releases the room the rows did not use.
+  void Fit();
 };
 
 // A kept row as the daily file writer takes it (TblDailyData's columns).
-omz::DailyRow DailyRowOf(const DailySecurity& security, const KeptDailyRow& row);
+omz::DailyRow DailyRowOf(const DailySecurity& security, size_t row);
 // All kept daily rows in table order, as TblDailyData holds them.
 std::vector<omz::DailyRow> DailyTable(const std::vector<DailySecurity>& daily);
 // Daily rows in table order grouped into securities (consecutive rows of

@@ -41,7 +41,7 @@ struct WindowPlan {
 // Estimated bytes of one kept intraday bar and one kept daily row, and of
 // one intraday bar of a day while the export packs it.
 inline constexpr int64_t kKeptIntradayBarBytes = 32;
-inline constexpr int64_t kKeptDailyRowBytes = 40;
+inline constexpr int64_t kKeptDailyRowBytes = 24;
 inline constexpr int64_t kPackedDayBarBytes = 400;      // four ticks, the day's files, the archive
 inline constexpr int64_t kReadBarBytes = 2 * 56;        // one bar read, and its sorting
 

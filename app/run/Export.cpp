@@ -142,7 +142,7 @@ bool TArchiveExport::Write(CollectedData& data, const ExportSpan& span) {
       const DailySecurity& security = data.daily[k];
       size_t& cursor = dailyCursors[k];
       for (; cursor < security.rows.size() && MonthIndex(security.rows[cursor].day) == m; ++cursor)
-        job.daily.push_back(DailyRowOf(security, security.rows[cursor]));
+        job.daily.push_back(DailyRowOf(security, cursor));
     }
     if (!job.daily.empty()) {
       job.base = "d" + TwoDigits(year % 100) + TwoDigits(month);

@@ -274,3 +274,44 @@ TEST(CollectBars, OneSecurityPerSymbol) {
 
 }  // namespace
 }  // namespace vz::app
+
+namespace vz::app {
+namespace {
+
+// Kept daily rows hold float prices; a security with a price no float holds
+// (not from MetaStock's files) keeps all its prices as they came.
+TEST(DailyRows, GiveBackExactlyWhatWasKept) {
+  auto row = [](const char* name, double date, double price, int32_t volume) {
+    omz::DailyRow r;
+    r.name = name;
+    r.date = date;
+    r.open = price - 0.5;
+    r.high = price + 1;
+    r.low = price - 1;
+    r.close = price;
+    r.volume = volume;
+    return r;
+  };
+  const std::vector<omz::DailyRow> table = {row("AAA", 40000, 2.5, 7), row("AAA", 40001, 1.1, -3),
+                                            row("AAA", 40002, 7.75, 0), row("BBB", 40000, 3.25, 1 << 30),
+                                            row("BBB", 40003, 65536.5, 5)};
+  const std::vector<DailySecurity> daily = DailySecurities(table);
+  ASSERT_EQ(daily.size(), 2u);
+  EXPECT_EQ(daily[0].widePrices.size(), 12u);  // 1.1 and 0.6 are no floats
+  EXPECT_TRUE(daily[1].widePrices.empty());    // every BBB price is a float
+  const std::vector<omz::DailyRow> back = DailyTable(daily);
+  ASSERT_EQ(back.size(), table.size());
+  for (size_t i = 0; i < table.size(); ++i) {
+    EXPECT_EQ(back[i].name, table[i].name);
+    EXPECT_EQ(back[i].date, table[i].date);
+    EXPECT_EQ(back[i].open, table[i].open) << i;
+    EXPECT_EQ(back[i].high, table[i].high) << i;
+    EXPECT_EQ(back[i].low, table[i].low) << i;
+    EXPECT_EQ(back[i].close, table[i].close) << i;
+    EXPECT_EQ(back[i].volume, table[i].volume);
+    EXPECT_EQ(back[i].size, 0.0001);
+  }
+}
+
+}  // namespace
+}  // namespace vz::app
