@@ -76,17 +76,24 @@ struct KeptValues {
 // The one place that reads a security's bars: calls keep(i, values) for
 // every bar i the rule keeps, in order; keep returns false to stop the walk
 // (a stop request). Returns the number of bars kept.
+// The bars are in time order (ReadSortedBars), so the walk starts at the
+// first bar of the span and ends at the first beyond it: a window of a long
+// file costs its own bars, not the file's.
 template <class Keep>
 size_t KeepBars(const std::vector<BarEntry>& bars, const KeepRule& rule, Keep&& keep) {
+  auto timeOf = [&](const BarEntry& bar) { return SecondsToDateTime(bar.time - rule.shiftSeconds); };
+  const double low = std::max(rule.low, rule.rangeLow);
+  const auto first = std::partition_point(bars.begin(), bars.end(), [&](const BarEntry& bar) { return timeOf(bar) < low; });
   size_t kept = 0;
-  int64_t previous = std::numeric_limits<int64_t>::min();
-  for (size_t i = 0; i < bars.size(); ++i) {
+  int64_t previous = first == bars.begin() ? std::numeric_limits<int64_t>::min() : (first - 1)->time - rule.shiftSeconds;
+  for (size_t i = static_cast<size_t>(first - bars.begin()); i < bars.size(); ++i) {
     const BarEntry& bar = bars[i];
     const int64_t seconds = bar.time - rule.shiftSeconds;
     const bool rising = seconds > previous;
     previous = seconds;
     const double t = SecondsToDateTime(seconds);
-    if (!rising || t < rule.low || t >= rule.before || t < rule.rangeLow || t > rule.rangeHigh) continue;
+    if (t >= rule.before || t > rule.rangeHigh) break;
+    if (!rising) continue;
     ++kept;
     if (!keep(i, KeptValues{seconds, t, bar.open, bar.high, bar.low, bar.close, bar.volume})) break;
   }
