@@ -227,6 +227,8 @@ bool TConversion::ExportWindows() {
   bool written = true;
   for (size_t w = 0; w < windows.size(); ++w) {
     TWindowStatus status(s.status, w, windows.size());
+    s.status.LogLine("Window " + std::to_string(w + 1) + " of " + std::to_string(windows.size()) + ": " +
+                     DayText(windows[w].firstDay) + " to " + DayText(windows[w].lastDay));
     if (w > 0) {
       if (s.status.StopRequested()) break;
       // Each window reads every security again; what the reading notes is
@@ -247,8 +249,6 @@ bool TConversion::ExportWindows() {
       }
     }
     if (s.status.StopRequested()) break;
-    s.status.LogLine("Window " + std::to_string(w + 1) + " of " + std::to_string(windows.size()) + ": " +
-                     DayText(windows[w].firstDay) + " to " + DayText(windows[w].lastDay));
     written = exporter.Write(s.data, WindowSpan(s.settings, windows[w]));
     s.data = CollectedData{};
     if (!written || s.status.StopRequested()) break;

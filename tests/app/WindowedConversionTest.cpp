@@ -121,7 +121,8 @@ Files OutputFiles(const fs::path& out) {
   return files;
 }
 
-// Stops the run when the second window begins: between two windows.
+// Stops the run when the second window begins: after the first window's
+// archives, before the second is read.
 class TStopAtWindow : public test::TRecordingStatus {
 public:
   void LogLine(const std::string& text) override {
