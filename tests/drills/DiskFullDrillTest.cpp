@@ -1,0 +1,104 @@
+#ifndef _WIN32
+// A full disk at each write, flush and rename of a run in turn ("No space
+// left on device" from the platform's fault injection point): the run ends
+// failed (exit status 3) and says why, the archives already in the output
+// folder stay whole, the masters and data files stay whole, other programs
+// can open the directory, and the next run succeeds. Once for the output
+// folder's operations, once for the MetaStock directory's own (user and
+// lock files, working files, master rewrites).
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "app/window/ExitStatus.h"
+#include "drills/DrillFixture.h"
+
+namespace vz::drill {
+namespace {
+
+namespace fs = std::filesystem;
+
+class DiskFullDrill : public TDrill {
+protected:
+  // Counts the run's operations under `scope`, then fails each in turn.
+  void Sweep(const fs::path& scope) {
+    std::string messages;
+    InstallFaultPlan({scope.string(), 0, 0, false});
+    const int counted = Run(messages);
+    const long total = CountedOperations();
+    const std::vector<std::string> list = CountedOperationList();
+    ClearFaultPlan();
+    ASSERT_EQ(counted, app::kExitComplete) << messages;
+    ASSERT_GT(total, 3);
+    std::string listed;
+    for (const std::string& op : list) listed += "  " + op + "\n";
+    RecordProperty("operations", static_cast<int>(total));
+    fs::remove_all(out_);
+
+    const std::string reason = std::strerror(ENOSPC);
+    int failedRuns = 0, riddenOver = 0;
+    for (long n = 1; n <= total; ++n) {
+      SeedEarlierArchives();
+      InstallFaultPlan({scope.string(), n, ENOSPC, false});
+      const int status = Run(messages);
+      const std::string failed = FailedOperation();
+      ClearFaultPlan();
+      const std::string when = "after a full disk at " + failed + " (operation " + std::to_string(n) + " of " +
+                               std::to_string(total) + ")";
+      ASSERT_FALSE(failed.empty()) << "operation " << n << " never came; the run's operations:\n" << listed;
+      if (status == app::kExitComplete && RunRidesOver(failed)) {
+        ExpectCleanFinish(when + ", which the run rode over");
+        ++riddenOver;
+      } else {
+        EXPECT_EQ(status, app::kExitStageFailed) << when << ":\n" << messages;
+        EXPECT_NE(messages.find(reason), std::string::npos) << when << ", the run did not say why:\n" << messages;
+        ++failedRuns;
+      }
+      ExpectMetastockFilesIntact(when);
+      ExpectOnlyCompleteArchives(when);
+      ExpectEarlierArchivesKept(when);
+      ExpectOthersCanOpen(when);
+
+      ASSERT_EQ(Run(messages), app::kExitComplete) << "the next run " << when << ":\n" << messages;
+      ExpectCleanFinish("after the run that followed a full disk at " + failed);
+      if (HasFailure()) return;  // one broken point is enough to read
+      fs::remove_all(out_);
+    }
+    EXPECT_GT(failedRuns, 0);
+    RecordProperty("failed_runs", failedRuns);
+    RecordProperty("ridden_over", riddenOver);
+  }
+
+  // Writes whose failure a run rightly rides over, ending complete: the
+  // lock bytes set and cleared around each read (they only tell other
+  // programs what is being read) and the first opening's rewrite of the
+  // masters (it only stamps them; the masters stay as they were and the
+  // last closer writes them). Every other failure ends the run.
+  static bool RunRidesOver(const std::string& operation) {
+    const std::string name = fs::path(operation.substr(operation.find(' ') + 1)).filename().string();
+    if (operation.rfind("Write ", 0) == 0 && name == "~MSFL.LCK") return true;
+    return name == "MSMAST.TMP" || name == "MSEMST.TMP" || name == "MASTER" || name == "EMASTER";
+  }
+
+  // The daily archives of an earlier run, which this run replaces.
+  void SeedEarlierArchives() {
+    fs::create_directories(out_);
+    for (const auto& [name, bytes] : reference_)
+      if (name.find('/') == std::string::npos) test::WriteFileBytes(out_ / name, bytes);
+  }
+  void ExpectEarlierArchivesKept(const std::string& when) const {
+    for (const auto& [name, bytes] : reference_) {
+      if (name.find('/') == std::string::npos)
+        EXPECT_TRUE(fs::is_regular_file(out_ / name)) << "earlier archive " << name << " is gone " << when;
+    }
+  }
+};
+
+TEST_F(DiskFullDrill, EveryWriteFlushAndRenameInTheOutputFolder) { Sweep(out_); }
+
+TEST_F(DiskFullDrill, EveryWriteFlushAndRenameInTheMetastockDirectory) { Sweep(msDir_); }
+
+}  // namespace
+}  // namespace vz::drill
+#endif
