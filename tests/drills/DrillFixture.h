@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/FileFault.h"
+#include "bytes/ByteFields.h"
 #include "support/ScratchDir.h"
 
 namespace vz::drill {
@@ -49,6 +50,24 @@ int RunConsole(const std::vector<std::string>& args, std::string& messages);
 using TTree = std::map<std::string, std::string>;
 TTree ReadTree(const std::filesystem::path& root);
 
+// A fresh folder for one drill, on a memory file system when the machine
+// has one (/dev/shm): every run flushes its files to the disk, and on a
+// busy shared disk those flushes alone stretched a sweep of a few seconds
+// to minutes. The drills are about what the runs leave behind, which the
+// file system does not change. Elsewhere an ordinary scratch folder.
+class TDrillFolder {
+public:
+  TDrillFolder();
+  ~TDrillFolder();
+  TDrillFolder(const TDrillFolder&) = delete;
+  TDrillFolder& operator=(const TDrillFolder&) = delete;
+  const std::filesystem::path& Path() const { return path_; }
+
+private:
+  test::TScratchDir fallback_;
+  std::filesystem::path path_;
+};
+
 class TDrill : public testing::Test {
 protected:
   void SetUp() override;
@@ -62,9 +81,14 @@ protected:
   // of MASTER and EMASTER (never shorter, never longer); working files and
   // temporaries are not compared.
   void ExpectMetastockFilesIntact(const std::string& when) const;
-  // Every archive in the output folder reads back whole and equals the one
-  // a clean run writes (`reference_`); temporaries are not archives.
-  void ExpectOnlyCompleteArchives(const std::string& when) const;
+  // Every archive in the output folder reads back whole and holds what the
+  // clean run's (`reference_`) or, unless newOnly, the earlier run's
+  // (`earlier_`) holds; temporaries are not archives.
+  void ExpectOnlyCompleteArchives(const std::string& when, bool newOnly = false) const;
+  // The output folder as the earlier run left it.
+  void SeedEarlierArchives() const;
+  // Every archive of the earlier run is still there (either version).
+  void ExpectEarlierArchivesKept(const std::string& when) const;
   // The output folder holds exactly the clean run's archives and nothing
   // else; the MetaStock directory is closed (no working files, no
   // temporaries, masters writable) and intact.
@@ -72,11 +96,16 @@ protected:
   // Another program opens the directory and closes it again.
   void ExpectOthersCanOpen(const std::string& when) const;
 
-  test::TScratchDir scratch_;
+  TDrillFolder scratch_;
   std::filesystem::path msDir_;
   std::filesystem::path out_;
   TTree msBefore_;   // the MetaStock directory as generated
   TTree reference_;  // the output folder after a clean run
+  TTree earlier_;    // after a run over other prices, with the same names
+
+private:
+  // The drills' directory, its prices raised by priceOffset.
+  void WriteDirectory(float priceOffset);
 };
 
 }  // namespace vz::drill
