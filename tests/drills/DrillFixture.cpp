@@ -57,10 +57,10 @@ int FollowPlan(platform::FileOperation operation, const std::string& path) {
     std::lock_guard lock(state.mutex);
     state.counted.push_back(std::string(OperationName(operation)) + " " + path);
   }
-  if (n != state.plan.target) return 0;
+  if (state.plan.target == 0 || n < state.plan.target || (n > state.plan.target && !state.plan.sticky)) return 0;
   if (state.plan.kill) std::raise(SIGKILL);
   std::lock_guard lock(state.mutex);
-  state.failed = std::string(OperationName(operation)) + " " + path;
+  if (state.failed.empty()) state.failed = std::string(OperationName(operation)) + " " + path;
   return state.plan.error;
 }
 
@@ -304,13 +304,16 @@ void TDrill::ExpectOnlyCompleteArchives(const std::string& when, bool newOnly) c
   }
 }
 
-void TDrill::ExpectCleanFinish(const std::string& when) const {
+void TDrill::ExpectCompleteOutput(const std::string& when) const {
   const TTree out = ReadTree(out_);
   std::vector<std::string> names, expected;
   for (const auto& [name, bytes] : out) names.push_back(name);
   for (const auto& [name, bytes] : reference_) expected.push_back(name);
   EXPECT_EQ(names, expected) << when;
   ExpectOnlyCompleteArchives(when, true);
+}
+
+void TDrill::ExpectDirectoryClosed(const std::string& when) const {
   std::vector<std::string> msNames, msExpected;
   for (const auto& [name, bytes] : ReadTree(msDir_)) msNames.push_back(name);
   for (const auto& [name, bytes] : msBefore_) msExpected.push_back(name);
@@ -318,6 +321,11 @@ void TDrill::ExpectCleanFinish(const std::string& when) const {
   ExpectMetastockFilesIntact(when);
   EXPECT_FALSE(platform::IsReadOnly((msDir_ / kMsMasterName).string())) << when;
   EXPECT_FALSE(platform::IsReadOnly((msDir_ / kMsEmasterName).string())) << when;
+}
+
+void TDrill::ExpectCleanFinish(const std::string& when) const {
+  ExpectCompleteOutput(when);
+  ExpectDirectoryClosed(when);
 }
 
 void TDrill::ExpectOthersCanOpen(const std::string& when) const {

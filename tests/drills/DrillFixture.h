@@ -22,12 +22,14 @@ namespace vz::drill {
 
 // Which operations a plan counts: those on files under `scope` (a folder).
 // The N-th of them (1-based) fails with `error` or, with kill set, ends the
-// process with SIGKILL before it is done. Target 0 only counts.
+// process with SIGKILL before it is done; with sticky set every later one
+// fails too (a disk that stays full). Target 0 only counts.
 struct TFaultPlan {
   std::string scope;
   long target = 0;
   int error = 0;
   bool kill = false;
+  bool sticky = false;
 };
 
 // Installs the plan (process-wide, until ClearFaultPlan); the count starts
@@ -38,7 +40,7 @@ void ClearFaultPlan();
 long CountedOperations();
 // The operations a counting plan (target 0) saw, as "Rename /path".
 std::vector<std::string> CountedOperationList();
-// The operation that was failed ("Write /path"), empty when none was.
+// The first operation that was failed ("Write /path"), empty when none was.
 std::string FailedOperation();
 
 // The console program with the switches `args`, as the Linux program runs
@@ -90,8 +92,12 @@ protected:
   // Every archive of the earlier run is still there (either version).
   void ExpectEarlierArchivesKept(const std::string& when) const;
   // The output folder holds exactly the clean run's archives and nothing
-  // else; the MetaStock directory is closed (no working files, no
-  // temporaries, masters writable) and intact.
+  // else.
+  void ExpectCompleteOutput(const std::string& when) const;
+  // The MetaStock directory is closed (no working files, no temporaries,
+  // masters writable) and intact.
+  void ExpectDirectoryClosed(const std::string& when) const;
+  // Both.
   void ExpectCleanFinish(const std::string& when) const;
   // Another program opens the directory and closes it again.
   void ExpectOthersCanOpen(const std::string& when) const;
