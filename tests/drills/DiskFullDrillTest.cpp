@@ -5,7 +5,9 @@
 // folder stay whole, the masters and data files stay whole, other programs
 // can open the directory, and the next run succeeds. Once for the output
 // folder's operations, once for the MetaStock directory's own (user and
-// lock files, working files, master rewrites).
+// lock files, working files, master rewrites), and once more for those
+// while another program has the directory open. The few writes a run
+// rightly rides over are named in RunRidesOver.
 #include <gtest/gtest.h>
 
 #include <cerrno>
