@@ -1,8 +1,11 @@
 #include "platform/FileSystem.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/FileFault.h"
 
 namespace vz::platform {
 
@@ -44,6 +47,10 @@ bool IsReadOnly(const std::string& path) {
 bool SetArchiveOnly(const std::string& path) { return SetReadOnly(path, false); }
 
 bool MoveFileOver(const std::string& from, const std::string& to) {
+  if (const int injected = InjectedFileFault(FileOperation::Rename, to)) {
+    errno = injected;
+    return false;
+  }
   return std::rename(from.c_str(), to.c_str()) == 0;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/SharedFile.h"
 
+#include "platform/FileFault.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -116,6 +118,7 @@ void ShareLike(int fd, const std::string& path, const std::string& like) {
 
 struct TSharedFile::Impl {
   int fd = -1;
+  std::string path;  // as opened, for the fault injection of the drills
 };
 
 TSharedFile::TSharedFile() : impl_(std::make_unique<Impl>()) {}
@@ -149,7 +152,10 @@ bool TSharedFile::Open(const std::string& path, const FileOpenMode& mode) {
   // Writers open read-write as well so that they can take read locks.
   // Without O_NONBLOCK, opening a pipe would wait for its other end.
   int flags = (wantWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK;
-  if (mode.disposition == FileDisposition::CreateAlways) flags |= O_CREAT;
+  if (mode.disposition == FileDisposition::CreateAlways) {
+    flags |= O_CREAT;
+    if (const int injected = InjectedFileFault(FileOperation::Create, path)) return fail(injected);
+  }
   const int fd = ::open(path.c_str(), flags, 0666);
   if (fd < 0) return fail(errno);
   struct stat st {};
@@ -188,6 +194,7 @@ bool TSharedFile::Open(const std::string& path, const FileOpenMode& mode) {
     if (!mode.createLike.empty()) ShareLike(fd, path, mode.createLike);
   }
   impl_->fd = fd;
+  impl_->path = path;
   return true;
 }
 
@@ -234,6 +241,11 @@ bool TSharedFile::ReadSomeAt(uint64_t offset, void* buffer, size_t size, size_t&
 
 bool TSharedFile::WriteAt(uint64_t offset, const void* data, size_t size) {
   if (!IsOpen()) return false;
+  if (const int injected = InjectedFileFault(FileOperation::Write, impl_->path)) {
+    error_ = std::strerror(injected);
+    errorKind_ = KindOf(injected);
+    return false;
+  }
   if (DiskFullSimulated() && static_cast<int64_t>(offset + size) > Size()) {
     error_ = std::strerror(ENOSPC);
     errorKind_ = FileError::NoSpace;
@@ -257,6 +269,14 @@ bool TSharedFile::WriteAt(uint64_t offset, const void* data, size_t size) {
 
 bool TSharedFile::Truncate(uint64_t size) {
   if (!IsOpen()) return false;
+  // Only a longer file takes space: cutting one short cannot fail so.
+  if (static_cast<int64_t>(size) > Size()) {
+    if (const int injected = InjectedFileFault(FileOperation::Write, impl_->path)) {
+      error_ = std::strerror(injected);
+      errorKind_ = KindOf(injected);
+      return false;
+    }
+  }
   if (DiskFullSimulated() && static_cast<int64_t>(size) > Size()) {
     error_ = std::strerror(ENOSPC);
     errorKind_ = FileError::NoSpace;
@@ -279,6 +299,14 @@ bool TSharedFile::TakeAccessOf(const std::string& path) {
 
 bool TSharedFile::Flush() { return IsOpen(); }
 
-bool TSharedFile::Sync() { return IsOpen() && fsync(impl_->fd) == 0; }
+bool TSharedFile::Sync() {
+  if (!IsOpen()) return false;
+  if (const int injected = InjectedFileFault(FileOperation::Flush, impl_->path)) {
+    error_ = std::strerror(injected);
+    errorKind_ = KindOf(injected);
+    return false;
+  }
+  return fsync(impl_->fd) == 0;
+}
 
 }  // namespace vz::platform

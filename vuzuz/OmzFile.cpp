@@ -10,6 +10,7 @@
 #include <type_traits>
 
 #include "platform/DurableFile.h"
+#include "platform/FileFault.h"
 
 namespace fs = std::filesystem;
 
@@ -35,10 +36,19 @@ fs::path TemporaryPathFor(const fs::path& path) {
 bool WriteFileAtomically(const fs::path& path, ByteView bytes, Failure& error) {
   const fs::path tmp = TemporaryPathFor(path);
   {
+    if (const int injected = platform::InjectedFileFault(platform::FileOperation::Create, tmp.string()))
+      return Reject(error, Error::kCannotWrite, "cannot create " + tmp.string() + SystemReason(injected));
     errno = 0;
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
     if (!out) return Reject(error, Error::kCannotWrite, "cannot create " + tmp.string() + SystemReason(errno));
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    // A drill's injected failure (platform/FileFault.h) fails the write as
+    // the system's would, through the same path.
+    if (const int injected = platform::InjectedFileFault(platform::FileOperation::Write, tmp.string())) {
+      errno = injected;
+      out.setstate(std::ios::badbit);
+    } else {
+      out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
     out.flush();
     const int writeError = errno;
     out.close();
