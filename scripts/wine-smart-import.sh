@@ -16,9 +16,9 @@
 #      imported (the run states the loss; the tests on the simulated desktop
 #      check its words);
 #   4. no stand-in: Smart import is skipped, exit status 0;
-#   5. a MetaStock directory that cannot be read, under /g /x: the run fails
-#      at its first stage and the program ends by itself with exit status 3
-#      (no message box waits for a person).
+#   5. an export that cannot put an archive in place, under /g /x: the run
+#      fails at that stage and the program ends by itself with exit status 3
+#      (no error box waits for a person).
 # The checks use the exit statuses and the stand-in's record, never the
 # program's own output.
 #
@@ -216,10 +216,13 @@ status=$(run_program /a:n /i /d)
 [ "$status" = 0 ] || { cat "$work/program.log"; fail "exit status $status without GlobalServer, expected 0"; }
 
 echo "-- a failed conversion under /g /x"
-mkdir -p "$work/broken"
-printf 'not a master file' >"$work/broken/MASTER"
+# The export cannot put the monthly archive in place (a folder stands
+# there): its error would have been a box waiting for a person. /a:y, as
+# the runs before stored "Create archives" off.
+broken="$work/broken out"
+mkdir -p "$broken/d2611.omz"
 status=0
-timeout "$run_limit" "$wine" "$program" "/m:$(winpath "$work/broken")" "/o:$(winpath "$out")" /g /x \
-  >"$work/program.log" 2>&1 || status=$?
+timeout "$run_limit" "$wine" "$program" "/m:$(winpath "$work/ms")" "/o:$(winpath "$broken")" "/f:$from" "/t:$to" /a:y \
+  /g /x >"$work/program.log" 2>&1 || status=$?
 [ "$status" = 3 ] || { cat "$work/program.log"; fail "exit status $status for a failed stage under /g /x, expected 3"; }
 echo "Smart import round trip passed."
