@@ -162,13 +162,14 @@ void TSmartImport::ReportLoss(const std::string& why, const std::vector<std::str
 
 SmartImportResult TSmartImport::Run(std::vector<std::string>& intradayImportList, bool leftOut) {
   status_.SetStatus("Smart import in progress...");
-  services_.server.BeginStep([this](const std::string& line) { status_.LogLine(line); },
-                             automation::kSmartImportBoundMs);
   from_ = DatePart(settings_.from);
   to_ = DatePart(settings_.to);
   // A run started by the command line takes the window's range; one started
   // by hand asks for it.
   if (!settings_.autoStart && !services_.rangeDialog.Ask(from_, to_)) return Fail();
+  // The bound counts from here: the dialog waited for a person.
+  services_.server.BeginStep([this](const std::string& line) { status_.LogLine(line); },
+                             automation::kSmartImportBoundMs);
   BuildImportList(settings_.output, intradayImportList, to_, from_);
   // The monthly archives always follow the window's range.
   const std::vector<std::string> daily = BuildDailyImportList(settings_.output, settings_.from, settings_.to);
