@@ -268,5 +268,23 @@ TEST_F(SmartImportDesktopTest, TheWholeStepEndsWithinItsBoundAndLongWaitsAreLogg
   EXPECT_TRUE(Has(out.told.messages, "was deleted"));
 }
 
+TEST_F(SmartImportDesktopTest, NoGlobalServerRunningIsSaidButIsNoFailure) {
+  TSimDesktop desktop;  // windows of other programs only
+  desktop.Create("otherWizard", "#32770", "Import Data", test::kOtherProcess);
+  auto global = automation::MakeDesktopGlobalServer(std::make_unique<TLentDesktop>(desktop), {});
+  test::TCallLog calls;
+  test::TFakeStages stages(calls);
+  test::TFakeRangeDialog dialog(calls);
+  TToldStatus told;
+  SmartImportServices services{*global, dialog, [&desktop](int ms) { desktop.Sleep(ms); }, [](double d) { return d; }};
+  std::vector<std::string> list;
+  const RunResult result = Trd1Exec(settings_, told, stages, services, list);
+  EXPECT_EQ(result.end, RunEnd::Normal);
+  EXPECT_TRUE(result.importOk);  // exit status 0
+  EXPECT_EQ(result.importStatus, "Smart import skipped: GlobalServer is not running.");
+  EXPECT_EQ(told.log, (Lines{"Smart import skipped: GlobalServer is not running."}));
+  EXPECT_TRUE(desktop.Log().empty());
+}
+
 }  // namespace
 }  // namespace vz::app
