@@ -22,7 +22,7 @@ class IDesktop {
 public:
   virtual ~IDesktop() = default;
 
-  // The first top-level window of a class, whatever its title (FindWindowA).
+  // The first top-level window of a class, whatever its title (FindWindow).
   virtual WindowHandle FindWindowByClass(const std::string& className) = 0;
   // Every top-level window, then every descendant of a window, in the
   // system's enumeration order (EnumWindows, EnumChildWindows).
@@ -42,7 +42,9 @@ public:
   // refuse it).
   virtual bool SetFocus(WindowHandle window) = 0;
 
-  // SendMessageA and PostMessageA with plain words.
+  // SendMessage and PostMessage with plain words. Texts cross this
+  // interface as UTF-8; the system desktop hands them to the windows as
+  // UTF-16 (the wide calls), so any path or caption arrives whole.
   virtual MessageLParam Send(WindowHandle window, std::uint32_t message, MessageWParam wParam,
                              MessageLParam lParam) = 0;
   virtual bool Post(WindowHandle window, std::uint32_t message, MessageWParam wParam, MessageLParam lParam) = 0;
@@ -52,6 +54,9 @@ public:
   virtual std::string SendGetText(WindowHandle window, std::size_t bufferSize) = 0;
 
   virtual void Sleep(int milliseconds) = 0;
+  // A millisecond clock for the bound of a whole Smart import step; only its
+  // differences mean anything.
+  virtual std::int64_t NowMs() = 0;
 };
 
 }  // namespace vz::automation

@@ -4,6 +4,7 @@
 // "Import Data" wizard over a list of archive paths; and the dialog that asks
 // the user for the import range. The run uses them from its worker thread
 // and blocks while they work.
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,13 +18,41 @@ class IDesktop;
 // ended), so that a user whose import fails can see where.
 using StepLog = std::function<void(const std::string& step)>;
 
+// How a delete ended. A deletion whose progress window closed as it should
+// but whose closing notice never came is taken as done: GlobalServer did the
+// work and only failed to say so, and a second delete would find nothing.
+enum class DeleteOutcome { Deleted, NotRunning, Unconfirmed, Failed };
+
+// The whole Smart import step (the import check, the delete and both import
+// passes) ends within this bound: every wait of the wizards stops once it is
+// spent. It leaves room for three long jobs (the deletion and the two
+// imports) to use their whole wait of 10000 polls (about 17 minutes) each.
+// The range dialog, which waits for a person, is not counted.
+inline constexpr std::int64_t kSmartImportBoundMs = 60 * 60 * 1000;
+// A wait that goes on is told to the run's log this often.
+inline constexpr std::int64_t kWaitNoteIntervalMs = 30 * 1000;
+
 class IGlobalServer {
 public:
   virtual ~IGlobalServer() = default;
   // True when a top-level window of class "VuzuzResearchGlobalServer" exists.
   virtual bool FindMainWindow() = 0;
-  // GlobalServerDelete: true on success, also when no GlobalServer runs.
-  virtual bool Delete(double from, double to) = 0;
+  // False where this system has no GlobalServer windows at all (so its not
+  // running is nothing to tell).
+  virtual bool OnThisSystem() const { return true; }
+  // A Smart import step begins: its waits end once `boundMs` has passed from
+  // now, and a wait that goes on is told to `note` (a line for the run's log)
+  // every kWaitNoteIntervalMs.
+  virtual void BeginStep(StepLog note, std::int64_t boundMs) {
+    (void)note;
+    (void)boundMs;
+  }
+  // Before anything is deleted: whether the import can run. Opens the import
+  // wizard from GlobalServer's menu, finds its first page and cancels it.
+  // Empty when all answered; otherwise what did not, for the user.
+  virtual std::string CheckImport() = 0;
+  // GlobalServerDelete.
+  virtual DeleteOutcome Delete(double from, double to) = 0;
   // GlobalServerImport: true on success, for an empty list, and when no
   // GlobalServer runs.
   virtual bool Import(const std::vector<std::string>& files) = 0;

@@ -7,7 +7,9 @@ namespace {
 class TAbsentGlobalServer final : public IGlobalServer {
 public:
   bool FindMainWindow() override { return false; }
-  bool Delete(double, double) override { return true; }
+  bool OnThisSystem() const override { return false; }
+  std::string CheckImport() override { return "GlobalServer is not running"; }
+  DeleteOutcome Delete(double, double) override { return DeleteOutcome::NotRunning; }
   bool Import(const std::vector<std::string>&) override { return true; }
 };
 

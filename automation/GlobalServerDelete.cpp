@@ -128,9 +128,11 @@ bool TakeFields(TWizardSteps& steps, WindowHandle page, WindowHandle (&fields)[4
   return steps.WaitPresent(gs::kControlPolls, take) != 0;
 }
 
-bool RunDeleteWizard(TWizardSteps& steps, WindowHandle mainWindow, const FieldValues& from, const FieldValues& to) {
+DeleteOutcome RunDeleteWizard(TWizardSteps& steps, WindowHandle mainWindow, const FieldValues& from,
+                              const FieldValues& to) {
+  constexpr DeleteOutcome kFailed = DeleteOutcome::Failed;
   steps.BringForward(mainWindow);
-  if (!ResetFilter(steps, mainWindow)) return false;
+  if (!ResetFilter(steps, mainWindow)) return kFailed;
   steps.PostMenuPath(mainWindow, gs::kEditMenu, gs::kSelectAllItem);
   steps.Sleep(gs::kMenuPauseMs);
   steps.PostMenuPath(mainWindow, gs::kFileMenu, gs::kDeleteItem);
@@ -140,12 +142,12 @@ bool RunDeleteWizard(TWizardSteps& steps, WindowHandle mainWindow, const FieldVa
       steps.WaitFor(gs::kWizardPolls, [&] { return steps.TopLevelByText(gs::kDeleteWizardTitle); });
   if (wizard == 0) {
     steps.Log("Delete: the wizard did not open");
-    return false;
+    return kFailed;
   }
   auto abandon = [&](const std::string& why) {
     steps.Log("Delete: " + why + "; closing the wizard");
     steps.Close(wizard);
-    return false;
+    return kFailed;
   };
   const WindowHandle page =
       steps.WaitPresent(gs::kControlPolls, [&] { return steps.InsideByText(wizard, gs::kDeletePageText); });
@@ -169,32 +171,35 @@ bool RunDeleteWizard(TWizardSteps& steps, WindowHandle mainWindow, const FieldVa
   steps.Log("Delete: finished the wizard");
   if (!steps.WaitForProgress(gs::kDeletingTitle)) return abandon("the deletion never ended");
 
-  const WindowHandle notice =
-      steps.WaitFor(gs::kDeleteNoticePolls, [&] { return steps.TopLevelByText(gs::kNoticeTitle); });
+  // The progress window closed as it should: the deletion has run, whether
+  // or not GlobalServer says so.
+  const WindowHandle notice = steps.WaitFor(
+      gs::kDeleteNoticePolls, [&] { return steps.TopLevelByText(gs::kNoticeTitle); }, "GlobalServer's notice");
   if (notice == 0) {
     steps.Log("Delete: GlobalServer never confirmed");
-    return false;
+    return DeleteOutcome::Unconfirmed;
   }
   steps.Close(notice);
   steps.Log("Delete: done");
-  return true;
+  return DeleteOutcome::Deleted;
 }
 
 }  // namespace
 
-bool GlobalServerDelete(IDesktop& desktop, double from, double to, const StepLog& log) {
-  TWizardSteps steps(desktop, log);
+DeleteOutcome GlobalServerDelete(IDesktop& desktop, double from, double to, const StepLog& log,
+                                 const TStepBound* bound) {
+  TWizardSteps steps(desktop, log, bound);
   const WindowHandle mainWindow = steps.FindMainWindow();
   if (mainWindow == 0) {
     steps.Log("Delete: GlobalServer is not running");
-    return true;
+    return DeleteOutcome::NotRunning;
   }
   steps.Log("Delete: GlobalServer found");
   FieldValues fromFields;
   FieldValues toFields;
   if (!SplitDateTime(from, fromFields) || !SplitDateTime(to, toFields)) {
     steps.Log("Delete: the range is not a date");
-    return false;
+    return DeleteOutcome::Failed;
   }
   return RunDeleteWizard(steps, mainWindow, fromFields, toFields);
 }

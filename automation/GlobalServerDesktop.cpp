@@ -13,12 +13,21 @@ public:
       : desktop_(std::move(desktop)), log_(std::move(log)) {}
 
   bool FindMainWindow() override { return desktop_->FindWindowByClass(gs::kMainWindowClass) != 0; }
-  bool Delete(double from, double to) override { return GlobalServerDelete(*desktop_, from, to, log_); }
-  bool Import(const std::vector<std::string>& files) override { return GlobalServerImport(*desktop_, files, log_); }
+  void BeginStep(StepLog note, std::int64_t boundMs) override {
+    bound_ = TStepBound(desktop_->NowMs() + boundMs, std::move(note));
+  }
+  std::string CheckImport() override { return GlobalServerCheckImport(*desktop_, log_, &bound_); }
+  DeleteOutcome Delete(double from, double to) override {
+    return GlobalServerDelete(*desktop_, from, to, log_, &bound_);
+  }
+  bool Import(const std::vector<std::string>& files) override {
+    return GlobalServerImport(*desktop_, files, log_, &bound_);
+  }
 
 private:
   std::unique_ptr<IDesktop> desktop_;
   StepLog log_;
+  TStepBound bound_;
 };
 
 }  // namespace

@@ -15,7 +15,8 @@ bool AddFile(TWizardSteps& steps, WindowHandle wizard, WindowHandle page, Window
   IDesktop& desktop = steps.Desktop();
   steps.PostCommand(page, gs::kCmdBrowse, browse);
   const WindowHandle dialog = steps.WaitFor(
-      gs::kFileDialogPolls, [&] { return steps.TopLevelByText(gs::kFileDialogTitle, gs::kFileDialogTitleRu); });
+      gs::kFileDialogPolls, [&] { return steps.TopLevelByText(gs::kFileDialogTitle, gs::kFileDialogTitleRu); },
+      "the file dialog");
   if (dialog == 0) {
     steps.Log("Import: no file dialog");
     steps.Close(wizard);
@@ -97,15 +98,46 @@ bool ChooseAllSymbols(TWizardSteps& steps, WindowHandle wizard) {
   return true;
 }
 
-bool RunImportWizard(TWizardSteps& steps, WindowHandle mainWindow, const std::vector<std::string>& files) {
+// The import wizard, opened from GlobalServer's menu, with its first page
+// and the page's Browse button; `why` says what did not answer.
+struct OpenedWizard {
+  WindowHandle wizard = 0;
+  WindowHandle page = 0;
+  WindowHandle browse = 0;
+  std::string why;
+};
+
+OpenedWizard OpenImportWizard(TWizardSteps& steps, WindowHandle mainWindow) {
+  OpenedWizard opened;
   steps.BringForward(mainWindow);
   steps.PostMenuPath(mainWindow, gs::kFileMenu, gs::kImportItem);
   steps.Post(mainWindow, gs::kWmKeyDown, static_cast<MessageWParam>(gs::kImportVuzuzItem), gs::kImportVuzuzDown);
   steps.Post(mainWindow, gs::kWmKeyUp, static_cast<MessageWParam>(gs::kImportVuzuzItem), gs::kImportVuzuzUp);
   steps.Log("Import: menu keys sent");
 
-  const WindowHandle wizard =
-      steps.WaitFor(gs::kWizardPolls, [&] { return steps.TopLevelByText(gs::kImportWizardTitle); });
+  opened.wizard = steps.WaitFor(
+      gs::kWizardPolls, [&] { return steps.TopLevelByText(gs::kImportWizardTitle); }, "the import wizard");
+  if (opened.wizard == 0) {
+    opened.why = "the import wizard did not open from GlobalServer's menu";
+    return opened;
+  }
+  opened.page =
+      steps.WaitPresent(gs::kControlPolls, [&] { return steps.InsideByText(opened.wizard, gs::kImportPageText); });
+  if (opened.page == 0) {
+    opened.why = "the import wizard showed no first page";
+    return opened;
+  }
+  opened.browse = steps.WaitPresent(
+      gs::kControlPolls, [&] { return steps.Inside(opened.page, gs::kButtonClass, gs::kBrowseButton); });
+  if (opened.browse == 0) opened.why = "the import wizard's first page has no Browse button";
+  return opened;
+}
+
+bool RunImportWizard(TWizardSteps& steps, WindowHandle mainWindow, const std::vector<std::string>& files) {
+  const OpenedWizard opened = OpenImportWizard(steps, mainWindow);
+  const WindowHandle wizard = opened.wizard;
+  const WindowHandle page = opened.page;
+  const WindowHandle browse = opened.browse;
   if (wizard == 0) {
     steps.Log("Import: the wizard did not open");
     return false;
@@ -115,11 +147,7 @@ bool RunImportWizard(TWizardSteps& steps, WindowHandle mainWindow, const std::ve
     steps.Close(wizard);
     return false;
   };
-  const WindowHandle page =
-      steps.WaitPresent(gs::kControlPolls, [&] { return steps.InsideByText(wizard, gs::kImportPageText); });
   if (page == 0) return abandon("no wizard page");
-  const WindowHandle browse =
-      steps.WaitPresent(gs::kControlPolls, [&] { return steps.Inside(page, gs::kButtonClass, gs::kBrowseButton); });
   if (browse == 0) return abandon("no Browse button");
 
   for (size_t i = 0; i < files.size(); ++i) {
@@ -147,8 +175,8 @@ bool RunImportWizard(TWizardSteps& steps, WindowHandle mainWindow, const std::ve
   steps.Log("Import: finished the wizard");
   if (!steps.WaitForProgress(gs::kImportingTitle)) return abandon("the import never ended");
 
-  const WindowHandle notice =
-      steps.WaitFor(gs::kImportNoticePolls, [&] { return steps.TopLevelByText(gs::kNoticeTitle); });
+  const WindowHandle notice = steps.WaitFor(
+      gs::kImportNoticePolls, [&] { return steps.TopLevelByText(gs::kNoticeTitle); }, "GlobalServer's notice");
   if (notice == 0) {
     steps.Log("Import: GlobalServer never confirmed");
     return false;
@@ -161,9 +189,28 @@ bool RunImportWizard(TWizardSteps& steps, WindowHandle mainWindow, const std::ve
 
 }  // namespace
 
-bool GlobalServerImport(IDesktop& desktop, const std::vector<std::string>& files, const StepLog& log) {
+std::string GlobalServerCheckImport(IDesktop& desktop, const StepLog& log, const TStepBound* bound) {
+  TWizardSteps steps(desktop, log, bound);
+  steps.State().SkipWindow = 0;
+  const WindowHandle mainWindow = steps.FindMainWindow();
+  if (mainWindow == 0) return "GlobalServer is not running";
+  steps.Log("Check: opening the import wizard");
+  const OpenedWizard opened = OpenImportWizard(steps, mainWindow);
+  if (opened.wizard == 0) return opened.why;
+  // Cancelled as the drivers abandon a wizard; the import opens it afresh.
+  steps.Close(opened.wizard);
+  const WindowHandle stays = steps.WaitForClose(
+      gs::kWizardPolls, [&] { return steps.TopLevelByText(gs::kImportWizardTitle); }, "the import wizard to close");
+  if (!opened.why.empty()) return opened.why;
+  if (stays != 0) return "the import wizard did not close when cancelled";
+  steps.Log("Check: the import wizard answers");
+  return {};
+}
+
+bool GlobalServerImport(IDesktop& desktop, const std::vector<std::string>& files, const StepLog& log,
+                        const TStepBound* bound) {
   if (files.empty()) return true;
-  TWizardSteps steps(desktop, log);
+  TWizardSteps steps(desktop, log, bound);
   steps.State().SkipWindow = 0;
   const WindowHandle mainWindow = steps.FindMainWindow();
   if (mainWindow == 0) {

@@ -51,10 +51,34 @@ WindowHandle TWizardSteps::Inside(WindowHandle window, const std::string& classN
   return control != 0 ? control : Inside(window, className, second);
 }
 
-WindowHandle TWizardSteps::WaitFor(int polls, const Lookup& lookup) {
+bool TWizardSteps::BoundSpent() {
+  if (!bound_ || !bound_->Spent(desktop_)) return false;
+  if (!boundTold_) {
+    boundTold_ = true;
+    Log("the Smart import time bound of " + std::to_string(kSmartImportBoundMs / 60000) + " minutes is spent");
+  }
+  return true;
+}
+
+bool TWizardSteps::KeepWaiting(std::int64_t startMs, std::int64_t& lastNoteMs, const std::string& what) {
+  if (bound_) {
+    const std::int64_t waited = desktop_.NowMs() - startMs;
+    if (waited - lastNoteMs >= kWaitNoteIntervalMs) {
+      lastNoteMs = waited - waited % kWaitNoteIntervalMs;
+      bound_->Note("still waiting for " + (what.empty() ? std::string("GlobalServer") : what) + ", " +
+                   std::to_string(waited / 1000) + " s so far");
+    }
+  }
+  return !BoundSpent();
+}
+
+WindowHandle TWizardSteps::WaitFor(int polls, const Lookup& lookup, const std::string& what) {
+  const std::int64_t start = desktop_.NowMs();
+  std::int64_t lastNote = 0;
   for (int poll = 0; poll < polls; ++poll) {
     desktop_.Sleep(gs::kPollMs);
     if (const WindowHandle window = lookup()) return window;
+    if (!KeepWaiting(start, lastNote, what)) break;
   }
   return 0;
 }
@@ -64,12 +88,15 @@ WindowHandle TWizardSteps::WaitPresent(int polls, const Lookup& lookup) {
   return WaitFor(polls, lookup);
 }
 
-WindowHandle TWizardSteps::WaitForClose(int polls, const Lookup& lookup) {
+WindowHandle TWizardSteps::WaitForClose(int polls, const Lookup& lookup, const std::string& what) {
+  const std::int64_t start = desktop_.NowMs();
+  std::int64_t lastNote = 0;
   WindowHandle window = 0;
   for (int poll = 0; poll < polls; ++poll) {
     desktop_.Sleep(gs::kPollMs);
     window = lookup();
     if (window == 0) return 0;
+    if (!KeepWaiting(start, lastNote, what)) break;
   }
   return window;
 }
@@ -81,7 +108,7 @@ bool TWizardSteps::WaitForProgress(const std::string& title) {
     return true;
   }
   Log("waiting for \"" + title + "\" to close");
-  const WindowHandle stuck = WaitForClose(gs::kProgressClosePolls, progress);
+  const WindowHandle stuck = WaitForClose(gs::kProgressClosePolls, progress, "\"" + title + "\" to close");
   if (stuck == 0) return true;
   Log("\"" + title + "\" still open; closing it");
   Close(stuck);

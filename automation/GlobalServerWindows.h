@@ -61,20 +61,20 @@ inline constexpr char kStaticClass[] = "Static";
 inline constexpr char kComboBoxClass[] = "ComboBox";
 inline constexpr char kComboListClass[] = "ComboLBox";
 
-// Window texts. A caption with a second form has it next to it: the Russian
-// caption, as Windows-1251 bytes.
+// Window texts, UTF-8 (the desktop reads and writes them as UTF-16, so the
+// comparison holds whatever the system's ANSI code page). A caption with a
+// second form has it next to it: the Russian caption.
 inline constexpr char kImportWizardTitle[] = "Import Data";
 inline constexpr char kImportPageText[] = "Import Data";
 inline constexpr char kBrowseButton[] = "&Browse...";
 inline constexpr char kFileDialogTitle[] = "Open";
-inline constexpr char kFileDialogTitleRu[] =
-    "\xCE\xF2\xEA\xF0\xFB\xF2\xE8\xE5 \xF4\xE0\xE9\xEB\xE0";  // "Открытие файла"
+inline constexpr char kFileDialogTitleRu[] = "Открытие файла";
 inline constexpr char kOpenButton[] = "&Open";
-inline constexpr char kOpenButtonRu[] = "&\xCE\xF2\xEA\xF0\xFB\xF2\xFC";  // "&Открыть"
+inline constexpr char kOpenButtonRu[] = "&Открыть";
 inline constexpr char kNextButton[] = "&Next >";
-inline constexpr char kNextButtonRu[] = "\xC4\xE0\xEB\xE5\xE5 >";  // "Далее >"
+inline constexpr char kNextButtonRu[] = "Далее >";
 inline constexpr char kFinishButton[] = "Finish";
-inline constexpr char kFinishButtonRu[] = "\xC3\xEE\xF2\xEE\xE2\xEE";  // "Готово"
+inline constexpr char kFinishButtonRu[] = "Готово";
 inline constexpr char kReadingSymbolsTitle[] = "Reading available symbols";
 inline constexpr char kShowGroup[] = "Show:";
 inline constexpr char kPortfolioRadio[] = "Symbols matching those in Portfolio";
@@ -133,7 +133,7 @@ inline constexpr char kImportVuzuzItem = 'V';
 inline constexpr char kSelectAllItem = 'A';
 inline constexpr char kDeleteItem = 'D';
 
-// Lookups read class names and texts into buffers of this size.
+// Lookups read class names and texts into buffers of this many characters.
 inline constexpr std::size_t kLookupBufferSize = 100;
 // The file name field is read back into this small buffer.
 inline constexpr std::size_t kReadBackBufferSize = 10;

@@ -3,12 +3,14 @@
 // archive paths and its "Delete Data" wizard over a date-time range, driven
 // through the desktop by window messages and keystrokes. Both block the
 // caller for the whole dialogue (seconds, up to hours at the limits of their
-// waits), ignore any stop request, and tell each step to `log`.
+// waits, or until `bound` is spent), ignore any stop request, and tell each
+// step to `log`.
 #include <string>
 #include <vector>
 
 #include "automation/Desktop.h"
 #include "automation/GlobalServer.h"
+#include "automation/GlobalServerSteps.h"
 
 namespace vz::automation {
 
@@ -16,12 +18,20 @@ namespace vz::automation {
 // then), and when GlobalServer's closing notice came after the import, which
 // also minimises GlobalServer. False on any failure, having closed what the
 // failure left open. Each path is typed into the file dialog as it stands.
-bool GlobalServerImport(IDesktop& desktop, const std::vector<std::string>& files, const StepLog& log);
+bool GlobalServerImport(IDesktop& desktop, const std::vector<std::string>& files, const StepLog& log,
+                        const TStepBound* bound = nullptr);
 
-// True when no GlobalServer runs (nothing is sent) and when its closing
-// notice came after the deletion; false on any failure. The date of `from`
+// NotRunning when no GlobalServer runs (nothing is sent), Deleted when its
+// closing notice came after the deletion, Unconfirmed when the deletion's
+// progress ended but no notice came; Failed on any other failure. The date of `from`
 // and `to` goes to the wizard's date fields, the time of day (whole seconds)
 // to its time fields.
-bool GlobalServerDelete(IDesktop& desktop, double from, double to, const StepLog& log);
+DeleteOutcome GlobalServerDelete(IDesktop& desktop, double from, double to, const StepLog& log,
+                                 const TStepBound* bound = nullptr);
+
+// Whether the import wizard answers: GlobalServer's main window, its menu
+// path to the wizard, and the wizard's first page with its Browse button.
+// The wizard is closed again. Empty when all answered, else what did not.
+std::string GlobalServerCheckImport(IDesktop& desktop, const StepLog& log, const TStepBound* bound = nullptr);
 
 }  // namespace vz::automation

@@ -6,6 +6,7 @@
 
 #include "automation/GlobalServerWindows.h"
 #include "platform/Desktop.h"
+#include "platform/FileSystemWide.h"
 
 namespace vz::platform {
 
@@ -37,18 +38,30 @@ BOOL CALLBACK VisitWindow(HWND window, LPARAM visitor) {
   return visit(FromHwnd(window)) ? TRUE : FALSE;
 }
 
-// Text read into a buffer of `size` bytes, cut at the count the call
-// reports and at the first zero.
-std::string TextOf(const std::vector<char>& buffer, LRESULT count) {
+// Every text crosses to the windows as UTF-16 (the wide calls): an ANSI
+// call would pass a UTF-8 path as bytes of the system's code page, and a
+// Cyrillic folder name would arrive as Latin-1 letters.
+std::string Utf8Of(const wchar_t* text, size_t length) {
+  if (length == 0) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return {};
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+// Text read into a buffer of `size` characters, cut at the count the call
+// reports and at the first zero, as UTF-8.
+std::string TextOf(const std::vector<wchar_t>& buffer, LRESULT count) {
   if (count <= 0) return {};
   const size_t limit = std::min(static_cast<size_t>(count), buffer.size() - 1);
-  return std::string(buffer.data(), strnlen(buffer.data(), limit));
+  return Utf8Of(buffer.data(), wcsnlen(buffer.data(), limit));
 }
 
 class TSystemDesktop final : public automation::IDesktop {
 public:
   WindowHandle FindWindowByClass(const std::string& className) override {
-    return FromHwnd(FindWindowA(className.c_str(), nullptr));
+    return FromHwnd(FindWindowW(WidePath(className).c_str(), nullptr));
   }
 
   void EnumTopLevel(const automation::WindowVisitor& visit) override {
@@ -61,14 +74,14 @@ public:
 
   std::string ClassName(WindowHandle window, size_t bufferSize) override {
     if (bufferSize == 0) return {};
-    std::vector<char> buffer(bufferSize, '\0');
-    return TextOf(buffer, GetClassNameA(ToHwnd(window), buffer.data(), static_cast<int>(bufferSize)));
+    std::vector<wchar_t> buffer(bufferSize, L'\0');
+    return TextOf(buffer, GetClassNameW(ToHwnd(window), buffer.data(), static_cast<int>(bufferSize)));
   }
 
   std::string WindowText(WindowHandle window, size_t bufferSize) override {
     if (bufferSize == 0) return {};
-    std::vector<char> buffer(bufferSize, '\0');
-    return TextOf(buffer, GetWindowTextA(ToHwnd(window), buffer.data(), static_cast<int>(bufferSize)));
+    std::vector<wchar_t> buffer(bufferSize, L'\0');
+    return TextOf(buffer, GetWindowTextW(ToHwnd(window), buffer.data(), static_cast<int>(bufferSize)));
   }
 
   std::uint32_t ProcessId(WindowHandle window) override {
@@ -86,25 +99,28 @@ public:
   bool SetFocus(WindowHandle window) override { return ::SetFocus(ToHwnd(window)) != nullptr; }
 
   MessageLParam Send(WindowHandle window, std::uint32_t message, MessageWParam wParam, MessageLParam lParam) override {
-    return SendMessageA(ToHwnd(window), message, wParam, lParam);
+    return SendMessageW(ToHwnd(window), message, wParam, lParam);
   }
 
   bool Post(WindowHandle window, std::uint32_t message, MessageWParam wParam, MessageLParam lParam) override {
-    return PostMessageA(ToHwnd(window), message, wParam, lParam) != FALSE;
+    return PostMessageW(ToHwnd(window), message, wParam, lParam) != FALSE;
   }
 
   void SendSetText(WindowHandle window, const std::string& text) override {
-    SendMessageA(ToHwnd(window), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    const std::wstring wide = WidePath(text);
+    SendMessageW(ToHwnd(window), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
   }
 
   std::string SendGetText(WindowHandle window, size_t bufferSize) override {
     if (bufferSize == 0) return {};
-    std::vector<char> buffer(bufferSize, '\0');
-    const LRESULT count = SendMessageA(ToHwnd(window), WM_GETTEXT, bufferSize, reinterpret_cast<LPARAM>(buffer.data()));
+    std::vector<wchar_t> buffer(bufferSize, L'\0');
+    const LRESULT count = SendMessageW(ToHwnd(window), WM_GETTEXT, bufferSize, reinterpret_cast<LPARAM>(buffer.data()));
     return TextOf(buffer, count);
   }
 
   void Sleep(int milliseconds) override { ::Sleep(static_cast<DWORD>(milliseconds < 0 ? 0 : milliseconds)); }
+
+  std::int64_t NowMs() override { return static_cast<std::int64_t>(GetTickCount64()); }
 };
 
 }  // namespace

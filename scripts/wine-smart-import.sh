@@ -1,14 +1,24 @@
 #!/usr/bin/env bash
 # Smart import for real, under Wine: the Windows program converts a small
 # generated MetaStock directory and drives a GlobalServer stand-in
-# (tools/gsstandin) through its delete and import wizards. Three runs:
+# (tools/gsstandin) through its delete and import wizards. The output folder
+# has a Cyrillic name and spaces ("Выход архивы/out dir"), so every path the
+# program types into GlobalServer's file dialog must arrive whole. The runs:
 #   1. the stand-in takes every archive: exit status 0; the range was typed
-#      into the delete wizard, every archive of the run was imported and
-#      unpacks to what the Linux program unpacks, GlobalServer minimised;
+#      into the delete wizard, every archive of the run was imported (its
+#      path as typed, Cyrillic and all) and unpacks to what the Linux
+#      program unpacks, GlobalServer minimised;
 #   2. the stand-in answers an intraday archive with a second "Open" window:
 #      exit status 4 ("Export complete, but import failed."), and the
 #      complaint, the file dialog and the wizard were closed in that order;
-#   3. no stand-in: Smart import is skipped, exit status 0.
+#   3. the stand-in refuses the very first archive after the range was
+#      deleted: exit status 4, the delete came first and nothing was
+#      imported (the run states the loss; the tests on the simulated desktop
+#      check its words);
+#   4. no stand-in: Smart import is skipped, exit status 0;
+#   5. an export that cannot put an archive in place, under /g /x: the run
+#      fails at that stage and the program ends by itself with exit status 3
+#      (no error box waits for a person).
 # The checks use the exit statuses and the stand-in's record, never the
 # program's own output.
 #
@@ -38,6 +48,8 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 # GlobalServer's local clock for the delete range.
 export TZ=UTC
+# Command-line arguments and the record's lines are UTF-8.
+export LC_ALL=C.UTF-8
 standin_pid=""
 cleanup() {
   if [ -n "$standin_pid" ]; then
@@ -65,12 +77,16 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 
 "$msgen" sample "$work/ms" >/dev/null
-mkdir -p "$work/out"
+out="$work/Выход архивы/out dir"
+mkdir -p "$out"
 from=20261123
 to=20261130
+# A scheduled run must end by itself whatever happens: a run still going
+# after this long has hung.
+run_limit=600
 run_program() {
   local status=0
-  "$wine" "$program" "/m:$(winpath "$work/ms")" "/o:$(winpath "$work/out")" "/f:$from" "/t:$to" "$@" \
+  timeout "$run_limit" "$wine" "$program" "/m:$(winpath "$work/ms")" "/o:$(winpath "$out")" "/f:$from" "/t:$to" "$@" \
     /g /x >"$work/program.log" 2>&1 || status=$?
   echo "$status"
 }
@@ -144,11 +160,11 @@ expect_in_order "$work/want"
 
 # Every archive the run wrote was imported (the monthly ones typed without
 # their extension) and unpacks as the Linux program unpacks it.
-archives=$(cd "$work/out" && find . -name '*.omz' | sort)
+archives=$(cd "$out" && find . -name '*.omz' | sort)
 [ -n "$archives" ] || fail "the run wrote no archives"
 count=0
 for archive in $archives; do
-  path="$work/out/${archive#./}"
+  path="$out/${archive#./}"
   name=$(basename "$archive" .omz)
   typed=$(winpath "$path")
   case "$name" in d*) typed="${typed%.omz}" ;; esac
@@ -178,7 +194,35 @@ LINES
 expect_in_order "$work/want"
 [ "$(grep -c '^minimised' "$work/record.lines")" = 1 ] || fail "minimised after the failed import"
 
+echo "-- the stand-in refuses the first archive after the delete"
+start_standin --refuse-first
+status=$(run_program /a:n /i /d)
+stop_standin
+[ "$status" = 4 ] || { cat "$work/program.log"; fail "exit status $status, expected 4"; }
+sed -E -i 's/^refused .*/refused/; s/^deleted .*/deleted/' "$work/record.lines"
+cat >"$work/want" <<'LINES'
+deleted
+refused
+send complaint WM_CLOSE 0x0 0x0
+send dialog WM_CLOSE 0x0 0x0
+send wizard WM_CLOSE 0x0 0x0
+LINES
+expect_in_order "$work/want"
+grep -q '^accepted' "$work/record.lines" && fail "an archive was taken after the first was refused"
+grep -qx 'import finished' "$work/record.lines" && fail "an import finished after the first archive was refused"
+
 echo "-- no stand-in"
 status=$(run_program /a:n /i /d)
 [ "$status" = 0 ] || { cat "$work/program.log"; fail "exit status $status without GlobalServer, expected 0"; }
+
+echo "-- a failed conversion under /g /x"
+# The export cannot put the monthly archive in place (a folder stands
+# there): its error would have been a box waiting for a person. /a:y, as
+# the runs before stored "Create archives" off.
+broken="$work/broken out"
+mkdir -p "$broken/d2611.omz"
+status=0
+timeout "$run_limit" "$wine" "$program" "/m:$(winpath "$work/ms")" "/o:$(winpath "$broken")" "/f:$from" "/t:$to" /a:y \
+  /g /x >"$work/program.log" 2>&1 || status=$?
+[ "$status" = 3 ] || { cat "$work/program.log"; fail "exit status $status for a failed stage under /g /x, expected 3"; }
 echo "Smart import round trip passed."

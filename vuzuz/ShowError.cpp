@@ -14,7 +14,12 @@ ErrorSink& CurrentSink() {
   static ErrorSink sink;
   return sink;
 }
+thread_local TErrorRoute* threadRoute = nullptr;
 }  // namespace
+
+TErrorRoute::TErrorRoute(ErrorRouteFn route) : route_(std::move(route)), outer_(threadRoute) { threadRoute = this; }
+
+TErrorRoute::~TErrorRoute() { threadRoute = outer_; }
 
 ErrorSink SetErrorSink(ErrorSink sink) {
   std::lock_guard lock(SinkMutex());
@@ -24,6 +29,7 @@ ErrorSink SetErrorSink(ErrorSink sink) {
 }
 
 void ShowError(const std::string& text) {
+  if (threadRoute && threadRoute->route_ && threadRoute->route_(text)) return;
   ErrorSink sink;
   {
     std::lock_guard lock(SinkMutex());

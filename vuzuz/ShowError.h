@@ -18,6 +18,26 @@ ErrorSink SetErrorSink(ErrorSink sink);
 
 void ShowError(const std::string& text);
 
+// While it lives, ShowError on the thread that made it goes first to
+// `route`, and on to the sink only when the route returns false: a run that
+// closes by itself routes its errors to the status bar and its log, so that
+// no modal box waits for a person who is not there. Routes nest; the
+// innermost wins.
+using ErrorRouteFn = std::function<bool(const std::string& text)>;
+
+class TErrorRoute {
+public:
+  explicit TErrorRoute(ErrorRouteFn route);
+  ~TErrorRoute();
+  TErrorRoute(const TErrorRoute&) = delete;
+  TErrorRoute& operator=(const TErrorRoute&) = delete;
+
+private:
+  friend void ShowError(const std::string& text);
+  ErrorRouteFn route_;
+  TErrorRoute* outer_;
+};
+
 // Keeps every message shown while it lives instead of passing it on, then
 // puts the previous sink back (tests, and runs that report errors later).
 class TErrorRecorder {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
 #include "app/run/PathText.h"
 #include "vuzuz/Dates.h"
@@ -109,6 +110,23 @@ std::vector<std::string> BuildDailyImportList(const std::string& directory, doub
     }
   }
   return list;
+}
+
+std::string ArchiveFileOf(const std::string& entry) { return HasOmzExtension(entry) ? entry : entry + ".omz"; }
+
+std::string UnreadableArchive(const std::vector<std::string>& entries) {
+  for (const std::string& entry : entries) {
+    const std::string file = ArchiveFileOf(entry);
+    const fs::path path = platform::PathFromUtf8(file);
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) return file + " is missing";
+    // Read a little: a file that opens but cannot be read (locked, no
+    // permission) would fail in GlobalServer's file dialog.
+    std::ifstream in(path, std::ios::binary);
+    char head[4];
+    if (!in || (!in.read(head, sizeof head) && !in.eof())) return file + " cannot be read";
+  }
+  return {};
 }
 
 }  // namespace vz::app

@@ -22,4 +22,13 @@ void ScanArchives(const std::string& directory, std::vector<std::string>& list, 
 // archive exists.
 std::vector<std::string> BuildDailyImportList(const std::string& directory, double from, double to);
 
+// The archive file of an import list entry: the daily list names its
+// archives without ".omz", the day list with it.
+std::string ArchiveFileOf(const std::string& entry);
+
+// Before GlobalServer's data is deleted: every archive of `entries` exists
+// and can be read. Empty when so; else what is wrong with the first that
+// cannot, for the user.
+std::string UnreadableArchive(const std::vector<std::string>& entries);
+
 }  // namespace vz::app

@@ -22,6 +22,17 @@ struct RunResult {
   // The export completed, but a security, a bar or a day could not be
   // converted; the run's note says which.
   bool leftOut = false;
+  // Sentences that the final status adds after its usual text: what Smart
+  // import did not do (skipped, a delete not confirmed, what GlobalServer
+  // lost when the import failed after a delete).
+  std::string importStatus;
+};
+
+inline constexpr char kSmartImportNotRunning[] = "Smart import skipped: GlobalServer is not running.";
+
+struct SmartImportResult {
+  bool ok = true;
+  std::string status;  // as RunResult::importStatus
 };
 
 struct SmartImportServices {
@@ -39,10 +50,15 @@ struct SmartImportServices {
 RunResult Trd1Exec(const TRunSettings& settings, IRunStatus& status, IConversionStages& stages,
                    SmartImportServices& services, std::vector<std::string>& intradayImportList);
 
-// The Smart import step alone; true when everything asked for succeeded.
+// The Smart import step alone; ok when everything asked for succeeded.
 // With `leftOut` (the export left something out) the delete step is
-// skipped, saying so, and the import still runs.
-bool SmartImport(const TRunSettings& settings, IRunStatus& status, SmartImportServices& services,
+// skipped, saying so, and the import still runs. Before deleting it checks
+// that every archive can be read and that the import wizard answers, and
+// deletes nothing otherwise. A failed import after a delete tells the user
+// the range that was deleted, the archives not imported and how to recover;
+// the run's log lists every archive imported and every one not. The whole
+// step ends within automation::kSmartImportBoundMs (the range dialog aside).
+SmartImportResult SmartImport(const TRunSettings& settings, IRunStatus& status, SmartImportServices& services,
                  std::vector<std::string>& intradayImportList, bool leftOut = false);
 
 }  // namespace vz::app

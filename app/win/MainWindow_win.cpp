@@ -177,7 +177,9 @@ void TTarvoWnd::OnCreate() {
   statusBar_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN,
                                0, panelHeight, Scale(kClientWidth), Scale(kStatusBarHeight), hwnd_,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdStatusBar)), instance_, nullptr);
-  int parts[2] = {Scale(kStatusPanel0Width), Scale(kStatusPanel0Width + kStatusPanel1Width)};
+  // The detail panel starts where it always did but runs to the bar's end,
+  // so that a date in it is never cut.
+  int parts[2] = {Scale(kStatusPanel0Width), -1};
   SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   SendMessageW(statusBar_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
 
@@ -188,6 +190,8 @@ void TTarvoWnd::OnCreate() {
     field->timePattern = LocaleText(LOCALE_STIMEFORMAT);
     field->format = DateTimeFormatFromPatterns(Utf8(field->datePattern), Utf8(field->timePattern),
                                                Utf8(LocaleText(LOCALE_S1159)), Utf8(LocaleText(LOCALE_S2359)));
+    dateFit_.Attach(hwnd_, field->edit, font_);
+    dateFit_.Fit(field->edit);
   }
   SetTimer(hwnd_, kDrainTimer, kDrainIntervalMs, nullptr);
 }
@@ -386,6 +390,7 @@ void TTarvoWnd::UpdateEdit(DateEdit& field, double value) {
   const bool wasUpdating = updating_;
   updating_ = true;
   SetWindowTextW(field.edit, (std::wstring(date) + L" " + clock).c_str());
+  dateFit_.Fit(field.edit);
   updating_ = wasUpdating;
   field.value = value;
   field.typed = false;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/win/DateFieldFit_win.h"
 #include "app/window/DateField.h"
 #include "app/window/MainWindowModel.h"
 #include "app/window/WindowTaskQueue.h"
@@ -104,6 +105,7 @@ private:
   int dpi_ = 96;
   DateEdit from_;
   DateEdit to_;
+  TDateFieldFit dateFit_;  // the fields' whole text, in any locale
   bool updating_ = false;  // the window itself is changing control texts
   bool activated_ = false;
   bool closing_ = false;   // close asked while a run winds down

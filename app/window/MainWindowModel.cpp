@@ -14,6 +14,7 @@
 #include "app/window/ProductionGlobalServer.h"
 #include "app/run/PathText.h"
 #include "platform/FileSystem.h"
+#include "vuzuz/ShowError.h"
 
 namespace vz::app {
 
@@ -83,7 +84,8 @@ constexpr int kCloseWaitMs = 1000;
 // What a run's stages see of the window, from the worker thread.
 class TRunStatusLink final : public IRunStatus {
 public:
-  TRunStatusLink(std::shared_ptr<TViewLink> link, TEasyThreadThread& thread) : link_(std::move(link)), thread_(thread) {}
+  TRunStatusLink(std::shared_ptr<TViewLink> link, TEasyThreadThread& thread, bool autoClose)
+      : link_(std::move(link)), thread_(thread), autoClose_(autoClose) {}
 
   void SetStatus(const std::string& text) override { Forward(false, text); }
   void SetStatusDetail(const std::string& text) override { Forward(true, text); }
@@ -92,6 +94,14 @@ public:
     link_->Post([=](TMainWindowModel& model) { model.RunProgress(generation, counter, done, total); });
   }
   void ShowMessage(const std::string& text) override {
+    // A run that closes by itself (/x) shows no box that would wait for a
+    // person who is not there: the message goes to the status bar and the
+    // run's log.
+    if (HoldsBoxes()) {
+      SetStatus(text);
+      LogLine(text);
+      return;
+    }
     link_->Call([text](TMainWindowModel& model) {
       model.View().ShowMessage(text);
       return true;
@@ -101,6 +111,8 @@ public:
   bool MessagesWaitForUser() const override {
     return link_->Call([](TMainWindowModel& model) { return model.View().MessagesWaitForUser(); });
   }
+
+  bool HoldsBoxes() const { return autoClose_ && MessagesWaitForUser(); }
 
 private:
   // The panels' texts not yet shown. Updates merge here: one task is
@@ -116,6 +128,7 @@ private:
 
   std::shared_ptr<TViewLink> link_;
   TEasyThreadThread& thread_;
+  bool autoClose_;
   std::shared_ptr<PendingStatus> pending_ = std::make_shared<PendingStatus>();
 };
 
@@ -343,7 +356,16 @@ void TMainWindowModel::StartRun() {
     RunResult result;
     result.end = RunEnd::Failed;
     try {
-      TRunStatusLink status(link, thread);
+      TRunStatusLink status(link, thread, context->settings.autoClose);
+      // ShowError from the run, under /x, goes where ShowMessage goes.
+      std::optional<TErrorRoute> errorRoute;
+      if (context->settings.autoClose) {
+        errorRoute.emplace([&status](const std::string& text) {
+          if (!status.HoldsBoxes()) return false;
+          status.ShowMessage(text);
+          return true;
+        });
+      }
       TRangeDialogLink dialog(link);
       auto stages = context->services.makeStages(context->settings, status);
       // The wizards' steps show in the status detail.
@@ -380,10 +402,12 @@ namespace {
 
 // A failed import asks the user to act first (import again), so it takes
 // precedence over data left out, which the run's note has already named.
-const char* FinalStatus(const RunResult& result) {
-  if (!result.importOk) return "Export complete, but import failed.";
-  if (result.leftOut) return kStatusLeftOut;
-  return "Export complete.";
+// Smart import adds what it did not do.
+std::string FinalStatus(const RunResult& result) {
+  std::string text = "Export complete.";
+  if (!result.importOk) text = "Export complete, but import failed.";
+  else if (result.leftOut) text = kStatusLeftOut;
+  return result.importStatus.empty() ? text : text + " " + result.importStatus;
 }
 
 }  // namespace
@@ -413,7 +437,10 @@ void TMainWindowModel::RunEnd(std::uint64_t generation, const RunResult& result)
       break;
   }
   view_.RunEnded(result);
-  if (result.end == RunEnd::Normal && settings_.run.autoClose) view_.RequestClose();
+  // A scheduled run (/x) ends by itself after a failed stage too, with the
+  // stage's exit status: nobody is there to close the window. A stopped run
+  // was stopped by somebody, who is there.
+  if (result.end != RunEnd::Stopped && settings_.run.autoClose) view_.RequestClose();
 }
 
 void TMainWindowModel::SetOutputText(const std::string& text) {

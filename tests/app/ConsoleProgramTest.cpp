@@ -51,6 +51,8 @@ protected:
     services.makeGlobalServer = [this](automation::StepLog) -> std::unique_ptr<automation::IGlobalServer> {
       auto server = std::make_unique<test::TFakeGlobalServer>(log_);
       server->running = serverRunning_;
+      // The Linux program has no GlobalServer windows at all.
+      server->onThisSystem = serverRunning_;
       server->importResults = {false};
       return server;
     };
@@ -141,12 +143,13 @@ TEST_F(ConsoleProgramTest, ExitStatusTellsHowTheRunEnded) {
       {"complete", "", "", false, true, kExitComplete, "Export complete.\n"},
       {"stage failed", "export", "", false, true, kExitStageFailed, "Failed: working in export\n"},
       {"ctrl+c", "", "collect", false, true, kExitTerminated, "Terminated.\n"},
-      {"import failed", "", "", true, true, kExitImportFailed, "Export complete, but import failed.\n"},
+      // The final status goes on to say what GlobalServer lost.
+      {"import failed", "", "", true, true, kExitImportFailed, "Export complete, but import failed. GlobalServer's"},
       {"settings refused", "", "", false, false, kExitInvalidSettings,
        "error: Invalid MetaStock directory.\n  " + StoredDir(scratch_.Path()) + ": no MASTER file\n"},
       {"left out", "", "", false, true, kExitLeftOut, "Export complete, but some data was left out.\n", true},
       // A failed import comes first: it asks the user to act.
-      {"left out and import failed", "", "", true, true, kExitImportFailed, "Export complete, but import failed.\n",
+      {"left out and import failed", "", "", true, true, kExitImportFailed, "Export complete, but import failed. ",
        true},
   };
   for (const auto& c : cases) {

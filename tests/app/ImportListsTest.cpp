@@ -67,5 +67,16 @@ TEST_F(ImportListsTest, MissingDirectoryGivesAnEmptyList) {
   EXPECT_TRUE(list.empty());
 }
 
+TEST_F(ImportListsTest, ArchivesToImportAreCheckedReadableBeforeAnythingIsDeleted) {
+  // The daily list names its archives without the extension.
+  EXPECT_EQ(ArchiveFileOf(In("", "d0103")), In("", "d0103.omz"));
+  EXPECT_EQ(ArchiveFileOf(In("2001_03", "i010315.omz")), In("2001_03", "i010315.omz"));
+  EXPECT_EQ(UnreadableArchive({In("", "d0103"), In("2001_03", "i010315.omz")}), "");
+  EXPECT_EQ(UnreadableArchive({}), "");
+  EXPECT_EQ(UnreadableArchive({In("", "d0103"), In("", "d0104")}), In("", "d0104.omz") + " is missing");
+  // A folder bearing an archive's name is no archive.
+  EXPECT_EQ(UnreadableArchive({In("", "2001_04")}), In("", "2001_04.omz") + " is missing");
+}
+
 }  // namespace
 }  // namespace vz::app

@@ -7,9 +7,11 @@
 
 #include "RunFakes.h"
 #include "TestTaskQueue.h"
+#include "app/window/ExitStatus.h"
 #include "app/window/MainWindowModel.h"
 #include "app/run/PathText.h"
 #include "support/ScratchDir.h"
+#include "vuzuz/ShowError.h"
 
 namespace vz::app {
 namespace {
@@ -102,6 +104,10 @@ protected:
         status.SetStatus("working in " + stage);
         status.SetStatusDetail("1/2");
         if (stage == holdIn_) gate_.Wait();
+        if (stage == complainIn_) {
+          status.ShowMessage("Can't open data files.");
+          ShowError("Insufficient disk space");
+        }
       };
       return stages;
     };
@@ -157,6 +163,7 @@ protected:
   std::vector<platform::StoredValues> written_;
   std::string failAt_;
   std::string holdIn_;
+  std::string complainIn_;  // the stage that shows a message and an error
   TGate gate_;
   TRunSettings runSettings_;
   std::unique_ptr<TMainWindowModel> model_;
@@ -392,7 +399,8 @@ class TStepTellingServer final : public automation::IGlobalServer {
 public:
   explicit TStepTellingServer(automation::StepLog log) : log_(std::move(log)) {}
   bool FindMainWindow() override { return true; }
-  bool Delete(double, double) override { return true; }
+  std::string CheckImport() override { return {}; }
+  automation::DeleteOutcome Delete(double, double) override { return automation::DeleteOutcome::Deleted; }
   bool Import(const std::vector<std::string>&) override {
     log_("Import: no Browse button");
     return false;
@@ -410,7 +418,8 @@ TEST_F(MainWindowModelTest, GlobalServerStepsShowInTheStatusDetail) {
   Model().FormActivate({"/g", "/i"});
   ASSERT_TRUE(WaitForEnd());
   EXPECT_FALSE(view_.ends[0].importOk);
-  EXPECT_EQ(view_.step, "Export complete, but import failed.");
+  // After the delete, the final status says what GlobalServer lost.
+  EXPECT_TRUE(view_.step.starts_with("Export complete, but import failed. GlobalServer's data from ")) << view_.step;
   ASSERT_FALSE(view_.details.empty());
   EXPECT_EQ(view_.details.back(), "Import: no Browse button");
 }
@@ -418,7 +427,7 @@ TEST_F(MainWindowModelTest, GlobalServerStepsShowInTheStatusDetail) {
 TEST_F(MainWindowModelTest, FailedStageKeepsItsStatusAndDoesNotClose) {
   UseValidSettings();
   failAt_ = "collect";
-  Model().FormActivate({"/g", "/x"});
+  Model().FormActivate({"/g"});
   ASSERT_TRUE(WaitForEnd());
   EXPECT_EQ(view_.ends[0].end, RunEnd::Failed);
   EXPECT_EQ(view_.step, "working in collect");
@@ -426,6 +435,36 @@ TEST_F(MainWindowModelTest, FailedStageKeepsItsStatusAndDoesNotClose) {
   EXPECT_EQ(view_.caption, "&Start");
   EXPECT_TRUE(view_.enabled);
   EXPECT_EQ(view_.closeRequests, 0);
+  ASSERT_TRUE(view_.queue.DrainUntil([&] { return !Model().Trd1().Active(); }));
+}
+
+// A scheduled run must end by itself: under /x a failed stage shows no box
+// that would wait for a person; its messages go to the status bar, and the
+// window closes with the stage's exit status.
+TEST_F(MainWindowModelTest, FailedStageUnderSlashXShowsNoBoxAndClosesWithStatusThree) {
+  TErrorRecorder errors;
+  UseValidSettings();
+  failAt_ = "collect";
+  complainIn_ = "collect";
+  Model().FormActivate({"/g", "/x"});
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_EQ(view_.ends[0].end, RunEnd::Failed);
+  EXPECT_EQ(ExitStatusOf(view_.ends[0]), kExitStageFailed);
+  EXPECT_EQ(view_.closeRequests, 1);
+  EXPECT_TRUE(view_.messages.empty());
+  EXPECT_TRUE(errors.Messages().empty());
+  EXPECT_EQ(view_.step, "Insufficient disk space");
+  ASSERT_TRUE(view_.queue.DrainUntil([&] { return !Model().Trd1().Active(); }));
+
+  // Without /x the same run shows both as boxes and stays open.
+  view_.messages.clear();
+  complainIn_ = "collect";
+  Model().MutableSettings().run.autoClose = false;
+  Model().BtnStartClick();
+  ASSERT_TRUE(view_.queue.DrainUntil([&] { return view_.ends.size() == 2; }));
+  EXPECT_EQ(view_.messages, (std::vector<std::string>{"Can't open data files."}));
+  EXPECT_EQ(errors.Messages(), (std::vector<std::string>{"Insufficient disk space"}));
+  EXPECT_EQ(view_.closeRequests, 1);
   ASSERT_TRUE(view_.queue.DrainUntil([&] { return !Model().Trd1().Active(); }));
 }
 

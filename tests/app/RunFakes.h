@@ -56,6 +56,8 @@ class TFakeGlobalServer final : public automation::IGlobalServer {
 public:
   explicit TFakeGlobalServer(TCallLog& log) : log_(log) {}
   bool running = true;
+  bool onThisSystem = true;
+  std::string checkProblem;  // what CheckImport answers
   std::vector<bool> deleteResults;  // consumed in order; true once used up
   std::vector<bool> importResults;
   std::vector<std::vector<std::string>> imported;
@@ -64,9 +66,14 @@ public:
     log_.Add(running ? "find:yes" : "find:no");
     return running;
   }
-  bool Delete(double from, double to) override {
+  bool OnThisSystem() const override { return onThisSystem; }
+  std::string CheckImport() override {
+    log_.Add("check");
+    return checkProblem;
+  }
+  automation::DeleteOutcome Delete(double from, double to) override {
     log_.Add("delete " + std::to_string(from) + " " + std::to_string(to));
-    return Next(deleteResults);
+    return Next(deleteResults) ? automation::DeleteOutcome::Deleted : automation::DeleteOutcome::Failed;
   }
   bool Import(const std::vector<std::string>& files) override {
     log_.Add("import " + std::to_string(files.size()));
@@ -111,7 +118,9 @@ class TFakeRunStatus final : public app::IRunStatus {
 public:
   explicit TFakeRunStatus(TCallLog& log) : log_(log) {}
   bool stop = false;
+  std::vector<std::string> logLines;
   void SetStatus(const std::string& text) override { log_.Add("status " + text); }
+  void LogLine(const std::string& text) override { logLines.push_back(text); }
   void SetStatusDetail(const std::string& text) override { log_.Add("detail " + text); }
   void ShowMessage(const std::string& text) override { log_.Add("message " + text); }
   bool StopRequested() const override { return stop; }

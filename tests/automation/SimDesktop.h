@@ -85,6 +85,7 @@ public:
   void SendSetText(WindowHandle window, const std::string& text) override;
   std::string SendGetText(WindowHandle window, std::size_t bufferSize) override;
   void Sleep(int milliseconds) override;
+  std::int64_t NowMs() override { return now_; }
 
 private:
   void Deliver(SimMessage message);

@@ -91,6 +91,7 @@ void TSimGlobalServer::OnMenuKey(const SimMessage& message) {
 
 void TSimGlobalServer::OpenImportWizard() {
   if (!behaviour_.importWizard) return;
+  importPage_ = 0;
   wizard_ = desktop_.Create("wizard", kDialogClass, gs::kImportWizardTitle, kServerProcess);
   auto makePage = [this] {
     page_ = desktop_.Create("page", kDialogClass, gs::kImportPageText, kServerProcess, wizard_);
@@ -144,11 +145,17 @@ void TSimGlobalServer::TurnImportPage() {
 void TSimGlobalServer::ShowProgress(const std::string& name, const std::string& title, std::int64_t ms,
                                     bool& finished) {
   const bool closesWizard = title != gs::kReadingSymbolsTitle;
-  auto end = [this, closesWizard, &finished] {
+  const bool deleting = title == gs::kDeletingTitle;
+  auto end = [this, closesWizard, deleting, &finished] {
     finished = true;
     if (!closesWizard) return;
     desktop_.Destroy(wizard_);
-    if (behaviour_.notice) desktop_.Create("notice", kDialogClass, gs::kNoticeTitle, kServerProcess);
+    if (deleting && behaviour_.closeAfterDelete) {
+      desktop_.Destroy(main_);
+      return;
+    }
+    if (behaviour_.notice && (!deleting || behaviour_.deleteNotice))
+      desktop_.Create("notice", kDialogClass, gs::kNoticeTitle, kServerProcess);
   };
   if (ms < 0) {
     end();

@@ -42,6 +42,8 @@ struct SimServerBehaviour {
   int dateFields = 4;                  // fields the page has
   std::int64_t timeFieldsDelayMs = 0;  // the two time fields show this late
   std::int64_t deletingMs = 1000;      // "Deleting data"; -1 never
+  bool deleteNotice = true;            // the closing notice after a deletion
+  bool closeAfterDelete = false;       // GlobalServer quits once it has deleted
 };
 
 // A progress window that never closes.

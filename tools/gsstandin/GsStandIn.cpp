@@ -7,11 +7,17 @@
 // own reader. It records every message the drivers send or post, and what
 // it imported and deleted, in a file a test reads.
 //
-//   gsstandin RECORD UNPACKDIR [--refuse TEXT] [--lifetime SECONDS]
+//   gsstandin RECORD UNPACKDIR [--refuse TEXT] [--refuse-first] [--lifetime SECONDS]
 //
 // --refuse TEXT answers every file name containing TEXT with a second "Open"
-// window, as the file dialog does for a file it cannot take. The stand-in
-// ends when a file RECORD.stop appears, or after the lifetime (600 s).
+// window, as the file dialog does for a file it cannot take; --refuse-first
+// answers so the first file it is given (of the whole session), whatever its
+// name. The stand-in ends when a file RECORD.stop appears, or after the
+// lifetime (600 s).
+//
+// Its windows are Unicode windows, as GlobalServer's are to a program that
+// sends wide text: a path typed into the file dialog arrives as UTF-16 and
+// is recorded as UTF-8, so a folder name in any script is checked whole.
 #include <windows.h>
 
 #include <cstdio>
@@ -26,8 +32,8 @@ namespace {
 
 namespace gs = vz::automation::gs;
 
-constexpr char kWindowClass[] = "StandInWindow";
-constexpr char kPageClass[] = "StandInPage";
+constexpr wchar_t kWindowClass[] = L"StandInWindow";
+constexpr wchar_t kPageClass[] = L"StandInPage";
 constexpr UINT_PTR kTimerStop = 1;
 constexpr UINT_PTR kTimerReading = 2;
 constexpr UINT_PTR kTimerImporting = 3;
@@ -40,6 +46,7 @@ struct Options {
   std::string record;
   std::string unpackDir;
   std::string refuse;
+  bool refuseFirst = false;
   DWORD lifetimeMs = 600 * 1000;
 };
 
@@ -55,6 +62,7 @@ struct State {
   std::string typed[4];
   std::string menuPath;
   int importPage = 0;
+  int filesGiven = 0;
   DWORD started = 0;
 };
 
@@ -63,6 +71,23 @@ State state;
 vz::standin::TRecord record;
 std::map<HWND, std::string> names;
 std::map<HWND, WNDPROC> controlProcs;
+
+std::wstring Wide(const std::string& text) {
+  if (text.empty()) return {};
+  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+  return out;
+}
+
+std::string Utf8(const wchar_t* text) {
+  const int length = static_cast<int>(wcslen(text));
+  if (length == 0) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), n, nullptr, nullptr);
+  return out;
+}
 
 std::string NameOf(HWND window) {
   auto found = names.find(window);
@@ -88,7 +113,7 @@ void RecordMessage(bool posted, HWND window, UINT message, WPARAM wParam, LPARAM
     line +=
         " " + std::to_string(wParam) + " " + (lParam == 0 ? std::string("0") : NameOf(reinterpret_cast<HWND>(lParam)));
   } else if (message == WM_SETTEXT) {
-    line += " \"" + std::string(lParam ? reinterpret_cast<const char*>(lParam) : "") + "\"";
+    line += " \"" + (lParam ? Utf8(reinterpret_cast<const wchar_t*>(lParam)) : std::string()) + "\"";
   } else if (message == WM_GETTEXT) {
     line += " " + std::to_string(wParam);
   } else {
@@ -104,21 +129,23 @@ void RecordIfSent(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 HWND MakeWindow(const char* name, const char* title) {
-  HWND window = CreateWindowExA(0, kWindowClass, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 420, 300, nullptr,
-                                nullptr, GetModuleHandleA(nullptr), nullptr);
+  HWND window = CreateWindowExW(0, kWindowClass, Wide(title).c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 420,
+                                300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   names[window] = name;
   return window;
 }
 
 LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-HWND MakeControl(const char* name, const char* className, const char* text, DWORD style, HWND parent, int id, int y) {
-  HWND control = CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | style, 10, y, 300, 24, parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+HWND MakeControl(const char* name, const wchar_t* className, const char* text, DWORD style, HWND parent, int id,
+                 int y) {
+  HWND control = CreateWindowExW(0, className, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, 10, y, 300, 24,
+                                 parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
+                                 nullptr);
   names[control] = name;
-  if (std::string(className) != kPageClass)
+  if (std::wstring(className) != kPageClass)
     controlProcs[control] =
-        reinterpret_cast<WNDPROC>(SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProc)));
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProc)));
   return control;
 }
 
@@ -144,10 +171,10 @@ void OpenImportWizard() {
   state.importWizard = MakeWindow("wizard", gs::kImportWizardTitle);
   state.page = MakeControl("page", kPageClass, gs::kImportPageText, 0, state.importWizard, 100, 10);
   SetWindowPos(state.page, nullptr, 0, 0, 400, 200, SWP_NOZORDER);
-  MakeControl("browse", "BUTTON", gs::kBrowseButton, BS_PUSHBUTTON, state.page, static_cast<int>(gs::kCmdBrowse), 10);
-  MakeControl("next", "BUTTON", gs::kNextButton, BS_PUSHBUTTON, state.importWizard, static_cast<int>(gs::kCmdNext),
+  MakeControl("browse", L"BUTTON", gs::kBrowseButton, BS_PUSHBUTTON, state.page, static_cast<int>(gs::kCmdBrowse), 10);
+  MakeControl("next", L"BUTTON", gs::kNextButton, BS_PUSHBUTTON, state.importWizard, static_cast<int>(gs::kCmdNext),
               210);
-  MakeControl("finish", "BUTTON", gs::kFinishButton, BS_PUSHBUTTON, state.importWizard,
+  MakeControl("finish", L"BUTTON", gs::kFinishButton, BS_PUSHBUTTON, state.importWizard,
               static_cast<int>(gs::kCmdFinish), 240);
 }
 
@@ -156,28 +183,28 @@ void OpenDeleteWizard() {
   state.deleteWizard = MakeWindow("wizard", gs::kDeleteWizardTitle);
   HWND page = MakeControl("page", kPageClass, gs::kDeletePageText, 0, state.deleteWizard, 100, 10);
   SetWindowPos(page, nullptr, 0, 0, 400, 200, SWP_NOZORDER);
-  MakeControl("rangeLabel", "STATIC", "Range:", 0, page, 99, 10);
+  MakeControl("rangeLabel", L"STATIC", "Range:", 0, page, 99, 10);
   const char* fieldNames[4] = {"startDate", "endDate", "startTime", "endTime"};
   for (int i = 0; i < 4; ++i) {
     state.typed[i].clear();
-    state.dateFields[i] = MakeControl(fieldNames[i], "EDIT", "", WS_TABSTOP | WS_BORDER, page, 101 + i, 40 + 30 * i);
+    state.dateFields[i] = MakeControl(fieldNames[i], L"EDIT", "", WS_TABSTOP | WS_BORDER, page, 101 + i, 40 + 30 * i);
   }
-  MakeControl("next", "BUTTON", gs::kNextButton, BS_PUSHBUTTON, state.deleteWizard, static_cast<int>(gs::kCmdNext),
+  MakeControl("next", L"BUTTON", gs::kNextButton, BS_PUSHBUTTON, state.deleteWizard, static_cast<int>(gs::kCmdNext),
               210);
-  MakeControl("finish", "BUTTON", gs::kFinishButton, BS_PUSHBUTTON, state.deleteWizard,
+  MakeControl("finish", L"BUTTON", gs::kFinishButton, BS_PUSHBUTTON, state.deleteWizard,
               static_cast<int>(gs::kCmdFinish), 240);
 }
 
 void OpenFileDialog() {
   if (state.dialog) return;
   state.dialog = MakeWindow("dialog", gs::kFileDialogTitle);
-  state.field = MakeControl("field", "EDIT", "", WS_BORDER | ES_AUTOHSCROLL, state.dialog, 1148, 10);
-  MakeControl("open", "BUTTON", gs::kOpenButton, BS_DEFPUSHBUTTON, state.dialog, IDOK, 50);
-  MakeControl("cancel", "BUTTON", "Cancel", BS_PUSHBUTTON, state.dialog, IDCANCEL, 80);
+  state.field = MakeControl("field", L"EDIT", "", WS_BORDER | ES_AUTOHSCROLL, state.dialog, 1148, 10);
+  MakeControl("open", L"BUTTON", gs::kOpenButton, BS_DEFPUSHBUTTON, state.dialog, IDOK, 50);
+  MakeControl("cancel", L"BUTTON", "Cancel", BS_PUSHBUTTON, state.dialog, IDCANCEL, 80);
 }
 
 bool FileExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -185,12 +212,14 @@ bool FileExists(const std::string& path) {
 // extension added) is taken; any other is answered with a second "Open"
 // window, and the dialog stays.
 void AcceptFile() {
-  char text[MAX_PATH * 2] = {};
-  GetWindowTextA(state.field, text, sizeof text);
-  const std::string typed = text;
+  wchar_t text[MAX_PATH * 2] = {};
+  GetWindowTextW(state.field, text, static_cast<int>(std::size(text)));
+  const std::string typed = Utf8(text);
   std::string path = typed;
   if (!FileExists(path)) path += ".omz";
-  if (!FileExists(path) || (!options.refuse.empty() && typed.find(options.refuse) != std::string::npos)) {
+  const bool first = state.filesGiven++ == 0;
+  if (!FileExists(path) || (!options.refuse.empty() && typed.find(options.refuse) != std::string::npos) ||
+      (options.refuseFirst && first)) {
     record.Line("refused " + typed);
     MakeWindow("complaint", gs::kFileDialogTitle);
     return;
@@ -207,10 +236,10 @@ void TurnImportPage() {
   ShowProgress("reading", gs::kReadingSymbolsTitle, kTimerReading);
   HWND symbols = MakeControl("symbols", kPageClass, "", 0, state.importWizard, 101, 10);
   SetWindowPos(symbols, nullptr, 0, 0, 400, 200, SWP_NOZORDER);
-  MakeControl("show", "BUTTON", gs::kShowGroup, BS_GROUPBOX, symbols, 5350, 10);
-  MakeControl("portfolio", "BUTTON", gs::kPortfolioRadio, BS_AUTORADIOBUTTON, symbols, 5353, 40);
-  MakeControl("selected", "BUTTON", gs::kPortfolioSelectedRadio, BS_AUTORADIOBUTTON, symbols, 5354, 70);
-  MakeControl("all", "BUTTON", gs::kAllSymbolsRadio, BS_AUTORADIOBUTTON, symbols, static_cast<int>(gs::kCmdAllSymbols),
+  MakeControl("show", L"BUTTON", gs::kShowGroup, BS_GROUPBOX, symbols, 5350, 10);
+  MakeControl("portfolio", L"BUTTON", gs::kPortfolioRadio, BS_AUTORADIOBUTTON, symbols, 5353, 40);
+  MakeControl("selected", L"BUTTON", gs::kPortfolioSelectedRadio, BS_AUTORADIOBUTTON, symbols, 5354, 70);
+  MakeControl("all", L"BUTTON", gs::kAllSymbolsRadio, BS_AUTORADIOBUTTON, symbols, static_cast<int>(gs::kCmdAllSymbols),
               100);
 }
 
@@ -226,7 +255,8 @@ void OnMenuKey(UINT message, WPARAM key) {
 void OnTimer(UINT_PTR timer) {
   if (timer == kTimerStop) {
     const DWORD age = GetTickCount() - state.started;
-    if (GetFileAttributesA((options.record + ".stop").c_str()) != INVALID_FILE_ATTRIBUTES || age > options.lifetimeMs)
+    if (GetFileAttributesW(Wide(options.record + ".stop").c_str()) != INVALID_FILE_ATTRIBUTES ||
+        age > options.lifetimeMs)
       DestroyWindow(state.main);
     return;
   }
@@ -266,7 +296,7 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       PostQuitMessage(0);
       return 0;
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 // Wizards, dialogs, progress windows and the notice.
@@ -287,7 +317,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     if (window == state.importWizard) state.importWizard = nullptr;
     if (window == state.deleteWizard) state.deleteWizard = nullptr;
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -297,7 +327,7 @@ LRESULT CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     if (wParam == gs::kCmdAllSymbols) record.Line("all symbols");
     return 0;
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 // The system's own controls, watched: what the drivers send them is
@@ -315,71 +345,74 @@ LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     }
   }
   auto original = controlProcs.find(window);
-  if (original == controlProcs.end()) return DefWindowProcA(window, message, wParam, lParam);
-  return CallWindowProcA(original->second, window, message, wParam, lParam);
+  if (original == controlProcs.end()) return DefWindowProcW(window, message, wParam, lParam);
+  return CallWindowProcW(original->second, window, message, wParam, lParam);
 }
 
 bool RegisterClasses(HINSTANCE instance) {
-  WNDCLASSA main{};
+  static const std::wstring mainClass = Wide(gs::kMainWindowClass);
+  WNDCLASSW main{};
   main.lpfnWndProc = MainProc;
   main.hInstance = instance;
   main.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  main.lpszClassName = gs::kMainWindowClass;
-  WNDCLASSA window = main;
+  main.lpszClassName = mainClass.c_str();
+  WNDCLASSW window = main;
   window.lpfnWndProc = WindowProc;
   window.lpszClassName = kWindowClass;
-  WNDCLASSA page = main;
+  WNDCLASSW page = main;
   page.lpfnWndProc = PageProc;
   page.lpszClassName = kPageClass;
-  return RegisterClassA(&main) && RegisterClassA(&window) && RegisterClassA(&page);
+  return RegisterClassW(&main) && RegisterClassW(&window) && RegisterClassW(&page);
 }
 
 bool ParseOptions(int argc, char** argv) {
   if (argc < 3) return false;
   options.record = argv[1];
   options.unpackDir = argv[2];
-  for (int i = 3; i + 1 < argc; i += 2) {
+  for (int i = 3; i < argc; ++i) {
     const std::string name = argv[i];
-    if (name == "--refuse")
-      options.refuse = argv[i + 1];
-    else if (name == "--lifetime")
-      options.lifetimeMs = static_cast<DWORD>(std::strtoul(argv[i + 1], nullptr, 10) * 1000);
+    if (name == "--refuse-first")
+      options.refuseFirst = true;
+    else if (name == "--refuse" && i + 1 < argc)
+      options.refuse = argv[++i];
+    else if (name == "--lifetime" && i + 1 < argc)
+      options.lifetimeMs = static_cast<DWORD>(std::strtoul(argv[++i], nullptr, 10) * 1000);
     else
       return false;
   }
-  return (argc - 3) % 2 == 0;
+  return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv)) {
-    std::fprintf(stderr, "usage: gsstandin RECORD UNPACKDIR [--refuse TEXT] [--lifetime SECONDS]\n");
+    std::fprintf(stderr, "usage: gsstandin RECORD UNPACKDIR [--refuse TEXT] [--refuse-first] [--lifetime SECONDS]\n");
     return 2;
   }
   if (!record.Open(options.record)) {
     std::fprintf(stderr, "gsstandin: cannot write %s\n", options.record.c_str());
     return 1;
   }
-  CreateDirectoryA(options.unpackDir.c_str(), nullptr);
-  HINSTANCE instance = GetModuleHandleA(nullptr);
+  CreateDirectoryW(Wide(options.unpackDir).c_str(), nullptr);
+  HINSTANCE instance = GetModuleHandleW(nullptr);
   if (!RegisterClasses(instance)) return 1;
   state.started = GetTickCount();
-  state.main = CreateWindowExA(0, gs::kMainWindowClass, "Vuzuz Research GlobalServer (stand-in)",
+  state.main = CreateWindowExW(0, Wide(gs::kMainWindowClass).c_str(), L"Vuzuz Research GlobalServer (stand-in)",
                                WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 500, 200, nullptr, nullptr, instance, nullptr);
   names[state.main] = "main";
-  MakeControl("filterLabel", "STATIC", gs::kFilterLabel, 0, state.main, 999, 10);
+  MakeControl("filterLabel", L"STATIC", gs::kFilterLabel, 0, state.main, 999, 10);
   HWND combo =
-      MakeControl("combo", "COMBOBOX", "", CBS_DROPDOWNLIST, state.main, static_cast<int>(gs::kFilterComboId), 40);
-  SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("All"));
-  SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Portfolio"));
+      MakeControl("combo", L"COMBOBOX", "", CBS_DROPDOWNLIST, state.main, static_cast<int>(gs::kFilterComboId), 40);
+  SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"All"));
+  SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Portfolio"));
   SetTimer(state.main, kTimerStop, 200, nullptr);
   record.Line("ready");
 
   MSG message;
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     RecordMessage(true, message.hwnd, message.message, message.wParam, message.lParam);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
   record.Line("stopped");
   return 0;

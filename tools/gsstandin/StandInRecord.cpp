@@ -8,8 +8,24 @@
 
 namespace vz::standin {
 
+namespace {
+
+// Paths are UTF-8; the C runtime's narrow calls would read them in the
+// system's code page.
+std::FILE* OpenFile(const std::string& path, const wchar_t* mode) {
+  std::wstring wide;
+  if (!path.empty()) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+    wide.assign(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), wide.data(), n);
+  }
+  return _wfopen(wide.c_str(), mode);
+}
+
+}  // namespace
+
 bool TRecord::Open(const std::string& path) {
-  file_ = std::fopen(path.c_str(), "wb");
+  file_ = OpenFile(path, L"wb");
   return file_ != nullptr;
 }
 
@@ -27,7 +43,7 @@ void TRecord::Line(const std::string& text) {
 namespace {
 
 bool ReadWhole(const std::string& path, vz::Bytes& bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = OpenFile(path, L"rb");
   if (!file) return false;
   unsigned char chunk[65536];
   size_t n = 0;
@@ -38,7 +54,7 @@ bool ReadWhole(const std::string& path, vz::Bytes& bytes) {
 }
 
 bool WriteWhole(const std::string& path, const vz::Bytes& bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+  std::FILE* file = OpenFile(path, L"wb");
   if (!file) return false;
   const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && ok;
@@ -67,7 +83,12 @@ void UnpackArchive(const std::string& path, const std::string& unpackDir, TRecor
     return;
   }
   const std::string folder = unpackDir + "\\" + BaseName(path);
-  CreateDirectoryA(folder.c_str(), nullptr);
+  {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, folder.data(), static_cast<int>(folder.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, folder.data(), static_cast<int>(folder.size()), wide.data(), n);
+    CreateDirectoryW(wide.c_str(), nullptr);
+  }
   for (const auto& entry : entries) {
     if (!entry.expanded) {
       record.Line("undecodable " + path + " entry " + entry.name + " does not expand");
