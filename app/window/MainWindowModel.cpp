@@ -12,7 +12,14 @@
 #include "app/window/DirectoryChecks.h"
 #include "app/window/LocalNow.h"
 #include "app/window/ProductionGlobalServer.h"
+#include "app/run/LoggedRun.h"
 #include "app/run/PathText.h"
+#include "app/run/ProgramVersion.h"
+#include "app/run/RunLog.h"
+#include "app/run/RunLogPath.h"
+#include "app/run/RunRecorder.h"
+#include "app/run/RunSummary.h"
+#include "app/window/ExitStatus.h"
 #include "platform/FileSystem.h"
 
 namespace vz::app {
@@ -83,15 +90,27 @@ constexpr int kCloseWaitMs = 1000;
 // What a run's stages see of the window, from the worker thread.
 class TRunStatusLink final : public IRunStatus {
 public:
-  TRunStatusLink(std::shared_ptr<TViewLink> link, TEasyThreadThread& thread) : link_(std::move(link)), thread_(thread) {}
+  TRunStatusLink(std::shared_ptr<TViewLink> link, TEasyThreadThread& thread, TRunRecorder& recorder)
+      : link_(std::move(link)), thread_(thread), recorder_(recorder) {}
 
-  void SetStatus(const std::string& text) override { Forward(false, text); }
-  void SetStatusDetail(const std::string& text) override { Forward(true, text); }
+  void SetStatus(const std::string& text) override {
+    recorder_.Step(text);
+    Forward(false, text);
+  }
+  void SetStatusDetail(const std::string& text) override {
+    recorder_.Detail(text);
+    Forward(true, text);
+  }
+  void LogLine(const std::string& text) override { recorder_.Line(text); }
   void SetProgress(RunCounter counter, int64_t done, int64_t total) override {
     const std::uint64_t generation = thread_.Generation();
     link_->Post([=](TMainWindowModel& model) { model.RunProgress(generation, counter, done, total); });
   }
-  void ShowMessage(const std::string& text) override {
+  void ShowMessage(const std::string& given) override {
+    recorder_.Message(given);
+    // A log that cannot be written is told once, with the first message.
+    std::string text = given;
+    if (const std::string notice = recorder_.TakeNoLogNotice(); !notice.empty()) text += "\n" + notice;
     link_->Call([text](TMainWindowModel& model) {
       model.View().ShowMessage(text);
       return true;
@@ -116,6 +135,7 @@ private:
 
   std::shared_ptr<TViewLink> link_;
   TEasyThreadThread& thread_;
+  TRunRecorder& recorder_;
   std::shared_ptr<PendingStatus> pending_ = std::make_shared<PendingStatus>();
 };
 
@@ -158,12 +178,39 @@ bool ReadStoredBool(const std::string& text, bool& value) {
 
 const char* BoolText(bool value) { return value ? "True" : "False"; }
 
+// The final status of a normal end (below).
+const char* FinalStatus(const RunResult& result);
+
 }  // namespace
 
 struct TMainWindowModel::RunContext {
   TRunSettings settings;
   MainWindowServices services;
+  std::string runLog;  // "" for none
 };
+
+namespace {
+
+// The run's last lines: its final status as the window shows it (a failed
+// stage keeps its last step) and the exit status a scheduled run ends with.
+void RecordEnd(const RunResult& result, const TRunSettings& settings, TRunRecorder& recorder, IRunStatus& status) {
+  std::string finalStatus;
+  switch (result.end) {
+    case RunEnd::Normal: finalStatus = FinalStatus(result); break;
+    case RunEnd::Stopped: finalStatus = "Terminated."; break;
+    case RunEnd::Failed:
+      finalStatus = recorder.LastStep();
+      if (!recorder.LastDetail().empty()) finalStatus += " (" + recorder.LastDetail() + ")";
+      break;
+  }
+  recorder.Ended(finalStatus, ExitStatusOf(result));
+  // No message came to carry it: the notice has one of its own, unless
+  // nobody would be there to dismiss it.
+  const std::string notice = recorder.TakeNoLogNotice();
+  if (!notice.empty() && (!settings.autoClose || !status.MessagesWaitForUser())) status.ShowMessage(notice);
+}
+
+}  // namespace
 
 void TRunStatusLink::Forward(bool detail, const std::string& text) {
   {
@@ -204,6 +251,7 @@ MainWindowServices ProductionServices() {
   services.writeStored = [](const platform::StoredValues& values) {
     return platform::WriteStoredValues(kStoredSettingsKey, values);
   };
+  services.defaultRunLog = DefaultRunLogPath;
   return services;
 }
 
@@ -271,6 +319,16 @@ void TMainWindowModel::ParseCommandLine(const std::vector<std::string>& args) {
   hooks.defaultMsDir = services_.defaultMsDir;
   hooks.outputChanged = [this] { EdtOutputChange(); };
   app::ParseCommandLine(args, settings_, hooks);
+  // A relative /l: file is taken from the folder the program started in:
+  // the export changes the current folder during a run.
+  if (settings_.runLogFile && !settings_.runLogFile->empty()) {
+    std::error_code ec;
+    const fs::path given = platform::PathFromUtf8(*settings_.runLogFile);
+    if (given.is_relative()) {
+      const fs::path absolute = fs::absolute(given, ec);
+      if (!ec) settings_.runLogFile = platform::Utf8FromPath(absolute.lexically_normal());
+    }
+  }
   view_.ShowSettings(settings_);
 }
 
@@ -337,23 +395,37 @@ bool TMainWindowModel::ValidateSettings() {
   return true;
 }
 
+std::string TMainWindowModel::RunLogPath() const {
+  if (settings_.runLogFile) return *settings_.runLogFile;
+  return services_.defaultRunLog ? services_.defaultRunLog() : std::string();
+}
+
 void TMainWindowModel::StartRun() {
-  auto context = std::make_shared<RunContext>(RunContext{settings_.run, services_});
+  auto context = std::make_shared<RunContext>(RunContext{settings_.run, services_, RunLogPath()});
   trd1_.Exec = [link = link_, context](TWorkerThread&, TEasyThreadThread& thread) {
     RunResult result;
     result.end = RunEnd::Failed;
+    TRunLog log(context->runLog, context->services.now);
+    TRunRecorder recorder(log);
+    TRunStatusLink status(link, thread, recorder);
     try {
-      TRunStatusLink status(link, thread);
+      recorder.Started(kProgramVersion, DescribeRunSettings(context->settings, RunSummaryNotes{}));
       TRangeDialogLink dialog(link);
-      auto stages = context->services.makeStages(context->settings, status);
+      auto madeStages = context->services.makeStages(context->settings, status);
+      TLoggedStages stages(*madeStages, status, recorder);
       // The wizards' steps show in the status detail.
-      auto server = context->services.makeGlobalServer(
+      auto madeServer = context->services.makeGlobalServer(
           [&status](const std::string& step) { status.SetStatusDetail(step); });
-      SmartImportServices smart{*server, dialog, context->services.sleep, context->services.deleteClock};
+      TLoggedGlobalServer server(*madeServer, recorder);
+      SmartImportServices smart{server, dialog, context->services.sleep, context->services.deleteClock};
       std::vector<std::string> intradayImportList;
-      result = Trd1Exec(context->settings, status, *stages, smart, intradayImportList);
+      result = Trd1Exec(context->settings, status, stages, smart, intradayImportList);
     } catch (...) {
       result.end = RunEnd::Failed;
+    }
+    try {
+      RecordEnd(result, context->settings, recorder, status);
+    } catch (...) {
     }
     const std::uint64_t generation = thread.Generation();
     link->Post([generation, result](TMainWindowModel& model) { model.RunEnd(generation, result); });

@@ -43,6 +43,8 @@ struct MainWindowServices {
   std::function<std::string()> defaultMsDir;
   std::function<bool(platform::StoredValues&)> readStored;
   std::function<bool(const platform::StoredValues&)> writeStored;
+  // The run log when /l: does not name one; "" for none.
+  std::function<std::string()> defaultRunLog;
 };
 
 MainWindowServices ProductionServices();
@@ -78,6 +80,9 @@ public:
   void SetImportChecked(bool checked);  // runs EdtImportClick on a change
   void EdtImportClick();
   const WindowSettings& Settings() const { return settings_; }
+  // The file each run appends its record to: /l:'s, else the default; ""
+  // when runs keep no log.
+  std::string RunLogPath() const;
   // Direct access for the other controls (format, directory, dates, boxes).
   WindowSettings& MutableSettings() { return settings_; }
 
