@@ -170,7 +170,7 @@ int RunSetDefaults(const std::vector<std::string>& givenSwitches, ConsoleProgram
                    std::ostream& err) {
   for (const std::string& arg : givenSwitches) {
     const char letter = arg.size() >= 2 ? LowerAscii(arg.substr(1, 1))[0] : 0;
-    if (letter == 'f' || letter == 't' || letter == 'g' || letter == 'x') {
+    if (letter == 'f' || letter == 't' || letter == 'g' || letter == 'x' || letter == 'l') {
       err << "error: " << arg << ": not stored (it applies to one run only)\n";
       return kExitSetupFailed;
     }

@@ -363,9 +363,21 @@ void TMainWindowModel::BtnStartClick() {
     return;
   }
   if (ValidateSettings()) StartRun();
+  else if (settings_.run.autoStart) RecordRefusedStart();
+}
+
+void TMainWindowModel::RecordRefusedStart() {
+  // A scheduled start that validation refused leaves its record too: the
+  // window waits with the message, and the log says why.
+  TRunLog log(RunLogPath(), services_.now);
+  TRunRecorder recorder(log);
+  recorder.Started(kProgramVersion, DescribeRunSettings(settings_.run, RunSummaryNotes{}));
+  recorder.Line("Settings refused: " + refusal_);
+  recorder.Ended(refusal_.substr(0, refusal_.find('\n')), kExitInvalidSettings);
 }
 
 bool TMainWindowModel::Fail(const std::string& message, Control control) {
+  refusal_ = message;
   view_.ShowSettings(settings_);
   view_.FocusControl(control);
   view_.ShowMessage(message);

@@ -115,6 +115,7 @@ private:
   void SetButtonCaption(const std::string& caption);
   void StartRun();
   bool Fail(const std::string& message, Control control);
+  void RecordRefusedStart();
 
   IMainView& view_;
   MainWindowServices services_;
@@ -128,6 +129,7 @@ private:
   bool restored_ = false;
   bool saved_ = false;
   std::uint64_t latestRun_ = 0;
+  std::string refusal_;  // the last validation message
   TWorkerThread trd1_;
 };
 

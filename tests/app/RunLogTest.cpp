@@ -375,6 +375,20 @@ TEST_F(RunLogModelTest, UnwritableLogIsToldOnceWithTheNoteAndTheRunGoesOn) {
       << view_.messages[0];
 }
 
+TEST_F(RunLogModelTest, RefusedScheduledStartIsRecordedWithExitStatusTwo) {
+  TMainWindowModel model(view_, services_);
+  model.MutableSettings().run.msDir = (scratch_.Path() / "nowhere").string();
+  model.MutableSettings().run.output = out_.string();
+  model.FormActivate({"/g", "/x"});
+  EXPECT_FALSE(model.Trd1().LastThread());
+  const std::vector<std::string> events = Events(log_);
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.front().rfind(kRunLogStartMark, 0), 0u);
+  EXPECT_EQ(Count(events, "Settings refused: Invalid MetaStock directory."), 1u);
+  EXPECT_EQ(Count(events, "Final status: Invalid MetaStock directory."), 1u);
+  EXPECT_EQ(events.back(), std::string(kRunLogEndMark) + ", exit status 2");
+}
+
 // --- The console program over a generated directory -------------------------
 
 class RunLogConsoleTest : public testing::Test {
