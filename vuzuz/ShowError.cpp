@@ -14,7 +14,15 @@ ErrorSink& CurrentSink() {
   static ErrorSink sink;
   return sink;
 }
+thread_local TThreadErrorObserver* threadObserver = nullptr;
 }  // namespace
+
+TThreadErrorObserver::TThreadErrorObserver(ErrorSink observer)
+    : observer_(std::move(observer)), previous_(threadObserver) {
+  threadObserver = this;
+}
+
+TThreadErrorObserver::~TThreadErrorObserver() { threadObserver = previous_; }
 
 ErrorSink SetErrorSink(ErrorSink sink) {
   std::lock_guard lock(SinkMutex());
@@ -24,6 +32,7 @@ ErrorSink SetErrorSink(ErrorSink sink) {
 }
 
 void ShowError(const std::string& text) {
+  if (threadObserver && threadObserver->observer_) threadObserver->observer_(text);
   ErrorSink sink;
   {
     std::lock_guard lock(SinkMutex());

@@ -18,6 +18,22 @@ ErrorSink SetErrorSink(ErrorSink sink);
 
 void ShowError(const std::string& text);
 
+// While it lives, every message shown from the thread that made it is also
+// told to `observer`, before the sink shows it (a run's log keeps the
+// errors of its worker thread). Scopes nest; the inner one is told.
+class TThreadErrorObserver {
+public:
+  explicit TThreadErrorObserver(ErrorSink observer);
+  ~TThreadErrorObserver();
+  TThreadErrorObserver(const TThreadErrorObserver&) = delete;
+  TThreadErrorObserver& operator=(const TThreadErrorObserver&) = delete;
+
+private:
+  friend void ShowError(const std::string& text);
+  ErrorSink observer_;
+  TThreadErrorObserver* previous_;
+};
+
 // Keeps every message shown while it lives instead of passing it on, then
 // puts the previous sink back (tests, and runs that report errors later).
 class TErrorRecorder {

@@ -49,6 +49,8 @@ void TRunRecorder::Message(const std::string& text) {
   else EachLine(text, "Message: ", log_);
 }
 
+void TRunRecorder::Error(const std::string& text) { EachLine(text, "Error: ", log_); }
+
 void TRunRecorder::StageBegin(const std::string& name) {
   std::lock_guard lock(mutex_);
   inStage_ = true;

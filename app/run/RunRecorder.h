@@ -34,6 +34,8 @@ public:
   // until the stage ends, so that the run's note, which the stages show as
   // a message too, is written once, as notes.
   void Message(const std::string& text);
+  // An error box the run showed (ShowError): written at once.
+  void Error(const std::string& text);
 
   void StageBegin(const std::string& name);
   // `notes`: the run's notes, one per line, given after the last stage the

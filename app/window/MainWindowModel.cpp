@@ -21,6 +21,7 @@
 #include "app/run/RunSummary.h"
 #include "app/window/ExitStatus.h"
 #include "platform/FileSystem.h"
+#include "vuzuz/ShowError.h"
 
 namespace vz::app {
 
@@ -420,6 +421,8 @@ void TMainWindowModel::StartRun() {
     TRunLog log(context->runLog, context->services.now);
     TRunRecorder recorder(log);
     TRunStatusLink status(link, thread, recorder);
+    // Error boxes the run shows (a full disk) are in its record too.
+    TThreadErrorObserver errors([&recorder](const std::string& text) { recorder.Error(text); });
     try {
       recorder.Started(kProgramVersion, DescribeRunSettings(context->settings, RunSummaryNotes{}));
       TRangeDialogLink dialog(link);

@@ -21,6 +21,7 @@
 #include "platform/FileSystem.h"
 #include "support/ScratchDir.h"
 #include "tools/msgen/MsGen.h"
+#include "vuzuz/ShowError.h"
 
 namespace vz::app {
 namespace {
@@ -251,6 +252,7 @@ protected:
         status.SetStatus("working in " + stage);
         status.SetStatusDetail("3/7");
         status.LogLine("a line for the log from " + stage);
+        if (stage == failAt_) ShowError("The disk is full.\nSecond line.");
         if (stage == "export") {
           raw->notes = "Bars out of time order, sorted: \"ACME\"\nLeft out, the files cannot hold it: i261102";
           raw->leftOut = true;
@@ -321,12 +323,16 @@ TEST_F(RunLogModelTest, RecordHoldsSettingsStagesNotesImportStepsAndExitStatus) 
 }
 
 TEST_F(RunLogModelTest, FailedStageNamesWhereItStoppedAndRunsAppend) {
+  TErrorRecorder shown;
   failAt_ = "collect";
   ASSERT_EQ(Run({}), kExitStageFailed);
   const std::vector<std::string> events = Events(log_);
   EXPECT_EQ(Count(events, "Collection: failed after "), 1u);
   EXPECT_EQ(Count(events, "at: working in collect (3/7)"), 1u);
   EXPECT_EQ(Count(events, "Export: "), 0u);
+  // The error box of the failing stage, both its lines.
+  EXPECT_EQ(Count(events, "Error: The disk is full."), 1u);
+  EXPECT_EQ(Count(events, "Error: Second line."), 1u);
   EXPECT_EQ(Count(events, "Final status: working in collect (3/7)"), 1u);
   EXPECT_EQ(events.back(), std::string(kRunLogEndMark) + ", exit status 3");
 
