@@ -5,8 +5,9 @@
 # status. Two runs:
 #   1. /l:FILE: the record goes to that file;
 #   2. no /l:: the record goes to %LOCALAPPDATA%\Vuzuz archive creator\runs.log
-#      in the Wine prefix, after the first run's (here no conversion, and
-#      Smart import finds no GlobalServer).
+#      in the Wine prefix (here no conversion, and Smart import finds no
+#      GlobalServer), after the record of the --sample run that made the
+#      sample directory.
 #
 # usage: wine-runlog.sh [WINDOWS_BUILD_DIR]   (vuzuz-archive-creator built)
 set -euo pipefail
@@ -87,5 +88,7 @@ default_log="$(find "$WINEPREFIX/drive_c" -path '*Vuzuz archive creator/runs.log
 [ -n "$default_log" ] || fail "no runs.log under %LOCALAPPDATA%\\Vuzuz archive creator"
 expect_line "$default_log" "GlobalServer is not running: Smart import skipped."
 tail -n 1 "$default_log" | grep -qF "==== run ended, exit status 0" || fail "the default log's last line is not the run's end"
-[ "$(grep -c '==== run started' "$default_log")" = 1 ] || fail "the default log holds another run than the second"
+# The --sample conversion and the second run, not the first (it went to /l:).
+[ "$(grep -c '==== run started' "$default_log")" = 2 ] || fail "the default log does not hold exactly two runs"
+grep -qF "Output directory:    z:\\" "$default_log" || fail "the default log lacks the settings"
 echo "wine-runlog: the /g /x runs left their records ($(wc -l < "$work/night.log") and $(wc -l < "$default_log") lines)"
