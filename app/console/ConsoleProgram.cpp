@@ -138,7 +138,7 @@ int RunConversion(const std::vector<std::string>& givenSwitches, bool sample, Co
   model.MutableSettings().run.autoStart = true;
   view.ShowText(DescribeRunSettings(model.Settings().run, notes));
   const std::string runLog = model.RunLogPath();
-  view.ShowLine("Run log:             " + (runLog.empty() ? std::string("none (/l: without a file)") : runLog));
+  view.ShowLine("Run log:             " + (runLog.empty() ? std::string("(none)") : runLog));
   model.BtnStartClick();
   if (!model.Trd1().LastThread()) return kExitInvalidSettings;
 
