@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <future>
 #include <sstream>
 #include <thread>
 
@@ -257,6 +258,10 @@ protected:
         status.SetStatusDetail("3/7");
         status.LogLine("a line for the log from " + stage);
         if (stage == failAt_) ShowError("The disk is full.\nSecond line.");
+        if (stage == holdIn_) {
+          reached_.set_value();
+          release_.get_future().wait();
+        }
         if (stage == "export") {
           raw->notes = "Bars out of time order, sorted: \"ACME\"\nLeft out, the files cannot hold it: i261102";
           raw->leftOut = true;
@@ -300,6 +305,9 @@ protected:
   TLogView view_;
   MainWindowServices services_;
   std::string failAt_;
+  std::string holdIn_;  // the stage waits there until released
+  std::promise<void> reached_;
+  std::promise<void> release_;
 };
 
 TEST_F(RunLogModelTest, RecordHoldsSettingsStagesNotesImportStepsAndExitStatus) {
@@ -348,6 +356,40 @@ TEST_F(RunLogModelTest, FailedStageNamesWhereItStoppedAndRunsAppend) {
   EXPECT_EQ(Count(both, kRunLogStartMark), 2u);
   EXPECT_EQ(Count(both, kRunLogEndMark), 2u);
   EXPECT_EQ(both.back(), std::string(kRunLogEndMark) + ", exit status 4");
+}
+
+TEST_F(RunLogModelTest, StoppedRunEndsTerminatedWithExitStatus130) {
+  holdIn_ = "collect";
+  std::future<void> reached = reached_.get_future();
+  // Released however the test ends, so the run's thread always finishes.
+  struct Release {
+    std::promise<void>& promise;
+    ~Release() {
+      try {
+        promise.set_value();
+      } catch (const std::future_error&) {
+      }
+    }
+  } release{release_};
+  TMainWindowModel model(view_, services_);
+  auto& run = model.MutableSettings().run;
+  run.msDir = msDir_.string();
+  run.output = out_.string();
+  run.from = 46000;
+  run.to = 46001;
+  model.FormActivate({"/g", "/x"});
+  ASSERT_TRUE(view_.queue.DrainUntil(
+      [&] { return reached.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; }));
+  model.BtnStartClick();  // "Stop"
+  release_.set_value();
+  ASSERT_TRUE(view_.queue.DrainUntil([&] { return view_.ends.size() == 1; }));
+  if (const auto thread = model.Trd1().LastThread()) thread->WaitFor();
+  const std::vector<std::string> events = Events(log_);
+  EXPECT_EQ(Count(events, "Collection: stopped after "), 1u);
+  EXPECT_EQ(Count(events, "Export: "), 0u);
+  EXPECT_EQ(Count(events, "Final status: Terminated."), 1u);
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back(), std::string(kRunLogEndMark) + ", exit status 130");
 }
 
 TEST_F(RunLogModelTest, LogSwitchPicksTheFileOrNone) {
