@@ -361,7 +361,9 @@ TEST_F(RunLogModelTest, FailedStageNamesWhereItStoppedAndRunsAppend) {
 TEST_F(RunLogModelTest, StoppedRunEndsTerminatedWithExitStatus130) {
   holdIn_ = "collect";
   std::future<void> reached = reached_.get_future();
-  // Released however the test ends, so the run's thread always finishes.
+  TMainWindowModel model(view_, services_);
+  // Released however the test ends (before the model goes), so the run's
+  // thread always finishes.
   struct Release {
     std::promise<void>& promise;
     ~Release() {
@@ -371,7 +373,6 @@ TEST_F(RunLogModelTest, StoppedRunEndsTerminatedWithExitStatus130) {
       }
     }
   } release{release_};
-  TMainWindowModel model(view_, services_);
   auto& run = model.MutableSettings().run;
   run.msDir = msDir_.string();
   run.output = out_.string();
