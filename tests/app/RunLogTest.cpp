@@ -379,8 +379,8 @@ TEST_F(RunLogModelTest, StoppedRunEndsTerminatedWithExitStatus130) {
   run.from = 46000;
   run.to = 46001;
   model.FormActivate({"/g", "/x"});
-  ASSERT_TRUE(view_.queue.DrainUntil(
-      [&] { return reached.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; }));
+  ASSERT_EQ(reached.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  ASSERT_TRUE(view_.queue.DrainUntil([&] { return model.ButtonCaption() == kCaptionStop; }));
   model.BtnStartClick();  // "Stop"
   release_.set_value();
   ASSERT_TRUE(view_.queue.DrainUntil([&] { return view_.ends.size() == 1; }));
