@@ -63,4 +63,6 @@ TZ=America/New_York wine_run "$build/win/tests/unit_tests.exe" --gtest_filter='T
 # Its window, driven through its controls; screenshots in build/win/screenshots.
 "$root/scripts/wine-window.sh" "$build/win"
 "$root/scripts/wine-smart-import.sh" "$build/win" "$build/native"
+# A scheduled /g /x run leaves its record in the run log.
+"$root/scripts/wine-runlog.sh" "$build/win"
 echo; echo "All tests passed."

@@ -10,8 +10,9 @@
 #include "app/console/ConsoleHelp.h"
 #include "app/console/ConsoleSwitches.h"
 #include "app/console/ConsoleView.h"
-#include "app/console/RunSummary.h"
+#include "app/run/RunSummary.h"
 #include "app/run/PathText.h"
+#include "app/run/ProgramVersion.h"
 #include "platform/ConsoleSignal.h"
 #include "platform/Process.h"
 #include "platform/SettingsStore.h"
@@ -26,7 +27,6 @@ namespace vz::app {
 
 namespace {
 
-constexpr char kVersion[] = "1.0.0";
 constexpr auto kPollInterval = std::chrono::milliseconds(100);
 
 // Where the defaults are kept, for the messages of --set-defaults.
@@ -137,6 +137,8 @@ int RunConversion(const std::vector<std::string>& givenSwitches, bool sample, Co
   // Started as with /g: Smart import takes the window's range.
   model.MutableSettings().run.autoStart = true;
   view.ShowText(DescribeRunSettings(model.Settings().run, notes));
+  const std::string runLog = model.RunLogPath();
+  view.ShowLine("Run log:             " + (runLog.empty() ? std::string("(none)") : runLog));
   model.BtnStartClick();
   if (!model.Trd1().LastThread()) return kExitInvalidSettings;
 
@@ -168,7 +170,7 @@ int RunSetDefaults(const std::vector<std::string>& givenSwitches, ConsoleProgram
                    std::ostream& err) {
   for (const std::string& arg : givenSwitches) {
     const char letter = arg.size() >= 2 ? LowerAscii(arg.substr(1, 1))[0] : 0;
-    if (letter == 'f' || letter == 't' || letter == 'g' || letter == 'x') {
+    if (letter == 'f' || letter == 't' || letter == 'g' || letter == 'x' || letter == 'l') {
       err << "error: " << arg << ": not stored (it applies to one run only)\n";
       return kExitSetupFailed;
     }
@@ -202,7 +204,7 @@ int RunConsoleProgram(const std::vector<std::string>& args, ConsoleProgramOption
       return CheckedOutput(kExitComplete, out, err);
     }
     if (first == "--version") {
-      out << "vuzuz-archive-creator " << kVersion << '\n';
+      out << "vuzuz-archive-creator " << kProgramVersion << '\n';
       return CheckedOutput(kExitComplete, out, err);
     }
     if (const int status = RunInspection(args, out, err); status >= 0) return status;

@@ -19,6 +19,9 @@ public:
   virtual void CloseMsDirectory() = 0;
   // After the export: whether it completed with something left out.
   virtual bool LeftOut() const { return false; }
+  // The run's notes so far (left out, reordered, same symbol...), one per
+  // line; empty when there is nothing to say.
+  virtual std::string Notes() const { return {}; }
 };
 
 using StagesFactory = std::function<std::unique_ptr<IConversionStages>(const TRunSettings&, IRunStatus&)>;

@@ -15,6 +15,7 @@ public:
   bool ExportArchives() override { return conversion_.ExportArchives(); }
   void CloseMsDirectory() override { conversion_.CloseMsDirectory(); }
   bool LeftOut() const override { return conversion_.LeftOut(); }
+  std::string Notes() const override { return conversion_.Notes(); }
 
 private:
   TConversion conversion_;

@@ -1,6 +1,7 @@
 #include "app/win/MainWindow_win.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <cmath>
@@ -11,6 +12,7 @@
 #include "app/win/TarvoLayout.h"
 #include "app/win/WinText_win.h"
 #include "app/window/ExitStatus.h"
+#include "platform/FileSystem.h"
 
 namespace vz::app {
 
@@ -142,6 +144,14 @@ LRESULT TTarvoWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kWmTasks: DrainTasks(); return 0;
     case kWmFirstActivation: OnFirstActivation(); return 0;
     case kWmFinishClose: DestroyWindow(hwnd_); return 0;
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+      if (header && header->hwndFrom == statusBar_ && header->code == static_cast<UINT>(NM_DBLCLK)) {
+        OpenRunLog();
+        return TRUE;
+      }
+      break;
+    }
     case kWmBadDate: {
       HWND edit = Item(static_cast<int>(wParam));
       if (GetActiveWindow() == hwnd_) SetFocus(edit);
@@ -182,6 +192,7 @@ void TTarvoWnd::OnCreate() {
   int parts[2] = {Scale(kStatusPanel0Width), -1};
   SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   SendMessageW(statusBar_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+  CreateRunLogTip();
 
   // The date-time fields keep the user's formats as they stand now.
   for (DateEdit* field : {&from_, &to_}) {
@@ -496,6 +507,59 @@ void TTarvoWnd::ShowSettings(const WindowSettings& settings) {
   // A value the field could not show stays what the field holds.
   StoreDateValue(from_);
   StoreDateValue(to_);
+  ShowRunLogTip();  // /l: may have named another file
+}
+
+void TTarvoWnd::CreateRunLogTip() {
+  runLogTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_,
+                               nullptr);
+  if (!runLogTip_) return;
+  // A path is longer than the panel: the tip wraps at the window's width.
+  SendMessageW(runLogTip_, TTM_SETMAXTIPWIDTH, 0, Scale(kClientWidth));
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_SUBCLASS;
+  tool.hwnd = statusBar_;
+  tool.uId = 1;
+  SendMessageW(statusBar_, SB_GETRECT, 1, reinterpret_cast<LPARAM>(&tool.rect));
+  tool.lpszText = const_cast<wchar_t*>(L"");
+  SendMessageW(runLogTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void TTarvoWnd::ShowRunLogTip() {
+  if (!runLogTip_ || !model_) return;
+  const std::string path = model_->RunLogPath();
+  const std::wstring text = path.empty() ? L"No run log (/l: without a file)"
+                                         : L"Run log: " + Utf16(path) + L"\nDouble-click the status bar to open it.";
+  if (text == runLogTipText_) return;
+  runLogTipText_ = text;
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = statusBar_;
+  tool.uId = 1;
+  tool.lpszText = runLogTipText_.data();
+  SendMessageW(runLogTip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void TTarvoWnd::OpenRunLog() {
+  if (!model_) return;
+  const std::string path = model_->RunLogPath();
+  if (path.empty()) {
+    ShowMessage("This program keeps no run log: /l: was given without a file.");
+    return;
+  }
+  if (!platform::FileExists(path)) {
+    ShowMessage("No run has written the run log yet:\n" + path);
+    return;
+  }
+  const std::wstring file = Utf16(path);
+  // The user's editor for the file's type, else Notepad.
+  auto opened = [](HINSTANCE result) { return reinterpret_cast<INT_PTR>(result) > 32; };
+  if (opened(ShellExecuteW(hwnd_, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL))) return;
+  const std::wstring quoted = L"\"" + file + L"\"";
+  if (opened(ShellExecuteW(hwnd_, L"open", L"notepad.exe", quoted.c_str(), nullptr, SW_SHOWNORMAL))) return;
+  ShowMessage("The run log cannot be opened:\n" + path);
 }
 
 void TTarvoWnd::ShowStatus(const std::string& step, const std::string& detail) {

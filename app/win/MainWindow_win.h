@@ -93,6 +93,11 @@ private:
   void StoreDateValue(const DateEdit& field);
   void BrowseFolder(int fieldId);
   void SetTextIfChanged(HWND control, const std::string& text);
+  // The run log: named in the status detail's tooltip, opened by a
+  // double-click on the status bar.
+  void CreateRunLogTip();
+  void ShowRunLogTip();
+  void OpenRunLog();
 
   HINSTANCE instance_;
   std::vector<std::string> args_;
@@ -101,6 +106,8 @@ private:
   std::unique_ptr<TMainWindowModel> model_;
   HWND hwnd_ = nullptr;
   HWND statusBar_ = nullptr;
+  HWND runLogTip_ = nullptr;
+  std::wstring runLogTipText_;
   HFONT font_ = nullptr;
   int dpi_ = 96;
   DateEdit from_;

@@ -42,15 +42,18 @@ void ApplyBoolean(const std::string& tail, bool& setting) {
   else if (tail == ":n" || tail == ":f" || tail == ":-") setting = false;
 }
 
-// A path value: all leading and trailing double quotes removed, then the
-// directory separator appended unless it is empty or already ends with one.
-std::string NormalisePath(const std::string& value) {
+// A value with all leading and trailing double quotes removed.
+std::string WithoutQuotes(const std::string& value) {
   size_t begin = 0;
   size_t end = value.size();
   while (begin < end && value[begin] == '"') ++begin;
   while (end > begin && value[end - 1] == '"') --end;
-  return WithDirSeparator(value.substr(begin, end - begin));
+  return value.substr(begin, end - begin);
 }
+
+// A directory value: unquoted, then the directory separator appended unless
+// it is empty or already ends with one.
+std::string NormalisePath(const std::string& value) { return WithDirSeparator(WithoutQuotes(value)); }
 
 void ApplyArgument(const std::string& arg, WindowSettings& settings, const CommandLineHooks& hooks) {
   if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-')) return;
@@ -114,6 +117,11 @@ void ApplyArgument(const std::string& arg, WindowSettings& settings, const Comma
     case 'x':
       run.autoClose = true;
       break;
+    case 'l':
+      // /l:FILE the run log's file, /l: none, /l the default one.
+      if (hasColon) settings.runLogFile = WithoutQuotes(pathTail.substr(1));
+      else if (tail.empty()) settings.runLogFile.reset();
+      break;
     default:
       break;
   }
@@ -169,6 +177,8 @@ std::string SwitchProblem(const std::string& arg) {
       int64_t mib = 0;
       return ParseMemoryBudget(tail, mib) ? "" : "a memory budget in MiB follows a colon: /b:MiB";
     }
+    case 'l':
+      return tail.empty() || hasColon ? "" : "a file follows a colon: /l:FILE (/l: alone keeps no log)";
     case 'g':
     case 'x':
       return "";

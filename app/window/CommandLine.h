@@ -4,8 +4,8 @@
 // Each argument is handled on its own: it must begin with "/" or "-", the
 // next letter picks the switch, and anything unknown or malformed leaves the
 // settings as they were. Switch letters and values compare in lower case.
-// Where file names are case-sensitive (Linux) the values of /m: and /o: keep
-// their case; on Windows the whole argument is lower-cased.
+// Where file names are case-sensitive (Linux) the values of /m:, /o: and /l:
+// keep their case; on Windows the whole argument is lower-cased.
 #include <functional>
 #include <string>
 #include <vector>

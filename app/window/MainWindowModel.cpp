@@ -12,7 +12,14 @@
 #include "app/window/DirectoryChecks.h"
 #include "app/window/LocalNow.h"
 #include "app/window/ProductionGlobalServer.h"
+#include "app/run/LoggedRun.h"
 #include "app/run/PathText.h"
+#include "app/run/ProgramVersion.h"
+#include "app/run/RunLog.h"
+#include "app/run/RunLogPath.h"
+#include "app/run/RunRecorder.h"
+#include "app/run/RunSummary.h"
+#include "app/window/ExitStatus.h"
 #include "platform/FileSystem.h"
 #include "vuzuz/ShowError.h"
 
@@ -84,22 +91,33 @@ constexpr int kCloseWaitMs = 1000;
 // What a run's stages see of the window, from the worker thread.
 class TRunStatusLink final : public IRunStatus {
 public:
-  TRunStatusLink(std::shared_ptr<TViewLink> link, TEasyThreadThread& thread, bool autoClose)
-      : link_(std::move(link)), thread_(thread), autoClose_(autoClose) {}
+  TRunStatusLink(std::shared_ptr<TViewLink> link, TEasyThreadThread& thread, TRunRecorder& recorder,
+                 bool autoClose)
+      : link_(std::move(link)), thread_(thread), recorder_(recorder), autoClose_(autoClose) {}
 
-  void SetStatus(const std::string& text) override { Forward(false, text); }
-  void SetStatusDetail(const std::string& text) override { Forward(true, text); }
+  void SetStatus(const std::string& text) override {
+    recorder_.Step(text);
+    Forward(false, text);
+  }
+  void SetStatusDetail(const std::string& text) override {
+    recorder_.Detail(text);
+    Forward(true, text);
+  }
+  void LogLine(const std::string& text) override { recorder_.Line(text); }
   void SetProgress(RunCounter counter, int64_t done, int64_t total) override {
     const std::uint64_t generation = thread_.Generation();
     link_->Post([=](TMainWindowModel& model) { model.RunProgress(generation, counter, done, total); });
   }
-  void ShowMessage(const std::string& text) override {
+  void ShowMessage(const std::string& given) override {
+    recorder_.Message(given);
+    // A log that cannot be written is told once, with the first message.
+    std::string text = given;
+    if (const std::string notice = recorder_.TakeNoLogNotice(); !notice.empty()) text += "\n" + notice;
     // A run that closes by itself (/x) shows no box that would wait for a
-    // person who is not there: the message goes to the status bar and the
-    // run's log.
+    // person who is not there: the message goes to the status bar (the
+    // run's log has it already).
     if (HoldsBoxes()) {
-      SetStatus(text);
-      LogLine(text);
+      ShowInStatusBar(text);
       return;
     }
     link_->Call([text](TMainWindowModel& model) {
@@ -113,6 +131,8 @@ public:
   }
 
   bool HoldsBoxes() const { return autoClose_ && MessagesWaitForUser(); }
+  // A message held back from a box, shown as the step instead.
+  void ShowInStatusBar(const std::string& text) { Forward(false, text); }
 
 private:
   // The panels' texts not yet shown. Updates merge here: one task is
@@ -128,6 +148,7 @@ private:
 
   std::shared_ptr<TViewLink> link_;
   TEasyThreadThread& thread_;
+  TRunRecorder& recorder_;
   bool autoClose_;
   std::shared_ptr<PendingStatus> pending_ = std::make_shared<PendingStatus>();
 };
@@ -171,12 +192,39 @@ bool ReadStoredBool(const std::string& text, bool& value) {
 
 const char* BoolText(bool value) { return value ? "True" : "False"; }
 
+// The final status of a normal end (below).
+const char* FinalStatus(const RunResult& result);
+
 }  // namespace
 
 struct TMainWindowModel::RunContext {
   TRunSettings settings;
   MainWindowServices services;
+  std::string runLog;  // "" for none
 };
+
+namespace {
+
+// The run's last lines: its final status as the window shows it (a failed
+// stage keeps its last step) and the exit status a scheduled run ends with.
+void RecordEnd(const RunResult& result, const TRunSettings& settings, TRunRecorder& recorder, IRunStatus& status) {
+  std::string finalStatus;
+  switch (result.end) {
+    case RunEnd::Normal: finalStatus = FinalStatus(result); break;
+    case RunEnd::Stopped: finalStatus = "Terminated."; break;
+    case RunEnd::Failed:
+      finalStatus = recorder.LastStep();
+      if (!recorder.LastDetail().empty()) finalStatus += " (" + recorder.LastDetail() + ")";
+      break;
+  }
+  recorder.Ended(finalStatus, ExitStatusOf(result));
+  // No message came to carry it: the notice has one of its own, unless
+  // nobody would be there to dismiss it.
+  const std::string notice = recorder.TakeNoLogNotice();
+  if (!notice.empty() && (!settings.autoClose || !status.MessagesWaitForUser())) status.ShowMessage(notice);
+}
+
+}  // namespace
 
 void TRunStatusLink::Forward(bool detail, const std::string& text) {
   {
@@ -217,6 +265,7 @@ MainWindowServices ProductionServices() {
   services.writeStored = [](const platform::StoredValues& values) {
     return platform::WriteStoredValues(kStoredSettingsKey, values);
   };
+  services.defaultRunLog = DefaultRunLogPath;
   return services;
 }
 
@@ -284,6 +333,16 @@ void TMainWindowModel::ParseCommandLine(const std::vector<std::string>& args) {
   hooks.defaultMsDir = services_.defaultMsDir;
   hooks.outputChanged = [this] { EdtOutputChange(); };
   app::ParseCommandLine(args, settings_, hooks);
+  // A relative /l: file is taken from the folder the program started in:
+  // the export changes the current folder during a run.
+  if (settings_.runLogFile && !settings_.runLogFile->empty()) {
+    std::error_code ec;
+    const fs::path given = platform::PathFromUtf8(*settings_.runLogFile);
+    if (given.is_relative()) {
+      const fs::path absolute = fs::absolute(given, ec);
+      if (!ec) settings_.runLogFile = platform::Utf8FromPath(absolute.lexically_normal());
+    }
+  }
   view_.ShowSettings(settings_);
 }
 
@@ -318,9 +377,21 @@ void TMainWindowModel::BtnStartClick() {
     return;
   }
   if (ValidateSettings()) StartRun();
+  else if (settings_.run.autoStart) RecordRefusedStart();
+}
+
+void TMainWindowModel::RecordRefusedStart() {
+  // A scheduled start that validation refused leaves its record too: the
+  // window waits with the message, and the log says why.
+  TRunLog log(RunLogPath(), services_.now);
+  TRunRecorder recorder(log);
+  recorder.Started(kProgramVersion, DescribeRunSettings(settings_.run, RunSummaryNotes{}));
+  recorder.Line("Settings refused: " + refusal_);
+  recorder.Ended(refusal_.substr(0, refusal_.find('\n')), kExitInvalidSettings);
 }
 
 bool TMainWindowModel::Fail(const std::string& message, Control control) {
+  refusal_ = message;
   view_.ShowSettings(settings_);
   view_.FocusControl(control);
   view_.ShowMessage(message);
@@ -350,32 +421,45 @@ bool TMainWindowModel::ValidateSettings() {
   return true;
 }
 
+std::string TMainWindowModel::RunLogPath() const {
+  if (settings_.runLogFile) return *settings_.runLogFile;
+  return services_.defaultRunLog ? services_.defaultRunLog() : std::string();
+}
+
 void TMainWindowModel::StartRun() {
-  auto context = std::make_shared<RunContext>(RunContext{settings_.run, services_});
+  auto context = std::make_shared<RunContext>(RunContext{settings_.run, services_, RunLogPath()});
   trd1_.Exec = [link = link_, context](TWorkerThread&, TEasyThreadThread& thread) {
     RunResult result;
     result.end = RunEnd::Failed;
+    TRunLog log(context->runLog, context->services.now);
+    TRunRecorder recorder(log);
+    TRunStatusLink status(link, thread, recorder, context->settings.autoClose);
+    // Error boxes the run shows (a full disk) are in its record too; under
+    // /x they go to the status bar instead of a box that would wait.
+    TErrorRoute errors([&recorder, &status](const std::string& text) {
+      recorder.Error(text);
+      if (!status.HoldsBoxes()) return false;
+      status.ShowInStatusBar(text);
+      return true;
+    });
     try {
-      TRunStatusLink status(link, thread, context->settings.autoClose);
-      // ShowError from the run, under /x, goes where ShowMessage goes.
-      std::optional<TErrorRoute> errorRoute;
-      if (context->settings.autoClose) {
-        errorRoute.emplace([&status](const std::string& text) {
-          if (!status.HoldsBoxes()) return false;
-          status.ShowMessage(text);
-          return true;
-        });
-      }
+      recorder.Started(kProgramVersion, DescribeRunSettings(context->settings, RunSummaryNotes{}));
       TRangeDialogLink dialog(link);
-      auto stages = context->services.makeStages(context->settings, status);
+      auto madeStages = context->services.makeStages(context->settings, status);
+      TLoggedStages stages(*madeStages, status, recorder);
       // The wizards' steps show in the status detail.
-      auto server = context->services.makeGlobalServer(
+      auto madeServer = context->services.makeGlobalServer(
           [&status](const std::string& step) { status.SetStatusDetail(step); });
-      SmartImportServices smart{*server, dialog, context->services.sleep, context->services.deleteClock};
+      TLoggedGlobalServer server(*madeServer, recorder);
+      SmartImportServices smart{server, dialog, context->services.sleep, context->services.deleteClock};
       std::vector<std::string> intradayImportList;
-      result = Trd1Exec(context->settings, status, *stages, smart, intradayImportList);
+      result = Trd1Exec(context->settings, status, stages, smart, intradayImportList);
     } catch (...) {
       result.end = RunEnd::Failed;
+    }
+    try {
+      RecordEnd(result, context->settings, recorder, status);
+    } catch (...) {
     }
     const std::uint64_t generation = thread.Generation();
     link->Post([generation, result](TMainWindowModel& model) { model.RunEnd(generation, result); });

@@ -43,6 +43,8 @@ struct MainWindowServices {
   std::function<std::string()> defaultMsDir;
   std::function<bool(platform::StoredValues&)> readStored;
   std::function<bool(const platform::StoredValues&)> writeStored;
+  // The run log when /l: does not name one; "" for none.
+  std::function<std::string()> defaultRunLog;
 };
 
 MainWindowServices ProductionServices();
@@ -78,6 +80,9 @@ public:
   void SetImportChecked(bool checked);  // runs EdtImportClick on a change
   void EdtImportClick();
   const WindowSettings& Settings() const { return settings_; }
+  // The file each run appends its record to: /l:'s, else the default; ""
+  // when runs keep no log.
+  std::string RunLogPath() const;
   // Direct access for the other controls (format, directory, dates, boxes).
   WindowSettings& MutableSettings() { return settings_; }
 
@@ -110,6 +115,7 @@ private:
   void SetButtonCaption(const std::string& caption);
   void StartRun();
   bool Fail(const std::string& message, Control control);
+  void RecordRefusedStart();
 
   IMainView& view_;
   MainWindowServices services_;
@@ -123,6 +129,7 @@ private:
   bool restored_ = false;
   bool saved_ = false;
   std::uint64_t latestRun_ = 0;
+  std::string refusal_;  // the last validation message
   TWorkerThread trd1_;
 };
 

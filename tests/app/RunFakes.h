@@ -41,7 +41,9 @@ public:
   bool ExportArchives() override { return Stage("export"); }
   void CloseMsDirectory() override { log_.Add("close-ms"); }
   bool LeftOut() const override { return leftOut; }
+  std::string Notes() const override { return notes; }
   bool leftOut = false;  // what the export reports after its stage
+  std::string notes;     // the run's notes so far
 
 private:
   bool Stage(const std::string& name) {

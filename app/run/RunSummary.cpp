@@ -1,4 +1,4 @@
-#include "app/console/RunSummary.h"
+#include "app/run/RunSummary.h"
 
 #include <cmath>
 #include <cstdio>

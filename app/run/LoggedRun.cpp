@@ -1,0 +1,61 @@
+#include "app/run/LoggedRun.h"
+
+#include <chrono>
+
+#include "app/run/RunSummary.h"
+
+namespace vz::app {
+
+template <class Call>
+bool TLoggedStages::Stage(const char* name, bool last, Call call) {
+  recorder_.StageBegin(name);
+  const auto started = std::chrono::steady_clock::now();
+  bool done = false;
+  try {
+    done = call();
+  } catch (...) {
+    recorder_.StageEnd(name, false, false, 0, inner_.Notes());
+    throw;
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  const bool stop = status_.StopRequested();
+  recorder_.StageEnd(name, done, stop, seconds, last || !done || stop ? inner_.Notes() : std::string());
+  return done;
+}
+
+bool TLoggedStages::AnalyseSecurities() {
+  return Stage("Analysis", false, [&] { return inner_.AnalyseSecurities(); });
+}
+
+bool TLoggedStages::CollectPriceData() {
+  return Stage("Collection", false, [&] { return inner_.CollectPriceData(); });
+}
+
+bool TLoggedStages::ExportArchives() {
+  return Stage("Export", true, [&] { return inner_.ExportArchives(); });
+}
+
+bool TLoggedGlobalServer::FindMainWindow() {
+  const bool found = inner_.FindMainWindow();
+  if (!found) recorder_.Line("GlobalServer is not running: Smart import skipped.");
+  return found;
+}
+
+bool TLoggedGlobalServer::Delete(double from, double to) {
+  const std::string range = FormatRangeEnd(from) + " to " + FormatRangeEnd(to);
+  const bool ok = inner_.Delete(from, to);
+  recorder_.Line(ok ? "GlobalServer deleted its data from " + range + "."
+                    : "GlobalServer's data from " + range + " could not be deleted.");
+  return ok;
+}
+
+bool TLoggedGlobalServer::Import(const std::vector<std::string>& files) {
+  const bool ok = inner_.Import(files);
+  const std::string count = std::to_string(files.size()) + (files.size() == 1 ? " archive" : " archives");
+  if (files.empty()) recorder_.Line("Nothing to import.");
+  else if (ok) recorder_.Line("GlobalServer imported " + count + ", " + files.front() + " first.");
+  else recorder_.Line("GlobalServer's import of " + count + " (" + files.front() + " first) failed.");
+  return ok;
+}
+
+}  // namespace vz::app
