@@ -1,0 +1,250 @@
+#include "app/console/VerifyArchive.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+
+#include "vuzuz/Dates.h"
+#include "vuzuz/OmzArchive.h"
+#include "vuzuz/OmzDaily.h"
+#include "vuzuz/OmzDescriptor.h"
+#include "vuzuz/OmzIndex.h"
+#include "vuzuz/OmzIntraday.h"
+
+namespace vz::app {
+
+namespace {
+
+// Header fields the data and index files state about themselves.
+constexpr size_t kSizeLessOneField = 0x000;   // both files: file size - 1
+constexpr size_t kDatBlockCountField = 0x014;
+constexpr size_t kIdxLeafCountField = 0x018;
+// Largest file an entry may expand to: a day of every tick of a big
+// directory stays far below it.
+constexpr size_t kMaxExpanded = size_t{512} << 20;
+
+bool Digits(const std::string& text, size_t from, size_t count, int& value) {
+  if (from + count > text.size()) return false;
+  value = 0;
+  for (size_t i = from; i < from + count; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    value = value * 10 + (text[i] - '0');
+  }
+  return true;
+}
+
+bool EndsWithOmz(const std::string& name, std::string& base) {
+  if (name.size() < 5) return false;
+  std::string ext = name.substr(name.size() - 4);
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (ext != ".omz") return false;
+  base = name.substr(0, name.size() - 4);
+  return true;
+}
+
+std::string DayText(int64_t day) {
+  const DateTimeParts p = DecodeDateTime(static_cast<double>(day));
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", p.year, p.month, p.day);
+  return text;
+}
+
+std::string MonthText(int month) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d-%02d", month / 12, month % 12 + 1);
+  return text;
+}
+
+// The entries each kind of archive holds, in the order the program packs them.
+std::vector<std::string> ExpectedEntries(const ArchivePlace& place) {
+  if (place.kind == ArchiveKind::Daily) return {place.base, place.base + ".DLY"};
+  return {place.base, place.base + ".DAT", place.base + ".IDX"};
+}
+
+// A data or index file states its own length, less one, in its first field.
+void CheckStatedSize(const omz::ArchiveEntry& entry, std::vector<std::string>& damage) {
+  if (entry.data.size() < 4) return;  // the parser says what is missing
+  const uint64_t stated = uint64_t{LoadU32(entry.data.data() + kSizeLessOneField)} + 1;
+  if (stated != entry.data.size())
+    damage.push_back("entry " + entry.name + " expands to " + std::to_string(entry.data.size()) +
+                     " bytes, its header says " + std::to_string(stated));
+}
+
+void CheckDaily(const omz::ArchiveEntry& dly, const ArchivePlace& place, ArchiveCheck& check) {
+  std::vector<omz::DailyBlock> blocks;
+  omz::Failure error;
+  if (!omz::ReadDailyFile(dly.data, blocks, error)) {
+    check.damage.push_back("entry " + dly.name + " does not parse: " + error.text);
+    return;
+  }
+  std::map<std::string, int> blocksOfName;
+  for (const omz::DailyBlock& block : blocks) {
+    if (++blocksOfName[block.name] == 2) check.damage.push_back("\"" + block.name + "\" has two blocks");
+    for (size_t i = 1; i < block.records.size(); ++i)
+      if (block.records[i].day <= block.records[i - 1].day) {
+        check.damage.push_back("\"" + block.name + "\" " + DayText(block.records[i].day) +
+                               ": days not in rising order");
+        break;
+      }
+  }
+  check.securities = blocksOfName.size();
+  check.daily = omz::DailyRowsOf(blocks);
+  for (const omz::DailyRow& row : check.daily)
+    if (MonthOfDateTime(row.date) != place.month) {
+      check.damage.push_back("\"" + row.name + "\" " + DayText(DayNumber(row.date)) + ": a row outside " +
+                             MonthText(place.month));
+      break;
+    }
+}
+
+// The index leads to every symbol's blocks in order: keys ascend, each
+// block is reached once, and a symbol's blocks are numbered from 0 on one
+// day with running tick counts that add up.
+void CheckIndexRuns(const omz::ArchiveEntry& dat, const omz::ArchiveEntry& idx, const omz::IntradayContents& contents,
+                    std::vector<std::string>& damage) {
+  std::vector<omz::IndexEntry> leaves;
+  omz::Failure error;
+  if (!omz::ReadIndexLeaves(idx.data, leaves, error)) return;  // ReadIntradayFiles said so already
+  for (size_t i = 1; i < leaves.size(); ++i)
+    if (std::memcmp(leaves[i - 1].key.data(), leaves[i].key.data(), omz::kIndexKeySize) >= 0) {
+      damage.push_back("index keys do not ascend at leaf " + std::to_string(i));
+      break;
+    }
+  if (dat.data.size() >= omz::kDataHeaderSize && idx.data.size() >= omz::kIndexHeaderSize) {
+    const uint32_t blocks = LoadU32(dat.data.data() + kDatBlockCountField);
+    const uint32_t entries = LoadU32(idx.data.data() + kIdxLeafCountField);
+    if (blocks != leaves.size() || entries != leaves.size())
+      damage.push_back("the index leads to " + std::to_string(leaves.size()) + " tick blocks, the headers count " +
+                       std::to_string(blocks) + " and " + std::to_string(entries));
+  }
+  std::vector<uint32_t> offsets;
+  offsets.reserve(leaves.size());
+  for (const omz::IndexEntry& leaf : leaves) offsets.push_back(leaf.pointer);
+  std::sort(offsets.begin(), offsets.end());
+  if (std::adjacent_find(offsets.begin(), offsets.end()) != offsets.end())
+    damage.push_back("the index leads to one tick block twice");
+  const std::vector<omz::TickBlockInfo>& blocks = contents.blocks;
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    const omz::TickBlockInfo& b = blocks[i];
+    const bool first = i == 0 || blocks[i - 1].symbol != b.symbol;
+    const uint32_t expectedNumber = first ? 0 : blocks[i - 1].block + 1u;
+    const uint32_t expectedCumulative = (first ? 0u : blocks[i - 1].cumulative) + b.count;
+    if (b.block != expectedNumber || (!first && b.day != blocks[i - 1].day) || b.cumulative != expectedCumulative) {
+      damage.push_back("\"" + b.symbol + "\": tick block " + std::to_string(b.block) +
+                       " does not follow its run (number, day or running count)");
+      return;
+    }
+  }
+}
+
+void CheckIntraday(const omz::ArchiveEntry& dat, const omz::ArchiveEntry& idx, const ArchivePlace& place,
+                   ArchiveCheck& check) {
+  omz::IntradayContents contents;
+  omz::Failure error;
+  if (!omz::ReadIntradayFiles(dat.data, idx.data, contents, error)) {
+    check.damage.push_back("entries " + dat.name + " and " + idx.name + " do not parse: " + error.text);
+    return;
+  }
+  CheckIndexRuns(dat, idx, contents, check.damage);
+  std::string previousSymbol;
+  double previousTime = 0;
+  for (const omz::Tick& tick : contents.ticks) {
+    const std::string symbol = omz::TickSymbol(tick);
+    if (symbol != previousSymbol) {
+      ++check.securities;
+      previousSymbol = symbol;
+    } else if (tick.dateTime < previousTime) {
+      check.damage.push_back("\"" + symbol + "\": ticks not in time order");
+      break;
+    }
+    previousTime = tick.dateTime;
+  }
+  for (const omz::Tick& tick : contents.ticks)
+    if (DayNumber(MinusFiveToPlusOne(tick.dateTime)) != place.day) {
+      check.damage.push_back("\"" + omz::TickSymbol(tick) + "\": a tick of " +
+                             DayText(DayNumber(MinusFiveToPlusOne(tick.dateTime))) + " in the archive of " +
+                             DayText(place.day));
+      break;
+    }
+  check.ticks = std::move(contents.ticks);
+}
+
+}  // namespace
+
+int MonthOfDateTime(double value) {
+  const DateTimeParts p = DecodeDateTime(std::floor(value));
+  return p.year * 12 + p.month - 1;
+}
+
+bool ParseArchivePlace(const std::string& relative, ArchivePlace& place, std::string& why) {
+  place = {};
+  place.relative = relative;
+  const size_t slash = relative.find('/');
+  const std::string folder = slash == std::string::npos ? "" : relative.substr(0, slash);
+  const std::string file = slash == std::string::npos ? relative : relative.substr(slash + 1);
+  std::string base;
+  int yy = 0, mm = 0, dd = 0;
+  const bool omz = EndsWithOmz(file, base) && file.find('/') == std::string::npos;
+  if (omz && folder.empty() && base.size() == 5 && base[0] == 'd' && Digits(base, 1, 2, yy) &&
+      Digits(base, 3, 2, mm) && mm >= 1 && mm <= 12) {
+    place.base = base;
+    place.kind = ArchiveKind::Daily;
+    place.month = (2000 + yy) * 12 + mm - 1;
+    return true;
+  }
+  double day = 0;
+  if (omz && base.size() == 7 && base[0] == 'i' && Digits(base, 1, 2, yy) && Digits(base, 3, 2, mm) &&
+      Digits(base, 5, 2, dd) && TryEncodeDate(2000 + yy, mm, dd, day)) {
+    char expected[16];
+    std::snprintf(expected, sizeof expected, "%04d_%02d", 2000 + yy, mm);
+    if (folder != expected) {
+      why = "a day archive belongs in the folder " + std::string(expected);
+      return false;
+    }
+    place.base = base;
+    place.kind = ArchiveKind::Intraday;
+    place.day = DayNumber(day);
+    place.month = MonthOfDateTime(day);
+    return true;
+  }
+  why = "not a name the program writes (dYYMM.omz, YYYY_MM/iYYMMDD.omz)";
+  return false;
+}
+
+void CheckArchive(ByteView bytes, const ArchivePlace& place, ArchiveCheck& check) {
+  check = {};
+  std::vector<omz::ArchiveEntry> entries;
+  omz::Failure error;
+  if (!omz::ReadArchive(bytes, entries, error, kMaxExpanded)) check.damage.push_back(error.text);
+  bool allExpanded = true;
+  for (const omz::ArchiveEntry& entry : entries)
+    if (!entry.expanded) {
+      check.damage.push_back(entry.error.text + " (entry at offset " + std::to_string(entry.offset) + ")");
+      allExpanded = false;
+    }
+  if (!check.damage.empty() && entries.empty()) return;
+  const std::vector<std::string> expected = ExpectedEntries(place);
+  std::vector<std::string> names;
+  for (const omz::ArchiveEntry& entry : entries) names.push_back(entry.name);
+  if (names != expected) {
+    std::string list;
+    for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+    std::string want;
+    for (const std::string& name : expected) want += (want.empty() ? "" : ", ") + name;
+    check.damage.push_back("entries " + (list.empty() ? std::string("none") : list) + " where " + want +
+                           " belong");
+  }
+  if (!check.damage.empty() || !allExpanded) return;
+  if (entries[0].data != omz::BuildDescriptorFile())
+    check.damage.push_back("entry " + entries[0].name + " is not the 32-byte descriptor");
+  if (place.kind == ArchiveKind::Daily) {
+    CheckDaily(entries[1], place, check);
+  } else {
+    CheckStatedSize(entries[1], check.damage);
+    CheckStatedSize(entries[2], check.damage);
+    CheckIntraday(entries[1], entries[2], place, check);
+  }
+}
+
+}  // namespace vz::app
