@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <iterator>
+#include <span>
 #include <map>
 
 #include "vuzuz/Dates.h"
@@ -90,10 +94,11 @@ void CheckDaily(const omz::ArchiveEntry& dly, const ArchivePlace& place, Archive
   }
   check.securities = blocksOfName.size();
   check.daily = omz::DailyRowsOf(blocks);
+  // The name holds the year's last two digits only.
   for (const omz::DailyRow& row : check.daily)
-    if (MonthOfDateTime(row.date) != place.month) {
+    if (MonthOfDateTime(row.date) % 1200 != place.month % 1200) {
       check.damage.push_back("\"" + row.name + "\" " + DayText(DayNumber(row.date)) + ": a row outside " +
-                             MonthText(place.month));
+                             MonthText(place.month).substr(2));
       break;
     }
 }
@@ -138,6 +143,57 @@ void CheckIndexRuns(const omz::ArchiveEntry& dat, const omz::ArchiveEntry& idx, 
   }
 }
 
+// Header bytes a run fills in per file: sizes, counts, the root and the
+// time stamps. Everything else in the headers is the same in every file
+// of a base name.
+constexpr size_t kDatPatched[] = {0x000, 0x008, 0x014, 0x018, 0x070, 0x42A};
+constexpr size_t kIdxPatched[] = {0x000, 0x008, 0x018, 0x01C, 0x06C, 0x070};
+
+bool Patched(size_t offset, const size_t* fields, size_t count) {
+  for (size_t i = 0; i < count; ++i)
+    if (offset >= fields[i] && offset < fields[i] + 4) return true;
+  return false;
+}
+
+// The fixed header bytes of both files and the 0xFF padding after their
+// blocks and nodes, against the writer's own for the same base name.
+void CheckFixedBytes(const omz::ArchiveEntry& dat, const omz::ArchiveEntry& idx, const ArchivePlace& place,
+                     std::vector<std::string>& damage) {
+  omz::Tick tick;
+  omz::SetTickSymbol(tick, "A");
+  tick.dateTime = static_cast<double>(place.day);
+  omz::IntradayImage reference;
+  omz::Failure error;
+  if (!omz::BuildIntradayFiles(place.base, std::span<const omz::Tick>(&tick, 1), 0, reference, error)) return;
+  auto compare = [&](const omz::ArchiveEntry& entry, const Bytes& model, size_t headerSize, const size_t* patched,
+                     size_t patchedCount) {
+    if (entry.data.size() < headerSize) return;  // the parser says so
+    for (size_t offset = 0; offset < headerSize; ++offset)
+      if (entry.data[offset] != model[offset] && !Patched(offset, patched, patchedCount)) {
+        char text[96];
+        std::snprintf(text, sizeof text, "entry %s: header byte 0x%zX is 0x%02X where the layout has 0x%02X",
+                      entry.name.c_str(), offset, entry.data[offset], model[offset]);
+        damage.push_back(text);
+        return;
+      }
+    // After the last block or node (the field at 0x008 points at its last
+    // byte) only 0xFF padding follows.
+    const uint64_t end = uint64_t{LoadU32(entry.data.data() + 0x008)} + 1;
+    if (end < headerSize || end > entry.data.size()) {
+      damage.push_back("entry " + entry.name + ": its header ends the data at " + std::to_string(end) +
+                       ", outside the file");
+      return;
+    }
+    for (size_t offset = end; offset < entry.data.size(); ++offset)
+      if (entry.data[offset] != 0xFF) {
+        damage.push_back("entry " + entry.name + ": byte " + std::to_string(offset) + " of the padding is not 0xFF");
+        return;
+      }
+  };
+  compare(dat, reference.dat, omz::kDataHeaderSize, kDatPatched, std::size(kDatPatched));
+  compare(idx, reference.idx, omz::kIndexHeaderSize, kIdxPatched, std::size(kIdxPatched));
+}
+
 void CheckIntraday(const omz::ArchiveEntry& dat, const omz::ArchiveEntry& idx, const ArchivePlace& place,
                    ArchiveCheck& check) {
   omz::IntradayContents contents;
@@ -146,6 +202,7 @@ void CheckIntraday(const omz::ArchiveEntry& dat, const omz::ArchiveEntry& idx, c
     check.damage.push_back("entries " + dat.name + " and " + idx.name + " do not parse: " + error.text);
     return;
   }
+  CheckFixedBytes(dat, idx, place, check.damage);
   CheckIndexRuns(dat, idx, contents, check.damage);
   std::string previousSymbol;
   double previousTime = 0;
@@ -190,16 +247,29 @@ bool ParseArchivePlace(const std::string& relative, ArchivePlace& place, std::st
       Digits(base, 3, 2, mm) && mm >= 1 && mm <= 12) {
     place.base = base;
     place.kind = ArchiveKind::Daily;
-    place.month = (2000 + yy) * 12 + mm - 1;
+    // Two-digit years read as 20YY, unless that lies in the future: the
+    // folder then holds a month of the 1900s.
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+#ifdef _WIN32
+    gmtime_s(&utc, &now);
+#else
+    gmtime_r(&now, &utc);
+#endif
+    const int year = 2000 + yy > utc.tm_year + 1900 ? 1900 + yy : 2000 + yy;
+    place.month = year * 12 + mm - 1;
     return true;
   }
   double day = 0;
+  // A day archive's month folder gives the whole year.
+  int year = 0, folderMonth = 0;
   if (omz && base.size() == 7 && base[0] == 'i' && Digits(base, 1, 2, yy) && Digits(base, 3, 2, mm) &&
-      Digits(base, 5, 2, dd) && TryEncodeDate(2000 + yy, mm, dd, day)) {
-    char expected[16];
-    std::snprintf(expected, sizeof expected, "%04d_%02d", 2000 + yy, mm);
-    if (folder != expected) {
-      why = "a day archive belongs in the folder " + std::string(expected);
+      Digits(base, 5, 2, dd)) {
+    if (folder.size() != 7 || folder[4] != '_' || !Digits(folder, 0, 4, year) || !Digits(folder, 5, 2, folderMonth) ||
+        year % 100 != yy || folderMonth != mm || !TryEncodeDate(year, mm, dd, day)) {
+      char expected[16];
+      std::snprintf(expected, sizeof expected, "YYYY_%02d", mm);
+      why = "a day archive of that name belongs in a month folder " + std::string(expected) + " of its year";
       return false;
     }
     place.base = base;
