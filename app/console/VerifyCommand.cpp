@@ -37,14 +37,15 @@ struct VerifyArgs {
 };
 
 // The switches of --verify, read as the run reads them; "" or the problem.
+// The output folder comes first (an absolute path on Linux begins with
+// "/", as a switch does); switches follow.
 std::string ParseArgs(const std::vector<std::string>& args, VerifyArgs& parsed) {
-  for (const std::string& arg : args) {
+  if (args.empty() || args[0].empty()) return "the output folder is missing";
+  parsed.outDir = args[0];
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
     const bool isSwitch = arg.size() >= 2 && (arg[0] == '/' || arg[0] == '-');
-    if (!isSwitch) {
-      if (!parsed.outDir.empty()) return arg + ": one output folder only";
-      parsed.outDir = arg;
-      continue;
-    }
+    if (!isSwitch) return arg + ": one output folder only, and it comes first";
     const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(arg[1])));
     if (letter == 's' && (arg.size() == 2 || arg.substr(2) == ":y" || arg.substr(2) == ":n")) {
       parsed.selected = arg.size() == 2 || arg[3] == 'y';
@@ -64,7 +65,6 @@ std::string ParseArgs(const std::vector<std::string>& args, VerifyArgs& parsed) 
     ParseSwitchDate(arg.substr(3), value);
     (letter == 'f' ? parsed.from : parsed.to) = value;
   }
-  if (parsed.outDir.empty()) return "the output folder is missing";
   if (parsed.from && parsed.to && *parsed.from > *parsed.to) return "/f: comes after /t:";
   return {};
 }
