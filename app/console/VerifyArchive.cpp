@@ -148,6 +148,9 @@ void CheckIndexRuns(const omz::ArchiveEntry& dat, const omz::ArchiveEntry& idx, 
 // of a base name.
 constexpr size_t kDatPatched[] = {0x000, 0x008, 0x014, 0x018, 0x070, 0x42A};
 constexpr size_t kIdxPatched[] = {0x000, 0x008, 0x018, 0x01C, 0x06C, 0x070};
+// Of those, the time stamps (in ascending order).
+constexpr size_t kDatStamps[] = {0x070, 0x42A};
+constexpr size_t kIdxStamps[] = {0x070};
 
 bool Patched(size_t offset, const size_t* fields, size_t count) {
   for (size_t i = 0; i < count; ++i)
@@ -204,30 +207,41 @@ void CheckIntraday(const omz::ArchiveEntry& dat, const omz::ArchiveEntry& idx, c
   }
   CheckFixedBytes(dat, idx, place, check.damage);
   CheckIndexRuns(dat, idx, contents, check.damage);
-  std::string previousSymbol;
-  double previousTime = 0;
-  for (const omz::Tick& tick : contents.ticks) {
-    const std::string symbol = omz::TickSymbol(tick);
-    if (symbol != previousSymbol) {
-      ++check.securities;
-      previousSymbol = symbol;
-    } else if (tick.dateTime < previousTime) {
-      check.damage.push_back("\"" + symbol + "\": ticks not in time order");
+  // Each symbol's ticks in time order; then its first and last tick in
+  // the archive's day put all of them there (the clock conversion is
+  // monotonic), which spares a conversion per tick.
+  const std::vector<omz::Tick>& ticks = contents.ticks;
+  std::vector<std::pair<size_t, size_t>> runs;  // first and last tick of each symbol
+  for (size_t i = 0; i < ticks.size(); ++i) {
+    const bool first = i == 0 || std::strncmp(ticks[i].symbol, ticks[i - 1].symbol, sizeof ticks[i].symbol) != 0;
+    if (first) {
+      runs.push_back({i, i});
+    } else if (ticks[i].dateTime < ticks[i - 1].dateTime) {
+      check.damage.push_back("\"" + omz::TickSymbol(ticks[i]) + "\": ticks not in time order");
       break;
     }
-    previousTime = tick.dateTime;
+    runs.back().second = i;
   }
-  for (const omz::Tick& tick : contents.ticks)
-    if (DayNumber(MinusFiveToPlusOne(tick.dateTime)) != place.day) {
-      check.damage.push_back("\"" + omz::TickSymbol(tick) + "\": a tick of " +
-                             DayText(DayNumber(MinusFiveToPlusOne(tick.dateTime))) + " in the archive of " +
-                             DayText(place.day));
-      break;
+  check.securities = runs.size();
+  const std::unique_lock<std::mutex> clock = LockClock();
+  for (const auto& [first, last] : runs)
+    for (size_t i : {first, last}) {
+      const int64_t day = DayNumber(MinusFiveToPlusOne(ticks[i].dateTime));
+      if (day == place.day) continue;
+      check.damage.push_back("\"" + omz::TickSymbol(ticks[i]) + "\": a tick of " + DayText(day) +
+                             " in the archive of " + DayText(place.day));
+      check.ticks = std::move(contents.ticks);
+      return;
     }
   check.ticks = std::move(contents.ticks);
 }
 
 }  // namespace
+
+std::unique_lock<std::mutex> LockClock() {
+  static std::mutex clock;
+  return std::unique_lock<std::mutex>(clock);
+}
 
 int MonthOfDateTime(double value) {
   const DateTimeParts p = DecodeDateTime(std::floor(value));
@@ -315,6 +329,24 @@ void CheckArchive(ByteView bytes, const ArchivePlace& place, ArchiveCheck& check
     CheckStatedSize(entries[2], check.damage);
     CheckIntraday(entries[1], entries[2], place, check);
   }
+  for (size_t i = 1; i < entries.size(); ++i) check.files.push_back(std::move(entries[i].data));
+}
+
+bool SameDataFiles(ArchiveKind kind, const std::vector<Bytes>& a, const std::vector<Bytes>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t f = 0; f < a.size(); ++f) {
+    if (a[f].size() != b[f].size()) return false;
+    // The .DLY holds no time stamps; the .DAT has two and the .IDX one.
+    const size_t* stamps = kind == ArchiveKind::Daily ? nullptr : f == 0 ? kDatStamps : kIdxStamps;
+    const size_t count = kind == ArchiveKind::Daily ? 0 : f == 0 ? std::size(kDatStamps) : std::size(kIdxStamps);
+    size_t from = 0;
+    for (size_t i = 0; i <= count; ++i) {
+      const size_t to = i < count ? std::min(stamps[i], a[f].size()) : a[f].size();
+      if (to > from && std::memcmp(a[f].data() + from, b[f].data() + from, to - from) != 0) return false;
+      from = std::min(to + 4, a[f].size());
+    }
+  }
+  return true;
 }
 
 }  // namespace vz::app

@@ -3,6 +3,7 @@
 // folder (its name gives its month or day) and whether its bytes are a
 // sound archive of that month or day. Only reads; archives are untrusted.
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,11 @@ struct ArchivePlace {
 // in another month's folder).
 bool ParseArchivePlace(const std::string& relative, ArchivePlace& place, std::string& why);
 
+// The clock conversions (MinusFiveToPlusOne and the others) keep a cache
+// that is not safe for two threads at once; --verify's threads hold this
+// lock around them.
+std::unique_lock<std::mutex> LockClock();
+
 // The month index (year * 12 + month - 1) of a date-time.
 int MonthOfDateTime(double value);
 
@@ -37,7 +43,14 @@ struct ArchiveCheck {
   std::vector<omz::DailyRow> daily;  // the rows of a daily archive, names as stored
   std::vector<omz::Tick> ticks;      // the ticks of a day archive, in file order
   size_t securities = 0;             // symbols it holds
+  // The data files expanded (the .DLY, or the .DAT and the .IDX), when
+  // every entry expanded.
+  std::vector<Bytes> files;
 };
+
+// True when two images of a set's data files hold the same bytes, apart
+// from the time stamps a run writes into the intraday headers.
+bool SameDataFiles(ArchiveKind kind, const std::vector<Bytes>& a, const std::vector<Bytes>& b);
 
 // Checks an archive's bytes: its entries read and expand, they are the
 // descriptor and the data files of its kind and base name, each data file

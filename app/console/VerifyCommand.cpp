@@ -247,6 +247,17 @@ ArchiveReport VerifyOne(const fs::path& root, const std::string& relative, const
                                (daily ? Plural(check.daily.size(), "row", "rows")
                                       : Plural(check.ticks.size(), "tick", "ticks"));
   if (source && InRange(place, range)) {
+    // The files a run writes for the source's bars, compared whole first:
+    // equal bytes agree bar for bar, and only files that differ are read
+    // back to name the differences.
+    if (!daily && source->TicksAgree(relative, check.ticks)) {
+      report.line = relative + ": ok (" + contents + ", as the source has them)";
+      return report;
+    }
+    if (SameDataFiles(place.kind, check.files, source->BuildFiles(relative))) {
+      report.line = relative + ": ok (" + contents + ", as the source has them)";
+      return report;
+    }
     const SourceSet expected = source->Build(relative);
     const Differences differences = daily ? CompareDailyRows(check.daily, expected.daily, kProblemsPerLine)
                                           : CompareTicks(check.ticks, expected.ticks, kProblemsPerLine);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 
+#include "app/console/VerifyArchive.h"
 #include "vuzuz/Dates.h"
 
 namespace vz::app {
@@ -39,6 +40,7 @@ int64_t TickMinute(const omz::Tick& tick) { return std::llround(tick.dateTime * 
 // the data clock, and one minute later (the run keeps a bar one minute
 // before its stamp).
 std::string BarTimeText(int64_t minute) {
+  const std::unique_lock<std::mutex> clock = LockClock();
   const double dataTime = MinusFiveToPlusOne(static_cast<double>(minute) / kMinutesPerDay) + 1 / kMinutesPerDay;
   const DateTimeParts p = DecodeDateTime(dataTime);
   char text[32];

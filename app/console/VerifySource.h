@@ -51,6 +51,15 @@ public:
   // What the source gives for the archive at `relative` (empty for none).
   // May be called from several threads at once.
   SourceSet Build(const std::string& relative) const;
+  // The data files a run writes for the archive at `relative` (the .DLY,
+  // or the .DAT and the .IDX; none when it writes no archive), time
+  // stamps aside the same bytes.
+  std::vector<Bytes> BuildFiles(const std::string& relative) const;
+  // True when `ticks` (as the reader gives a day archive's ticks back) are
+  // the source's bars for that day, tick for tick, each price within half
+  // a tick of the source's. False proves nothing: the caller then compares
+  // the files the run would write. Much cheaper than building them.
+  bool TicksAgree(const std::string& relative, const std::vector<omz::Tick>& ticks) const;
   // What the run's notes would say of the source, "" when nothing.
   const std::string& Notes() const { return notes_; }
 

@@ -110,5 +110,26 @@ TEST(VerifyCommand, AnEmptyFolderIsSoundAndAnArchiveTheSourceGivesIsMissing) {
   EXPECT_EQ(LineOf(result.out, "2026_11/i261103.omz"), "") << result.out;
 }
 
+TEST(VerifyCommand, TheConsoleProgramRunsItAndItsHelpSaysSo) {
+  test::TScratchDir scratch;
+  auto run = [](const std::vector<std::string>& args, std::string& text) {
+    std::ostringstream out;
+    ConsoleProgramOptions options;
+    options.out = &out;
+    options.err = &out;
+    const int status = RunConsoleProgram(args, options);
+    text = out.str();
+    return status;
+  };
+  std::string text;
+  EXPECT_EQ(run({"--verify"}, text), kExitSetupFailed);
+  EXPECT_NE(text.find("usage: vuzuz-archive-creator --verify OUTDIR"), std::string::npos) << text;
+  EXPECT_EQ(run({"--verify", scratch.Path().string()}, text), kExitComplete) << text;
+  EXPECT_NE(text.find("Verifying " + scratch.Path().string() + ": 0 archives"), std::string::npos) << text;
+  EXPECT_EQ(run({"--help"}, text), kExitComplete);
+  EXPECT_NE(text.find("--verify OUTDIR [/m:DIR]"), std::string::npos);
+  EXPECT_NE(text.find("\n  6    --verify: an archive is damaged"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace vz::app
