@@ -6,7 +6,8 @@
 //   bench_verify [size]
 // size 1.0 is 200 intraday 1-minute securities over three months and 2,000
 // daily securities over ten years; 0.05 (the default) runs in seconds.
-// Prints its figures last:
+// VZ_BENCH_KEEP=1 keeps the generated folders (their path is printed) for
+// profiling --verify on its own. Prints its figures last:
 //   verify_time_vs_conversion   verify wall time / conversion wall time (target <= 0.5)
 #include <chrono>
 #include <cstdio>

@@ -263,14 +263,8 @@ bool ParseArchivePlace(const std::string& relative, ArchivePlace& place, std::st
     place.kind = ArchiveKind::Daily;
     // Two-digit years read as 20YY, unless that lies in the future: the
     // folder then holds a month of the 1900s.
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &now);
-#else
-    gmtime_r(&now, &utc);
-#endif
-    const int year = 2000 + yy > utc.tm_year + 1900 ? 1900 + yy : 2000 + yy;
+    const int thisYear = YearOf(UnixSecondsToDateTime(static_cast<int64_t>(std::time(nullptr))));
+    const int year = 2000 + yy > thisYear ? 1900 + yy : 2000 + yy;
     place.month = year * 12 + mm - 1;
     return true;
   }
