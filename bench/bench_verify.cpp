@@ -42,7 +42,8 @@ double Seconds(Clock::time_point since) { return std::chrono::duration<double>(C
 int main(int argc, char** argv) {
   const double size = argc > 1 ? std::atof(argv[1]) : 0.05;
   const fs::path root =
-      fs::temp_directory_path() / ("vz-bench-verify-" + std::to_string(Clock::now().time_since_epoch().count() % 1000000007));
+      fs::temp_directory_path() /
+      ("vz-bench-verify-" + std::to_string(Clock::now().time_since_epoch().count() % 1000000007));
   const fs::path ms = root / "ms";
   const fs::path out = root / "out";
   fs::remove_all(root);
@@ -93,8 +94,8 @@ int main(int argc, char** argv) {
   const double verifyCpuSeconds = static_cast<double>(std::clock() - verifyCpu) / CLOCKS_PER_SEC;
   const std::string text = report.str();
   const size_t summary = text.find("Summary:");
-  std::printf("conversion %.3f s wall (reading %.3f s), %.3f s processor; verify %.3f s wall, %.3f s processor: %s", convertSeconds,
-              readSeconds, convertCpuSeconds, verifySeconds, verifyCpuSeconds,
+  std::printf("conversion %.3f s wall (reading %.3f s), %.3f s processor; verify %.3f s wall, %.3f s processor: %s",
+              convertSeconds, readSeconds, convertCpuSeconds, verifySeconds, verifyCpuSeconds,
               summary == std::string::npos ? "no summary\n" : text.substr(summary).c_str());
   if (!std::getenv("VZ_BENCH_KEEP")) fs::remove_all(root);
   if (verified != 0) {

@@ -41,7 +41,8 @@ bool Digits(const std::string& text, size_t from, size_t count, int& value) {
 bool EndsWithOmz(const std::string& name, std::string& base) {
   if (name.size() < 5) return false;
   std::string ext = name.substr(name.size() - 4);
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   if (ext != ".omz") return false;
   base = name.substr(0, name.size() - 4);
   return true;

@@ -47,17 +47,20 @@ std::string ParseArgs(const std::vector<std::string>& args, VerifyArgs& parsed) 
     const bool isSwitch = arg.size() >= 2 && (arg[0] == '/' || arg[0] == '-');
     if (!isSwitch) return arg + ": one output folder only, and it comes first";
     const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(arg[1])));
-    if (letter == 's' && (arg.size() == 2 || arg.substr(2) == ":y" || arg.substr(2) == ":n")) {
-      parsed.selected = arg.size() == 2 || arg[3] == 'y';
+    if (letter != 's' && letter != 'm' && letter != 'f' && letter != 't') return arg + ": not a switch of --verify";
+    if (const std::string problem = SwitchProblem(arg); !problem.empty()) return arg + ": " + problem;
+    if (letter == 's') {
+      // /s, /s:y, /s:t, /s:+ on; /s:n, /s:f, /s:- off, as for a run.
+      const char value = arg.size() > 3 ? static_cast<char>(std::tolower(static_cast<unsigned char>(arg[3]))) : 'y';
+      parsed.selected = value == 'y' || value == 't' || value == '+';
       continue;
     }
-    if (letter != 'm' && letter != 'f' && letter != 't') return arg + ": not a switch of --verify";
-    if (const std::string problem = SwitchProblem(arg); !problem.empty()) return arg + ": " + problem;
     if (letter == 'm') {
       if (arg.size() < 4) return arg + ": the MetaStock directory follows a colon: /m:DIR";
       std::string value = arg.substr(3);
       value.erase(0, value.find_first_not_of('"'));
       value.erase(value.find_last_not_of('"') + 1);
+      if (value.empty()) return arg + ": the MetaStock directory follows a colon: /m:DIR";
       parsed.msDir = value;
       continue;
     }
@@ -348,7 +351,8 @@ int Verify(const VerifyArgs& args, std::ostream& out, std::ostream& err) {
       if (expected.bars == 0) continue;  // a run writes no archive for it either
       ++missing;
       const bool daily = !expected.daily.empty();
-      out << relative << ": MISSING: the source has " << Plural(expected.bars, daily ? "row" : "bar", daily ? "rows" : "bars")
+      out << relative << ": MISSING: the source has "
+          << Plural(expected.bars, daily ? "row" : "bar", daily ? "rows" : "bars")
           << " of " << Plural(expected.securities, "security", "securities") << " for it\n";
     }
   }
@@ -371,7 +375,8 @@ int Verify(const VerifyArgs& args, std::ostream& out, std::ostream& err) {
 int RunVerifyCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   VerifyArgs parsed;
   if (const std::string problem = ParseArgs(args, parsed); !problem.empty()) {
-    err << "error: " << problem << "\nusage: vuzuz-archive-creator --verify OUTDIR [/m:MSDIR] [/s] [/f:DATE] [/t:DATE]\n";
+    err << "error: " << problem
+        << "\nusage: vuzuz-archive-creator --verify OUTDIR [/m:MSDIR] [/s] [/f:DATE] [/t:DATE]\n";
     return kExitSetupFailed;
   }
   try {

@@ -83,6 +83,8 @@ TEST(VerifyCommand, UsageErrorsEndWithStatusOne) {
       {dir, "/f:2026-11-01"},               // a date it cannot read
       {dir, "/m:" + dir, "/f:20261201", "/t:20261101"},  // From after To
       {dir, "/m"},                          // /m needs its directory
+      {dir, "/m:\"\""},                      // an empty one
+      {dir, "/s:x"},                        // not a value of /s
       {(scratch.Path() / "none").string()},  // no such folder
       {dir, "/m:" + (scratch.Path() / "none").string(), "/f:20261101", "/t:20261201"},  // no MetaStock directory
   };

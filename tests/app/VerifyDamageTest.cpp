@@ -226,6 +226,21 @@ TEST_F(VerifyDamageTest, EveryDamageIsNamedOnItsArchivesLine) {
   }
 }
 
+TEST_F(VerifyDamageTest, SelectedComparesWithTheSelectionListsSecuritiesOnly) {
+  // No selection file: a run with /s converts nothing, so every bar of the
+  // archives is one the source (so chosen) does not have.
+  const auto result =
+      verifytest::Verify({Converted().string(), "/m:" + Ms().string(), "/s", "/f:20261101", "/t:20261201"});
+  EXPECT_EQ(result.status, kExitVerifyFailed) << result.out;
+  EXPECT_NE(LineOf(result.out, kMonth).find("\"GAMMA\" 2026-11-02: a bar in the archive that the source does not have"),
+            std::string::npos)
+      << result.out;
+  EXPECT_NE(LineOf(result.out, kDay).find(": DIFFERS"), std::string::npos) << result.out;
+  EXPECT_EQ(verifytest::Verify({Converted().string(), "/m:" + Ms().string(), "/s:n", "/f:20261101", "/t:20261201"})
+                .status,
+            kExitComplete);
+}
+
 TEST_F(VerifyDamageTest, DamageInsideTheArchivesIsFoundWithoutTheSource) {
   // Without /m: only what the archive shows of itself: a truncation and a
   // flipped byte, not a changed price.
