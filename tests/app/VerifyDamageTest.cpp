@@ -203,6 +203,16 @@ TEST_F(VerifyDamageTest, EveryDamageIsNamedOnItsArchivesLine) {
       {"another day's archive under this day's name", kDay,
        [](const fs::path& out) { fs::copy_file(out / kOtherDay, out / kDay, fs::copy_options::overwrite_existing); },
        "DAMAGED", {"entries i261102, i261102.DAT, i261102.IDX where i261103"}},
+      {"a tick of the next day", kDay,
+       [](const fs::path& out) {
+         RewriteTicks(out / kDay, [](std::vector<omz::Tick>& ticks) { ticks.back().dateTime += 1; });
+       },
+       "DAMAGED", {"\"BETA\": a tick of 2026-11-04 in the archive of 2026-11-03"}},
+      {"a daily row of the next month", kMonth,
+       [](const fs::path& out) {
+         RewriteRows(out / kMonth, [](std::vector<omz::DailyRow>& rows) { rows.back().date += 5; });
+       },
+       "DAMAGED", {"\"GAMMA\" 2026-12-05: a row outside 26-11"}},
       {"an archive removed", kDay, [](const fs::path& out) { fs::remove(out / kDay); }, "MISSING",
        {"the source has 140 bars of 2 securities"}},
   };
