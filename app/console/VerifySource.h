@@ -3,10 +3,12 @@
 // archive. The run's own analysis and collection read the MetaStock
 // directory, opened only to look (nothing in it is created or changed), so
 // the keep rules are the run's: time order, one security per symbol, the
-// range, the tick sizes. Each month's and day's files are then built in
-// memory with the program's writers, as the export builds them, and read
-// back with its readers, so that both sides of a comparison are in the
-// form the files store (names as stored, prices in whole ticks, minutes).
+// range, the tick sizes. A day archive's ticks are first walked against
+// the kept bars themselves; where that does not show agreement, and for
+// the months, the files are built in memory with the program's writers,
+// as the export builds them, and compared whole, then read back with its
+// readers, so that both sides of a comparison are in the form the files
+// store (names as stored, prices in whole ticks, minutes).
 #include <cstdint>
 #include <map>
 #include <string>
