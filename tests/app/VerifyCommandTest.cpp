@@ -45,6 +45,13 @@ TEST(VerifyCommand, TheSampleConvertedAgreesAndBothFoldersStayByteIdentical) {
   EXPECT_NE(derived.out.find("the span the archives cover"), std::string::npos) << derived.out;
   EXPECT_NE(LineOf(derived.out, "2026_11/i261130.omz").find(": ok ("), std::string::npos) << derived.out;
   EXPECT_NE(LineOf(derived.out, "d2609.omz").find("as the source has them"), std::string::npos) << derived.out;
+  // A narrower range: the archives outside it are checked, not compared.
+  const auto november = Verify({out.string(), "/m:" + ms.string(), "/f:20261101", "/t:20261201"});
+  ExpectAllOk(november, "November");
+  EXPECT_NE(LineOf(november.out, "2026_10/i261030.omz").find("not compared: outside the range"), std::string::npos)
+      << november.out;
+  EXPECT_NE(LineOf(november.out, "2026_11/i261102.omz").find("as the source has them"), std::string::npos)
+      << november.out;
   // Without a source: only the archives themselves.
   const auto alone = Verify({out.string()});
   EXPECT_EQ(alone.status, kExitComplete) << alone.out;
