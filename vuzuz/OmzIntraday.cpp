@@ -255,25 +255,27 @@ bool DecodeBlock(ByteView dat, const IndexEntry& entry, IntradayContents& out, F
   info.cumulative = LoadU16(block + kBlockCumulative);
   info.basePrice = LoadI32(block + kBlockBase);
   info.lastDifference = LoadI16(block + kBlockLastDiff);
-  const std::string where = " in the tick block at " + std::to_string(offset);
+  auto where = [offset] { return " in the tick block at " + std::to_string(offset); };
   if (block[kBlockOne] != 1 || block[kBlockMark] != kMark)
-    return Reject(error, Error::kNoTickBlock, "no tick block header" + where);
+    return Reject(error, Error::kNoTickBlock, "no tick block header" + where());
   if (MakeIndexKey(block + kBlockSymbol, info.day, info.block) != entry.key)
-    return Reject(error, Error::kBlockKeyMismatch, "index key does not match" + where);
+    return Reject(error, Error::kBlockKeyMismatch, "index key does not match" + where());
   if (info.count < 1 || info.count > kTicksPerBlock)
-    return Reject(error, Error::kTickCount, "tick count " + std::to_string(info.count) + where);
+    return Reject(error, Error::kTickCount, "tick count " + std::to_string(info.count) + where());
   const std::optional<double> tick = TickSizeOfScaleCode(info.scaleCode);
   if (!tick)
     return Reject(error, Error::kUnknownScaleCode,
-                  "unknown price scale code " + std::to_string(info.scaleCode) + where);
+                  "unknown price scale code " + std::to_string(info.scaleCode) + where());
+  // One record carries the block's symbol and tick size; each tick fills
+  // in the rest.
+  Tick decoded;
+  SetTickSymbol(decoded, info.symbol);
+  decoded.size = *tick;
   for (size_t i = 0; i < info.count; ++i) {
     const uint8_t* t = block + kBlockTicks + kTickSize * i;
-    Tick decoded;
-    SetTickSymbol(decoded, info.symbol);
     decoded.price = (static_cast<double>(info.basePrice) + LoadI16(t)) * *tick;
     decoded.volume = LoadI32(t + 2);
     decoded.dateTime = info.day + LoadU16(t + 6) / kMinutesPerDay;
-    decoded.size = *tick;
     out.ticks.push_back(decoded);
   }
   out.blocks.push_back(info);
@@ -376,6 +378,12 @@ bool ReadIntradayFiles(ByteView dat, ByteView idx, IntradayContents& out, Failur
     return Reject(error, Error::kNotIntradayData, "not an intraday data file");
   std::vector<IndexEntry> leaves;
   if (!ReadIndexLeaves(idx, leaves, error)) return false;
+  // Room for every tick at once: a whole day's ticks grow the vector to
+  // many megabytes, and regrowing it costs more than the decoding.
+  // Leaves beyond the data file's blocks fail below; they reserve nothing.
+  const size_t blocks = std::min(leaves.size(), (dat.size() - kDataHeaderSize) / kTickBlockSize);
+  out.blocks.reserve(blocks);
+  out.ticks.reserve(blocks * kTicksPerBlock);
   for (const IndexEntry& leaf : leaves)
     if (!DecodeBlock(dat, leaf, out, error)) return false;
   return true;

@@ -66,6 +66,13 @@ const char kConsoleHelp[] =
     "                       unpack an .omz archive into a directory; files already\n"
     "                       there are replaced only with --force\n"
     "  --dump ARCHIVE       the contents of an .omz archive\n"
+    "  --verify OUTDIR [/m:DIR] [/s] [/f:DATE] [/t:DATE]\n"
+    "                       check every archive of an output folder before an\n"
+    "                       import; with /m: also compare every bar with the\n"
+    "                       MetaStock directory as a run over /f: to /t: keeps it\n"
+    "                       (/s: the selection list only; without dates, the span\n"
+    "                       the archives cover). One line per archive, then a\n"
+    "                       summary; writes nothing in either folder\n"
     "\n"
     "With no arguments at all it converts the bundled sample MetaStock directory\n"
     "(written next to the program on first use) and says where the archives went.\n"
@@ -83,6 +90,8 @@ const char kConsoleHelp[] =
     "  4    \"Export complete, but import failed.\"\n"
     "  5    the export completed, but left something out (the run's note says\n"
     "       which securities, bars or days)\n"
+    "  6    --verify: an archive is damaged, differs from the MetaStock directory\n"
+    "       or is missing\n"
     "  130  stopped (Ctrl+C): \"Terminated.\"\n";
 
 }  // namespace vz::app

@@ -22,6 +22,7 @@
 
 #include "app/console/InspectArchive.h"
 #include "app/console/InspectMetastock.h"
+#include "app/console/VerifyCommand.h"
 
 namespace vz::app {
 
@@ -61,7 +62,7 @@ int CheckedOutput(int status, std::ostream& out, std::ostream& err) {
   return status == kExitComplete ? kExitSetupFailed : status;
 }
 
-// The inspection commands: --list, --bars, --unzip, --dump. Returns -1 when
+// The inspection commands: --list, --bars, --unzip, --dump, --verify. Returns -1 when
 // `args` is not one of them.
 int RunInspection(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   const std::string& command = args[0];
@@ -91,6 +92,8 @@ int RunInspection(const std::vector<std::string>& args, std::ostream& out, std::
     if (args.size() != 2) return usage("--dump ARCHIVE");
     return CheckedOutput(RunDumpCommand(args[1], out, err), out, err);
   }
+  if (command == "--verify")
+    return CheckedOutput(RunVerifyCommand({args.begin() + 1, args.end()}, out, err), out, err);
   return -1;
 }
 

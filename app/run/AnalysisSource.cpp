@@ -139,4 +139,14 @@ std::unique_ptr<IMsSource> OpenMsSource(const std::string& dir, bool& raised, st
   return std::make_unique<TMsDirectorySource>(opened);
 }
 
+std::unique_ptr<IMsSource> OpenMsSourceToRead(const std::string& dir, std::string& why) {
+  why.clear();
+  MsDirectory* opened = MsOpenDirectoryToRead(dir);
+  if (!opened) {
+    why = MsLastError();
+    return nullptr;
+  }
+  return std::make_unique<TMsDirectorySource>(opened);
+}
+
 }  // namespace vz::app

@@ -60,4 +60,9 @@ public:
 // error rather than a plain refusal, `why` what the library said.
 std::unique_ptr<IMsSource> OpenMsSource(const std::string& dir, bool& raised, std::string& why);
 
+// Opens `dir` only to look, as --list does: nothing in the directory is
+// created, changed or deleted and no program registers. None when it
+// cannot be opened, with the reason in `why`.
+std::unique_ptr<IMsSource> OpenMsSourceToRead(const std::string& dir, std::string& why);
+
 }  // namespace vz::app

@@ -35,7 +35,8 @@ std::vector<std::string> CommandLineArguments() {
 bool IsConsoleCommand(const std::vector<std::string>& args) {
   if (args.empty()) return false;
   const std::string& first = args[0];
-  for (const char* command : {"--help", "-h", "/?", "--version", "--list", "--bars", "--dump", "--unzip", "--sample"}) {
+  for (const char* command :
+       {"--help", "-h", "/?", "--version", "--list", "--bars", "--dump", "--unzip", "--verify", "--sample"}) {
     if (first == command) return true;
   }
   return false;

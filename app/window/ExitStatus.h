@@ -11,6 +11,7 @@ inline constexpr int kExitInvalidSettings = 2;   // validation refused the setti
 inline constexpr int kExitStageFailed = 3;       // a stage failed
 inline constexpr int kExitImportFailed = 4;      // "Export complete, but import failed."
 inline constexpr int kExitLeftOut = 5;           // the export completed, but left something out
+inline constexpr int kExitVerifyFailed = 6;      // --verify: an archive is damaged, differs or is missing
 inline constexpr int kExitTerminated = 130;      // stopped by Ctrl+C: "Terminated."
 
 // The status of a run's end; a failed import comes before data left out,
