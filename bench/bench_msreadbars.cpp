@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
   std::vector<double> bestRead(count, 1e30), bestCopy(count, 1e30), bestPlain(count, 1e30);
   size_t bars = 0;
   unsigned sink = 0;
-  std::vector<vz::MsBar> read;
+  std::vector<vz::MsPriceBar> read;
   for (int round = 0; round < 7; ++round) {
     bars = 0;
     for (size_t i = 0; i < count; ++i) {

@@ -109,11 +109,19 @@ struct TDateCache {
   uint32_t yearMonth = 0;  // 0: none yet (never an ordinary month)
   int64_t monthStart = 0;
 
+  // kRuns: the layout has a time field, so dates come in runs (intraday
+  // files hold hundreds of bars a date); without one each bar has its own
+  // (daily files). Only the code layout differs.
+  template <bool kRuns = false>
   [[gnu::always_inline]] int64_t Seconds(uint32_t date) {
-    if (date != word) {
-      word = date;
-      seconds = Compute(date);
+    if constexpr (kRuns) {
+      if (date == word) [[likely]]
+        return seconds;
+    } else if (date == word) {
+      return seconds;
     }
+    word = date;
+    seconds = Compute(date);
     return seconds;
   }
 
@@ -134,9 +142,37 @@ struct TDateCache {
   }
 };
 
-inline double FieldAt(const uint8_t* record, int offset) {
-  return static_cast<double>(MbfToFloat(LoadU32(record + offset)));
-}
+// TimeSeconds of the words met before, by word: an intraday file holds the
+// same few hundred times of day on every date. Direct-mapped; a slot holds
+// the last word that fell on it (word 0, whose seconds are 0, to begin
+// with), so a hit is exactly what TimeSeconds gives.
+class TTimeCache {
+public:
+  [[gnu::always_inline]] int64_t Seconds(uint32_t time) {
+    TSlot& slot = slots_[(time * 0x9E3779B1u) >> (32 - kBits)];
+    if (slot.word != time) [[unlikely]] {
+      slot.word = time;
+      slot.seconds = static_cast<int32_t>(TimeSeconds(time));
+    }
+    return slot.seconds;
+  }
+
+private:
+  static constexpr int kBits = 9;
+  struct TSlot {
+    uint32_t word = 0;
+    int32_t seconds = 0;  // TimeSeconds always fits: |t / 100 * 60| < 2^31
+  };
+  TSlot slots_[1 << kBits];
+};
+
+// A bar's instant: its date's seconds plus its time of day's.
+struct TInstants {
+  TDateCache dates;
+  TTimeCache times;
+};
+
+inline float FieldAt(const uint8_t* record, int offset) { return MbfToFloat(LoadU32(record + offset)); }
 
 #if VZ_MS_SSE2
 // MbfToFloat on four words at once (little-endian words as loaded).
@@ -149,19 +185,33 @@ inline __m128 MbfToFloat4(__m128i words) {
   return _mm_castsi128_ps(_mm_or_si128(sign, _mm_and_si128(normal, body)));
 }
 
-// The six prices of a bar lie side by side, open first.
-static_assert(offsetof(MsBar, high) == offsetof(MsBar, open) + 8 && offsetof(MsBar, low) == offsetof(MsBar, open) + 16 &&
-              offsetof(MsBar, close) == offsetof(MsBar, open) + 24 &&
-              offsetof(MsBar, volume) == offsetof(MsBar, open) + 32 &&
-              offsetof(MsBar, openInterest) == offsetof(MsBar, open) + 40);
+inline __m128 MbfToFloat4At(const uint8_t* words) {
+  return MbfToFloat4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(words)));
+}
+inline __m128 MbfToFloat2At(const uint8_t* words) {
+  return MbfToFloat4(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(words)));
+}
+
+// The six values of a bar lie side by side, in the file's order.
+static_assert(offsetof(MsPriceBar, high) == offsetof(MsPriceBar, open) + 4 &&
+              offsetof(MsPriceBar, low) == offsetof(MsPriceBar, open) + 8 &&
+              offsetof(MsPriceBar, close) == offsetof(MsPriceBar, open) + 12 &&
+              offsetof(MsPriceBar, volume) == offsetof(MsPriceBar, open) + 16 &&
+              offsetof(MsPriceBar, openInterest) == offsetof(MsPriceBar, open) + 20);
+
+// Where in a bar the value at `offset` (offsetof of one of its floats) lies.
+inline float* ValuesAt(MsPriceBar& bar, size_t offset) {
+  return reinterpret_cast<float*>(reinterpret_cast<uint8_t*>(&bar) + offset);
+}
 #endif
 
 // Decodes n records of a dated layout whose every selected field lies
 // within the record; the fields present are compile-time constants, so the
 // loop holds no test on the mask. Bit 0: time, 1: open, 2: high, 3: low,
 // 4: open interest (date, close and volume come with every dated layout).
+// Every field of each bar is written: `out` need not be cleared first.
 template <unsigned kFields>
-void DecodeDated(const uint8_t* record, size_t recordSize, size_t n, MsBar* out, TDateCache& dates) {
+void DecodeDated(const uint8_t* record, size_t recordSize, size_t n, MsPriceBar* out, TInstants& instants) {
   constexpr bool kTime = (kFields & 1u) != 0;
   constexpr bool kOpen = (kFields & 2u) != 0;
   constexpr bool kHigh = (kFields & 4u) != 0;
@@ -175,32 +225,41 @@ void DecodeDated(const uint8_t* record, size_t recordSize, size_t n, MsBar* out,
   constexpr int kVolumeAt = kCloseAt + 4;
   constexpr int kOpenInterestAt = kVolumeAt + 4;
   for (size_t i = 0; i < n; ++i, record += recordSize) {
-    MsBar& bar = out[i];
-    int64_t seconds = dates.Seconds(LoadU32(record));
-    if constexpr (kTime) seconds += TimeSeconds(LoadU32(record + kTimeAt));
+    MsPriceBar& bar = out[i];
+    int64_t seconds = instants.dates.Seconds<kTime>(LoadU32(record));
+    if constexpr (kTime) seconds += instants.times.Seconds(LoadU32(record + kTimeAt));
     bar.time = seconds;
 #if VZ_MS_SSE2
-    if constexpr (kOpen && kHigh && kLow && kOpenInterest) {
-      // Open to open interest: six adjacent words into six adjacent doubles.
-      double* values = reinterpret_cast<double*>(reinterpret_cast<uint8_t*>(&bar) + offsetof(MsBar, open));
-      const __m128 first = MbfToFloat4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(record + kOpenAt)));
-      const __m128 last = MbfToFloat4(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(record + kOpenAt + 16)));
-      _mm_storeu_pd(values, _mm_cvtps_pd(first));
-      _mm_storeu_pd(values + 2, _mm_cvtps_pd(_mm_movehl_ps(first, first)));
-      _mm_storeu_pd(values + 4, _mm_cvtps_pd(last));
+    // Runs of adjacent words into the same runs of adjacent floats: open to
+    // close (the usual layouts), else high to volume (no open).
+    if constexpr (kOpen && kHigh && kLow) {
+      _mm_storeu_ps(ValuesAt(bar, offsetof(MsPriceBar, open)), MbfToFloat4At(record + kOpenAt));
+      if constexpr (kOpenInterest) {
+        _mm_storel_pi(reinterpret_cast<__m64*>(ValuesAt(bar, offsetof(MsPriceBar, volume))),
+                      MbfToFloat2At(record + kVolumeAt));
+      } else {
+        bar.volume = FieldAt(record, kVolumeAt);
+        bar.openInterest = 0.0f;
+      }
+      continue;
+    }
+    if constexpr (!kOpen && kHigh && kLow) {
+      bar.open = 0.0f;
+      _mm_storeu_ps(ValuesAt(bar, offsetof(MsPriceBar, high)), MbfToFloat4At(record + kHighAt));
+      bar.openInterest = kOpenInterest ? FieldAt(record, kOpenInterestAt) : 0.0f;
       continue;
     }
 #endif
-    bar.open = kOpen ? FieldAt(record, kOpenAt) : 0.0;
-    bar.high = kHigh ? FieldAt(record, kHighAt) : 0.0;
-    bar.low = kLow ? FieldAt(record, kLowAt) : 0.0;
+    bar.open = kOpen ? FieldAt(record, kOpenAt) : 0.0f;
+    bar.high = kHigh ? FieldAt(record, kHighAt) : 0.0f;
+    bar.low = kLow ? FieldAt(record, kLowAt) : 0.0f;
     bar.close = FieldAt(record, kCloseAt);
     bar.volume = FieldAt(record, kVolumeAt);
-    bar.openInterest = kOpenInterest ? FieldAt(record, kOpenInterestAt) : 0.0;
+    bar.openInterest = kOpenInterest ? FieldAt(record, kOpenInterestAt) : 0.0f;
   }
 }
 
-using TDecodeRun = void (*)(const uint8_t*, size_t, size_t, MsBar*, TDateCache&);
+using TDecodeRun = void (*)(const uint8_t*, size_t, size_t, MsPriceBar*, TInstants&);
 
 template <unsigned... kFields>
 constexpr std::array<TDecodeRun, sizeof...(kFields)> DatedRuns(std::integer_sequence<unsigned, kFields...>) {
@@ -209,15 +268,15 @@ constexpr std::array<TDecodeRun, sizeof...(kFields)> DatedRuns(std::integer_sequ
 constexpr auto kDatedRuns = DatedRuns(std::make_integer_sequence<unsigned, 32>());
 
 // Any layout, including undated ones and masks wider than the record.
-void DecodeAny(const uint8_t* record, size_t recordSize, size_t n, MsBar* out, TDateCache& dates,
+void DecodeAny(const uint8_t* record, size_t recordSize, size_t n, MsPriceBar* out, TInstants& instants,
                const int (&offsets)[kFieldKinds]) {
-  auto value = [](const uint8_t* r, int offset) { return offset < 0 ? 0.0 : FieldAt(r, offset); };
+  auto value = [](const uint8_t* r, int offset) { return offset < 0 ? 0.0f : FieldAt(r, offset); };
   for (size_t i = 0; i < n; ++i, record += recordSize) {
-    MsBar& bar = out[i];
+    MsPriceBar& bar = out[i];
     int64_t seconds = 0;
     if (offsets[kDate] >= 0) {
-      seconds = dates.Seconds(LoadU32(record + offsets[kDate]));
-      if (offsets[kTime] >= 0) seconds += TimeSeconds(LoadU32(record + offsets[kTime]));
+      seconds = instants.dates.Seconds(LoadU32(record + offsets[kDate]));
+      if (offsets[kTime] >= 0) seconds += instants.times.Seconds(LoadU32(record + offsets[kTime]));
     }
     bar.time = seconds;
     bar.open = value(record, offsets[kOpen]);
@@ -267,12 +326,12 @@ public:
   }
   // Decodes the first n records of `bytes` into out[0..n); n comes from
   // RecordsIn for the same bytes.
-  void Decode(ByteView bytes, size_t n, MsBar* out) {
+  void Decode(ByteView bytes, size_t n, MsPriceBar* out) {
     assert(n <= RecordsIn(bytes, n));
     if (run_ != nullptr)
-      run_(bytes.data(), recordSize_, n, out, dates_);
+      run_(bytes.data(), recordSize_, n, out, instants_);
     else
-      DecodeAny(bytes.data(), recordSize_, n, out, dates_, offsets_);
+      DecodeAny(bytes.data(), recordSize_, n, out, instants_, offsets_);
   }
 
 private:
@@ -280,12 +339,26 @@ private:
   size_t fieldsEnd_ = 0;  // end of the last field the layout places in a record
   int offsets_[kFieldKinds];
   TDecodeRun run_ = nullptr;
-  TDateCache dates_;
+  TInstants instants_;
 };
 
-}  // namespace
+// Decodes into the bars the caller keeps: straight for MsPriceBar; for
+// MsBar through a small buffer of decoded records, each widened.
+void DecodeInto(TBarDecoder& decoder, ByteView bytes, size_t n, MsPriceBar* out) { decoder.Decode(bytes, n, out); }
 
-int32_t MsDecodeBars(std::span<const uint8_t> file, int32_t fieldCount, int32_t fieldMask, std::vector<MsBar>& bars) {
+void DecodeInto(TBarDecoder& decoder, ByteView bytes, size_t n, MsBar* out) {
+  constexpr size_t kRun = 256;
+  MsPriceBar decoded[kRun];
+  for (size_t done = 0; done < n;) {
+    const size_t run = std::min(kRun, n - done);
+    decoder.Decode(bytes.subspan(done * decoder.RecordSize()), run, decoded);
+    for (size_t i = 0; i < run; ++i) out[done + i] = MsWideBar(decoded[i]);
+    done += run;
+  }
+}
+
+template <class Bar>
+int32_t DecodeBars(ByteView file, int32_t fieldCount, int32_t fieldMask, std::vector<Bar>& bars) {
   if (fieldCount <= 0 || fieldCount > kMaxFieldCount) {
     bars.clear();
     return 0;
@@ -296,8 +369,23 @@ int32_t MsDecodeBars(std::span<const uint8_t> file, int32_t fieldCount, int32_t 
   const ByteView records = file.size() >= recordSize ? file.subspan(recordSize) : ByteView();
   const size_t count = decoder.RecordsIn(records, claimed > 0 ? static_cast<size_t>(claimed) : 0);
   bars.resize(count);
-  decoder.Decode(records, count, bars.data());
+  DecodeInto(decoder, records, count, bars.data());
   return static_cast<int32_t>(count);
+}
+
+}  // namespace
+
+MsBar MsWideBar(const MsPriceBar& bar) {
+  return MsBar{bar.time, bar.open, bar.high, bar.low, bar.close, bar.volume, bar.openInterest};
+}
+
+int32_t MsDecodeBars(std::span<const uint8_t> file, int32_t fieldCount, int32_t fieldMask,
+                     std::vector<MsPriceBar>& bars) {
+  return DecodeBars(file, fieldCount, fieldMask, bars);
+}
+
+int32_t MsDecodeBars(std::span<const uint8_t> file, int32_t fieldCount, int32_t fieldMask, std::vector<MsBar>& bars) {
+  return DecodeBars(file, fieldCount, fieldMask, bars);
 }
 
 namespace {
@@ -406,8 +494,9 @@ namespace {
 // the header's count in it says how much of the file is needed. Only a
 // read that stops short of that is followed by another (the file may be
 // shorter than its header says, or the system returned less).
+template <class Bar>
 int32_t ReadBarsInPieces(const platform::TSharedFile& file, int32_t fieldCount, int32_t fieldMask,
-                         std::vector<MsBar>& bars) {
+                         std::vector<Bar>& bars) {
   constexpr size_t kPieceBytes = size_t{256} << 10;
   // One buffer per thread, reused: no allocation or zero-fill per read.
   thread_local Bytes buffer;
@@ -443,7 +532,7 @@ int32_t ReadBarsInPieces(const platform::TSharedFile& file, int32_t fieldCount, 
                              : static_cast<size_t>(claimed);
   bars.resize(count);
   size_t done = decoder.RecordsIn(firstRecords, count);
-  decoder.Decode(firstRecords, done, bars.data());
+  DecodeInto(decoder, firstRecords, done, bars.data());
   uint64_t offset = uint64_t{recordSize} * (done + 1);
   while (done < count) {
     const size_t wanted = std::min(count - done, piece / recordSize);
@@ -453,7 +542,7 @@ int32_t ReadBarsInPieces(const platform::TSharedFile& file, int32_t fieldCount, 
     }
     const ByteView records(buffer.data(), got);
     const size_t whole = decoder.RecordsIn(records, wanted);
-    decoder.Decode(records, whole, bars.data() + done);
+    DecodeInto(decoder, records, whole, bars.data() + done);
     done += whole;
     offset += uint64_t{recordSize} * whole;
     if (whole < wanted) {  // the file ended early
@@ -464,9 +553,8 @@ int32_t ReadBarsInPieces(const platform::TSharedFile& file, int32_t fieldCount, 
   return static_cast<int32_t>(count);
 }
 
-}  // namespace
-
-int32_t MsReadBars(MsDirectory& dir, MsSecurity& security, std::vector<MsBar>& bars) {
+template <class Bar>
+int32_t ReadBars(MsDirectory& dir, MsSecurity& security, std::vector<Bar>& bars) {
   dir.readFailure = MsFailure{};
   if (!dir.readOnly) MsSetLock(dir, security, kMsLockReading, true);
   int32_t result = -1;
@@ -502,6 +590,16 @@ int32_t MsReadBars(MsDirectory& dir, MsSecurity& security, std::vector<MsBar>& b
   }
   if (!dir.readOnly) MsSetLock(dir, security, kMsLockReading, false);
   return result;
+}
+
+}  // namespace
+
+int32_t MsReadBars(MsDirectory& dir, MsSecurity& security, std::vector<MsPriceBar>& bars) {
+  return ReadBars(dir, security, bars);
+}
+
+int32_t MsReadBars(MsDirectory& dir, MsSecurity& security, std::vector<MsBar>& bars) {
+  return ReadBars(dir, security, bars);
 }
 
 }  // namespace vz

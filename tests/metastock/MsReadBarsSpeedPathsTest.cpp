@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <iterator>
 #include <random>
 
@@ -13,7 +14,9 @@ namespace {
 // Every field mask and record width, decoded from records whose dates come
 // in runs (as intraday files hold them) with corrupt words in between,
 // equals a record-by-record reading of the layout with the plain
-// conversions.
+// conversions, as MsBar and as the 32-bit MsPriceBar (the very float bits
+// of each word). The 32-bit bars are decoded over bars left from an earlier
+// read, so a field some layout fails to write shows as the old value.
 TEST(MsDecodeBars, EveryMaskAndWidthMatchesTheFieldByFieldReading) {
   // Day 0 and day 99, month 0 and 13, the first ordinary month, the
   // leap day of 2000 reached as 2000-03-00, years before 1901.
@@ -44,6 +47,9 @@ TEST(MsDecodeBars, EveryMaskAndWidthMatchesTheFieldByFieldReading) {
       }
       std::vector<MsBar> bars;
       ASSERT_EQ(MsDecodeBars(file, fieldCount, mask, bars), static_cast<int32_t>(kRecords));
+      std::vector<MsPriceBar> narrow(kRecords + 3, MsPriceBar{-7, 9.5f, 9.5f, 9.5f, 9.5f, 9.5f, 9.5f});
+      ASSERT_EQ(MsDecodeBars(file, fieldCount, mask, narrow), static_cast<int32_t>(kRecords));
+      ASSERT_EQ(narrow.size(), kRecords);
       const bool dated = (mask & 0x0F) != 0;
       const bool present[8] = {dated,        (mask & 0x80) != 0, (mask & 0x20) != 0, (mask & 0x08) != 0,
                                (mask & 0x10) != 0, dated,        dated,              (mask & 0x40) != 0};
@@ -60,6 +66,7 @@ TEST(MsDecodeBars, EveryMaskAndWidthMatchesTheFieldByFieldReading) {
           ++next;
         }
         auto value = [&](int f) { return has[f] ? static_cast<double>(MbfToFloat(words[f])) : 0.0; };
+        auto bits = [&](int f) { return has[f] ? std::bit_cast<uint32_t>(MbfToFloat(words[f])) : 0u; };
         const int64_t time = has[0] ? MbfDateTimeToUtcSeconds(words[0], has[1] ? words[1] : 0) : 0;
         const MsBar& bar = bars[r];
         ASSERT_EQ(bar.time, time) << fieldCount << " " << mask << " " << r;
@@ -69,6 +76,11 @@ TEST(MsDecodeBars, EveryMaskAndWidthMatchesTheFieldByFieldReading) {
         ASSERT_EQ(bar.close, value(5)) << fieldCount << " " << mask << " " << r;
         ASSERT_EQ(bar.volume, value(6)) << fieldCount << " " << mask << " " << r;
         ASSERT_EQ(bar.openInterest, value(7)) << fieldCount << " " << mask << " " << r;
+        const MsPriceBar& small = narrow[r];
+        ASSERT_EQ(small.time, time) << fieldCount << " " << mask << " " << r;
+        const float fields[] = {small.open, small.high, small.low, small.close, small.volume, small.openInterest};
+        for (int f = 2; f < 8; ++f)
+          ASSERT_EQ(std::bit_cast<uint32_t>(fields[f - 2]), bits(f)) << fieldCount << " " << mask << " " << r << " " << f;
       }
     }
   }
