@@ -126,6 +126,14 @@ struct TDateCache {
   }
 
   [[gnu::always_inline]] int64_t Compute(uint32_t date) {
+    // Another day of the month before (daily files hold one bar a date),
+    // its word with the same sign and exponent: the date is the mantissa
+    // shifted as MbfTruncToInt32 shifts it, and its day number the
+    // distance from the month's (year - 1900) * 10000 + month * 100.
+    if ((date >> 23) == monthKey) {
+      const uint32_t day = (((date & 0x7FFFFFu) | 0x800000u) >> monthShift) - monthBase;
+      if (day < 100) return monthStart + int64_t{day} * 86400;
+    }
     const int32_t d = MbfTruncToInt32(date);
     if (d >= 10100) {
       const uint32_t u = static_cast<uint32_t>(d);
@@ -136,10 +144,21 @@ struct TDateCache {
         yearMonth = ym;
         monthStart = MonthStartSeconds(ym);
       }
+      // Positive, at least 10100, so the exponent byte is at least 142;
+      // up to 152 the integer is the mantissa shifted right.
+      const uint32_t exponent = date >> 24;
+      monthKey = exponent <= 152 ? date >> 23 : kNoMonthKey;
+      monthShift = 152 - exponent;
+      monthBase = ym * 100;
       return monthStart + int64_t{u - ym * 100} * 86400;
     }
     return UnusualDateSeconds(date);
   }
+
+  static constexpr uint32_t kNoMonthKey = 0xFFFFFFFFu;  // no word's top nine bits
+  uint32_t monthKey = kNoMonthKey;  // sign and exponent of the month's last word
+  uint32_t monthShift = 0;
+  uint32_t monthBase = 0;  // yearMonth * 100
 };
 
 // TimeSeconds of the words met before, by word: an intraday file holds the
