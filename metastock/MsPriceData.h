@@ -40,6 +40,12 @@ struct MsBar {
 // A decoded record as an MsBar (every float converts exactly).
 MsBar MsWideBar(const MsPriceBar& bar);
 
+// Whether the decoder may convert whole records with AVX2 where the
+// processor has it (allowed unless told otherwise); the result says
+// whether it now does. The bars are the same either way: for tests and
+// benchmarks that compare the two.
+bool MsAllowAvx2PriceDecoding(bool allowed);
+
 // "F<n>.DAT" (n below 256) or "F<n>.MWD": the data file name of a file number.
 std::string MsDataFileBaseName(int32_t fileNumber);
 // Path of the data file of a file number, matched without regard to case;

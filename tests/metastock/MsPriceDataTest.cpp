@@ -241,8 +241,11 @@ void CheckEveryTruncationOfValidFiles() {
 }
 
 TEST(MsDecodeBars, EveryTruncationOfAValidFileGivesTheWholeRecordsLeft) {
-  CheckEveryTruncationOfValidFiles<MsPriceBar>();
-  CheckEveryTruncationOfValidFiles<MsBar>();
+  test::WithEachPriceDecoder([](bool avx2) {
+    SCOPED_TRACE(avx2 ? "AVX2" : "SSE2");
+    CheckEveryTruncationOfValidFiles<MsPriceBar>();
+    CheckEveryTruncationOfValidFiles<MsBar>();
+  });
 }
 
 // The same through MsReadBars, which reads a file in pieces: every cut of a
@@ -276,22 +279,26 @@ TEST_F(MsReadBarsTest, EveryTruncationOfADataFileReadsTheWholeRecordsLeft) {
     }
     std::vector<MsBar> bars, expected;
     std::vector<MsPriceBar> narrow, narrowExpected;
-    for (size_t length : lengths) {
-      const Bytes cut(whole.begin(), whole.begin() + static_cast<ptrdiff_t>(length));
-      test::WriteFileBytes(path, std::string(cut.begin(), cut.end()));
-      const int32_t count = MsReadBars(*dir, security, bars);
-      ASSERT_EQ(count, MsDecodeBars(cut, security.fieldCount, security.fieldMask, expected))
-          << security.symbol << " " << length;
-      ASSERT_EQ(bars.size(), expected.size());
-      for (size_t i = 0; i < expected.size(); ++i) ASSERT_TRUE(SameBar(bars[i], expected[i])) << length << " " << i;
+    test::WithEachPriceDecoder([&](bool avx2) {
+      SCOPED_TRACE(avx2 ? "AVX2" : "SSE2");
+      for (size_t length : lengths) {
+        const Bytes cut(whole.begin(), whole.begin() + static_cast<ptrdiff_t>(length));
+        test::WriteFileBytes(path, std::string(cut.begin(), cut.end()));
+        const int32_t count = MsReadBars(*dir, security, bars);
+        ASSERT_EQ(count, MsDecodeBars(cut, security.fieldCount, security.fieldMask, expected))
+            << security.symbol << " " << length;
+        ASSERT_EQ(bars.size(), expected.size());
+        for (size_t i = 0; i < expected.size(); ++i) ASSERT_TRUE(SameBar(bars[i], expected[i])) << length << " " << i;
 
-      narrow = LeftOverBars<MsPriceBar>(kLong + 5);
-      ASSERT_EQ(MsReadBars(*dir, security, narrow), count) << security.symbol << " " << length;
-      ASSERT_EQ(MsDecodeBars(cut, security.fieldCount, security.fieldMask, narrowExpected), count);
-      ASSERT_EQ(narrow.size(), narrowExpected.size());
-      for (size_t i = 0; i < narrowExpected.size(); ++i)
-        ASSERT_TRUE(SameBar(narrow[i], narrowExpected[i])) << length << " " << i;
-    }
+        narrow = LeftOverBars<MsPriceBar>(kLong + 5);
+        ASSERT_EQ(MsReadBars(*dir, security, narrow), count) << security.symbol << " " << length;
+        ASSERT_EQ(MsDecodeBars(cut, security.fieldCount, security.fieldMask, narrowExpected), count);
+        ASSERT_EQ(narrow.size(), narrowExpected.size());
+        for (size_t i = 0; i < narrowExpected.size(); ++i)
+          ASSERT_TRUE(SameBar(narrow[i], narrowExpected[i])) << length << " " << i;
+      }
+    });
+    test::WriteFileBytes(path, std::string(whole.begin(), whole.end()));
   }
 }
 
