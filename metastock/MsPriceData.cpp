@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cassert>
 #include <utility>
 #include <cstddef>
@@ -21,6 +22,15 @@
 #define VZ_MS_SSE2 1
 #else
 #define VZ_MS_SSE2 0
+#endif
+// Where the compiler can build code for a later processor than the one it
+// targets (GCC, Clang on x86-64), a processor with AVX2 converts a whole
+// record at once; the choice is made when the program runs.
+#if VZ_MS_SSE2 && defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define VZ_MS_AVX2 1
+#else
+#define VZ_MS_AVX2 0
 #endif
 
 namespace vz {
@@ -109,15 +119,31 @@ struct TDateCache {
   uint32_t yearMonth = 0;  // 0: none yet (never an ordinary month)
   int64_t monthStart = 0;
 
+  // kRuns: the layout has a time field, so dates come in runs (intraday
+  // files hold hundreds of bars a date); without one each bar has its own
+  // (daily files). Only the code layout differs.
+  template <bool kRuns = false>
   [[gnu::always_inline]] int64_t Seconds(uint32_t date) {
-    if (date != word) {
-      word = date;
-      seconds = Compute(date);
+    if constexpr (kRuns) {
+      if (date == word) [[likely]]
+        return seconds;
+    } else if (date == word) {
+      return seconds;
     }
+    word = date;
+    seconds = Compute(date);
     return seconds;
   }
 
   [[gnu::always_inline]] int64_t Compute(uint32_t date) {
+    // Another day of the month before (daily files hold one bar a date),
+    // its word with the same sign and exponent: the date is the mantissa
+    // shifted as MbfTruncToInt32 shifts it, and its day number the
+    // distance from the month's (year - 1900) * 10000 + month * 100.
+    if ((date >> 23) == monthKey) {
+      const uint32_t day = (((date & 0x7FFFFFu) | 0x800000u) >> monthShift) - monthBase;
+      if (day < 100) return monthStart + int64_t{day} * 86400;
+    }
     const int32_t d = MbfTruncToInt32(date);
     if (d >= 10100) {
       const uint32_t u = static_cast<uint32_t>(d);
@@ -128,15 +154,54 @@ struct TDateCache {
         yearMonth = ym;
         monthStart = MonthStartSeconds(ym);
       }
+      // Positive, at least 10100, so the exponent byte is at least 142;
+      // up to 152 the integer is the mantissa shifted right.
+      const uint32_t exponent = date >> 24;
+      monthKey = exponent <= 152 ? date >> 23 : kNoMonthKey;
+      monthShift = 152 - exponent;
+      monthBase = ym * 100;
       return monthStart + int64_t{u - ym * 100} * 86400;
     }
     return UnusualDateSeconds(date);
   }
+
+  static constexpr uint32_t kNoMonthKey = 0xFFFFFFFFu;  // no word's top nine bits
+  uint32_t monthKey = kNoMonthKey;  // sign and exponent of the month's last word
+  uint32_t monthShift = 0;
+  uint32_t monthBase = 0;  // yearMonth * 100
 };
 
-inline double FieldAt(const uint8_t* record, int offset) {
-  return static_cast<double>(MbfToFloat(LoadU32(record + offset)));
-}
+// TimeSeconds of the words met before, by word: an intraday file holds the
+// same few hundred times of day on every date. Direct-mapped; a slot holds
+// the last word that fell on it (word 0, whose seconds are 0, to begin
+// with), so a hit is exactly what TimeSeconds gives.
+class TTimeCache {
+public:
+  [[gnu::always_inline]] int64_t Seconds(uint32_t time) {
+    TSlot& slot = slots_[(time * 0x9E3779B1u) >> (32 - kBits)];
+    if (slot.word != time) [[unlikely]] {
+      slot.word = time;
+      slot.seconds = static_cast<int32_t>(TimeSeconds(time));
+    }
+    return slot.seconds;
+  }
+
+private:
+  static constexpr int kBits = 9;
+  struct TSlot {
+    uint32_t word = 0;
+    int32_t seconds = 0;  // TimeSeconds always fits: |t / 100 * 60| < 2^31
+  };
+  TSlot slots_[1 << kBits];
+};
+
+// A bar's instant: its date's seconds plus its time of day's.
+struct TInstants {
+  TDateCache dates;
+  TTimeCache times;
+};
+
+inline float FieldAt(const uint8_t* record, int offset) { return MbfToFloat(LoadU32(record + offset)); }
 
 #if VZ_MS_SSE2
 // MbfToFloat on four words at once (little-endian words as loaded).
@@ -149,19 +214,33 @@ inline __m128 MbfToFloat4(__m128i words) {
   return _mm_castsi128_ps(_mm_or_si128(sign, _mm_and_si128(normal, body)));
 }
 
-// The six prices of a bar lie side by side, open first.
-static_assert(offsetof(MsBar, high) == offsetof(MsBar, open) + 8 && offsetof(MsBar, low) == offsetof(MsBar, open) + 16 &&
-              offsetof(MsBar, close) == offsetof(MsBar, open) + 24 &&
-              offsetof(MsBar, volume) == offsetof(MsBar, open) + 32 &&
-              offsetof(MsBar, openInterest) == offsetof(MsBar, open) + 40);
+inline __m128 MbfToFloat4At(const uint8_t* words) {
+  return MbfToFloat4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(words)));
+}
+inline __m128 MbfToFloat2At(const uint8_t* words) {
+  return MbfToFloat4(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(words)));
+}
+
+// The six values of a bar lie side by side, in the file's order.
+static_assert(offsetof(MsPriceBar, high) == offsetof(MsPriceBar, open) + 4 &&
+              offsetof(MsPriceBar, low) == offsetof(MsPriceBar, open) + 8 &&
+              offsetof(MsPriceBar, close) == offsetof(MsPriceBar, open) + 12 &&
+              offsetof(MsPriceBar, volume) == offsetof(MsPriceBar, open) + 16 &&
+              offsetof(MsPriceBar, openInterest) == offsetof(MsPriceBar, open) + 20);
+
+// Where in a bar the value at `offset` (offsetof of one of its floats) lies.
+inline float* ValuesAt(MsPriceBar& bar, size_t offset) {
+  return reinterpret_cast<float*>(reinterpret_cast<uint8_t*>(&bar) + offset);
+}
 #endif
 
 // Decodes n records of a dated layout whose every selected field lies
 // within the record; the fields present are compile-time constants, so the
 // loop holds no test on the mask. Bit 0: time, 1: open, 2: high, 3: low,
 // 4: open interest (date, close and volume come with every dated layout).
+// Every field of each bar is written: `out` need not be cleared first.
 template <unsigned kFields>
-void DecodeDated(const uint8_t* record, size_t recordSize, size_t n, MsBar* out, TDateCache& dates) {
+void DecodeDated(const uint8_t* record, size_t recordSize, size_t n, MsPriceBar* out, TInstants& instants) {
   constexpr bool kTime = (kFields & 1u) != 0;
   constexpr bool kOpen = (kFields & 2u) != 0;
   constexpr bool kHigh = (kFields & 4u) != 0;
@@ -175,32 +254,100 @@ void DecodeDated(const uint8_t* record, size_t recordSize, size_t n, MsBar* out,
   constexpr int kVolumeAt = kCloseAt + 4;
   constexpr int kOpenInterestAt = kVolumeAt + 4;
   for (size_t i = 0; i < n; ++i, record += recordSize) {
-    MsBar& bar = out[i];
-    int64_t seconds = dates.Seconds(LoadU32(record));
-    if constexpr (kTime) seconds += TimeSeconds(LoadU32(record + kTimeAt));
+    MsPriceBar& bar = out[i];
+    int64_t seconds = instants.dates.Seconds<kTime>(LoadU32(record));
+    if constexpr (kTime) seconds += instants.times.Seconds(LoadU32(record + kTimeAt));
     bar.time = seconds;
 #if VZ_MS_SSE2
-    if constexpr (kOpen && kHigh && kLow && kOpenInterest) {
-      // Open to open interest: six adjacent words into six adjacent doubles.
-      double* values = reinterpret_cast<double*>(reinterpret_cast<uint8_t*>(&bar) + offsetof(MsBar, open));
-      const __m128 first = MbfToFloat4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(record + kOpenAt)));
-      const __m128 last = MbfToFloat4(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(record + kOpenAt + 16)));
-      _mm_storeu_pd(values, _mm_cvtps_pd(first));
-      _mm_storeu_pd(values + 2, _mm_cvtps_pd(_mm_movehl_ps(first, first)));
-      _mm_storeu_pd(values + 4, _mm_cvtps_pd(last));
+    // Runs of adjacent words into the same runs of adjacent floats: open to
+    // close (the usual layouts), else high to volume (no open).
+    if constexpr (kOpen && kHigh && kLow) {
+      _mm_storeu_ps(ValuesAt(bar, offsetof(MsPriceBar, open)), MbfToFloat4At(record + kOpenAt));
+      if constexpr (kOpenInterest) {
+        _mm_storel_pi(reinterpret_cast<__m64*>(ValuesAt(bar, offsetof(MsPriceBar, volume))),
+                      MbfToFloat2At(record + kVolumeAt));
+      } else {
+        bar.volume = FieldAt(record, kVolumeAt);
+        bar.openInterest = 0.0f;
+      }
+      continue;
+    }
+    if constexpr (!kOpen && kHigh && kLow) {
+      bar.open = 0.0f;
+      _mm_storeu_ps(ValuesAt(bar, offsetof(MsPriceBar, high)), MbfToFloat4At(record + kHighAt));
+      bar.openInterest = kOpenInterest ? FieldAt(record, kOpenInterestAt) : 0.0f;
       continue;
     }
 #endif
-    bar.open = kOpen ? FieldAt(record, kOpenAt) : 0.0;
-    bar.high = kHigh ? FieldAt(record, kHighAt) : 0.0;
-    bar.low = kLow ? FieldAt(record, kLowAt) : 0.0;
+    bar.open = kOpen ? FieldAt(record, kOpenAt) : 0.0f;
+    bar.high = kHigh ? FieldAt(record, kHighAt) : 0.0f;
+    bar.low = kLow ? FieldAt(record, kLowAt) : 0.0f;
     bar.close = FieldAt(record, kCloseAt);
     bar.volume = FieldAt(record, kVolumeAt);
-    bar.openInterest = kOpenInterest ? FieldAt(record, kOpenInterestAt) : 0.0;
+    bar.openInterest = kOpenInterest ? FieldAt(record, kOpenInterestAt) : 0.0f;
   }
 }
 
-using TDecodeRun = void (*)(const uint8_t*, size_t, size_t, MsBar*, TDateCache&);
+using TDecodeRun = void (*)(const uint8_t*, size_t, size_t, MsPriceBar*, TInstants&);
+
+#if VZ_MS_AVX2
+// MbfToFloat on eight words at once.
+[[gnu::target("avx2")]] inline __m256 MbfToFloat8(__m256i words) {
+  const __m256i exponent = _mm256_srli_epi32(words, 24);
+  const __m256i sign = _mm256_slli_epi32(_mm256_and_si256(words, _mm256_set1_epi32(0x800000)), 8);
+  const __m256i body = _mm256_or_si256(_mm256_slli_epi32(_mm256_sub_epi32(exponent, _mm256_set1_epi32(2)), 23),
+                                       _mm256_and_si256(words, _mm256_set1_epi32(0x7FFFFF)));
+  const __m256i normal = _mm256_cmpgt_epi32(exponent, _mm256_set1_epi32(1));
+  return _mm256_castsi256_ps(_mm256_or_si256(sign, _mm256_and_si256(normal, body)));
+}
+
+static_assert(offsetof(MsPriceBar, time) == 0 && offsetof(MsPriceBar, open) == 8 &&
+              offsetof(MsPriceBar, openInterest) == 28);
+
+// DecodeDated with AVX2, for the layouts holding open, high and low (bits
+// 1 to 3 of kFields): a record's words, date first, lie in the order of the
+// bar's eight 4-byte lanes, whose first two hold the time. The words are
+// loaded as one vector (only the layout's words: a masked load does not
+// touch the others), moved one lane up when there is no time field, and
+// converted together; the time goes into the first two lanes and the bar
+// is stored whole.
+template <unsigned kFields>
+[[gnu::target("avx2")]] void DecodeDatedAvx2(const uint8_t* record, size_t recordSize, size_t n, MsPriceBar* out,
+                                             TInstants& instants) {
+  static_assert((kFields & 14u) == 14u, "open, high and low present");
+  constexpr bool kTime = (kFields & 1u) != 0;
+  constexpr bool kOpenInterest = (kFields & 16u) != 0;
+  constexpr int kWords = 6 + (kTime ? 1 : 0) + (kOpenInterest ? 1 : 0);
+  const __m256i present = _mm256_setr_epi32(-1, -1, -1, -1, -1, -1, kWords > 6 ? -1 : 0, kWords > 7 ? -1 : 0);
+  const __m256i oneLaneUp = _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6);
+  for (size_t i = 0; i < n; ++i, record += recordSize) {
+    int64_t seconds = instants.dates.Seconds<kTime>(LoadU32(record));
+    if constexpr (kTime) seconds += instants.times.Seconds(LoadU32(record + 4));
+    __m256i words = kWords == 8 ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(record))
+                                : _mm256_maskload_epi32(reinterpret_cast<const int*>(record), present);
+    if constexpr (!kTime) words = _mm256_permutevar8x32_epi32(words, oneLaneUp);
+    const __m256i values = _mm256_castps_si256(MbfToFloat8(words));
+    const __m256i time = _mm256_castsi128_si256(_mm_cvtsi64_si128(seconds));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_blend_epi32(values, time, 0x03));
+  }
+}
+
+std::atomic<bool> avx2Allowed{true};
+
+// The AVX2 decoder of a layout, or none.
+TDecodeRun Avx2Run(unsigned fields) {
+  static const bool kHaveAvx2 = __builtin_cpu_supports("avx2");
+  if (!kHaveAvx2 || !avx2Allowed.load(std::memory_order_relaxed) || (fields & 14u) != 14u) return nullptr;
+  switch (fields) {
+    case 14u: return &DecodeDatedAvx2<14u>;
+    case 15u: return &DecodeDatedAvx2<15u>;
+    case 30u: return &DecodeDatedAvx2<30u>;
+    default: return &DecodeDatedAvx2<31u>;
+  }
+}
+#else
+TDecodeRun Avx2Run(unsigned) { return nullptr; }
+#endif
 
 template <unsigned... kFields>
 constexpr std::array<TDecodeRun, sizeof...(kFields)> DatedRuns(std::integer_sequence<unsigned, kFields...>) {
@@ -209,15 +356,15 @@ constexpr std::array<TDecodeRun, sizeof...(kFields)> DatedRuns(std::integer_sequ
 constexpr auto kDatedRuns = DatedRuns(std::make_integer_sequence<unsigned, 32>());
 
 // Any layout, including undated ones and masks wider than the record.
-void DecodeAny(const uint8_t* record, size_t recordSize, size_t n, MsBar* out, TDateCache& dates,
+void DecodeAny(const uint8_t* record, size_t recordSize, size_t n, MsPriceBar* out, TInstants& instants,
                const int (&offsets)[kFieldKinds]) {
-  auto value = [](const uint8_t* r, int offset) { return offset < 0 ? 0.0 : FieldAt(r, offset); };
+  auto value = [](const uint8_t* r, int offset) { return offset < 0 ? 0.0f : FieldAt(r, offset); };
   for (size_t i = 0; i < n; ++i, record += recordSize) {
-    MsBar& bar = out[i];
+    MsPriceBar& bar = out[i];
     int64_t seconds = 0;
     if (offsets[kDate] >= 0) {
-      seconds = dates.Seconds(LoadU32(record + offsets[kDate]));
-      if (offsets[kTime] >= 0) seconds += TimeSeconds(LoadU32(record + offsets[kTime]));
+      seconds = instants.dates.Seconds(LoadU32(record + offsets[kDate]));
+      if (offsets[kTime] >= 0) seconds += instants.times.Seconds(LoadU32(record + offsets[kTime]));
     }
     bar.time = seconds;
     bar.open = value(record, offsets[kOpen]);
@@ -257,7 +404,8 @@ public:
       const unsigned fields = (offsets_[kTime] >= 0 ? 1u : 0u) | (offsets_[kOpen] >= 0 ? 2u : 0u) |
                               (offsets_[kHigh] >= 0 ? 4u : 0u) | (offsets_[kLow] >= 0 ? 8u : 0u) |
                               (offsets_[kOpenInterest] >= 0 ? 16u : 0u);
-      run_ = kDatedRuns[fields];
+      run_ = Avx2Run(fields);
+      if (run_ == nullptr) run_ = kDatedRuns[fields];
     }
   }
   size_t RecordSize() const { return recordSize_; }
@@ -267,12 +415,12 @@ public:
   }
   // Decodes the first n records of `bytes` into out[0..n); n comes from
   // RecordsIn for the same bytes.
-  void Decode(ByteView bytes, size_t n, MsBar* out) {
+  void Decode(ByteView bytes, size_t n, MsPriceBar* out) {
     assert(n <= RecordsIn(bytes, n));
     if (run_ != nullptr)
-      run_(bytes.data(), recordSize_, n, out, dates_);
+      run_(bytes.data(), recordSize_, n, out, instants_);
     else
-      DecodeAny(bytes.data(), recordSize_, n, out, dates_, offsets_);
+      DecodeAny(bytes.data(), recordSize_, n, out, instants_, offsets_);
   }
 
 private:
@@ -280,12 +428,26 @@ private:
   size_t fieldsEnd_ = 0;  // end of the last field the layout places in a record
   int offsets_[kFieldKinds];
   TDecodeRun run_ = nullptr;
-  TDateCache dates_;
+  TInstants instants_;
 };
 
-}  // namespace
+// Decodes into the bars the caller keeps: straight for MsPriceBar; for
+// MsBar through a small buffer of decoded records, each widened.
+void DecodeInto(TBarDecoder& decoder, ByteView bytes, size_t n, MsPriceBar* out) { decoder.Decode(bytes, n, out); }
 
-int32_t MsDecodeBars(std::span<const uint8_t> file, int32_t fieldCount, int32_t fieldMask, std::vector<MsBar>& bars) {
+void DecodeInto(TBarDecoder& decoder, ByteView bytes, size_t n, MsBar* out) {
+  constexpr size_t kRun = 256;
+  MsPriceBar decoded[kRun];
+  for (size_t done = 0; done < n;) {
+    const size_t run = std::min(kRun, n - done);
+    decoder.Decode(bytes.subspan(done * decoder.RecordSize()), run, decoded);
+    for (size_t i = 0; i < run; ++i) out[done + i] = MsWideBar(decoded[i]);
+    done += run;
+  }
+}
+
+template <class Bar>
+int32_t DecodeBars(ByteView file, int32_t fieldCount, int32_t fieldMask, std::vector<Bar>& bars) {
   if (fieldCount <= 0 || fieldCount > kMaxFieldCount) {
     bars.clear();
     return 0;
@@ -296,8 +458,33 @@ int32_t MsDecodeBars(std::span<const uint8_t> file, int32_t fieldCount, int32_t 
   const ByteView records = file.size() >= recordSize ? file.subspan(recordSize) : ByteView();
   const size_t count = decoder.RecordsIn(records, claimed > 0 ? static_cast<size_t>(claimed) : 0);
   bars.resize(count);
-  decoder.Decode(records, count, bars.data());
+  DecodeInto(decoder, records, count, bars.data());
   return static_cast<int32_t>(count);
+}
+
+}  // namespace
+
+bool MsAllowAvx2PriceDecoding(bool allowed) {
+#if VZ_MS_AVX2
+  avx2Allowed.store(allowed);
+  return allowed && __builtin_cpu_supports("avx2");
+#else
+  (void)allowed;
+  return false;
+#endif
+}
+
+MsBar MsWideBar(const MsPriceBar& bar) {
+  return MsBar{bar.time, bar.open, bar.high, bar.low, bar.close, bar.volume, bar.openInterest};
+}
+
+int32_t MsDecodeBars(std::span<const uint8_t> file, int32_t fieldCount, int32_t fieldMask,
+                     std::vector<MsPriceBar>& bars) {
+  return DecodeBars(file, fieldCount, fieldMask, bars);
+}
+
+int32_t MsDecodeBars(std::span<const uint8_t> file, int32_t fieldCount, int32_t fieldMask, std::vector<MsBar>& bars) {
+  return DecodeBars(file, fieldCount, fieldMask, bars);
 }
 
 namespace {
@@ -406,8 +593,9 @@ namespace {
 // the header's count in it says how much of the file is needed. Only a
 // read that stops short of that is followed by another (the file may be
 // shorter than its header says, or the system returned less).
+template <class Bar>
 int32_t ReadBarsInPieces(const platform::TSharedFile& file, int32_t fieldCount, int32_t fieldMask,
-                         std::vector<MsBar>& bars) {
+                         std::vector<Bar>& bars) {
   constexpr size_t kPieceBytes = size_t{256} << 10;
   // One buffer per thread, reused: no allocation or zero-fill per read.
   thread_local Bytes buffer;
@@ -443,7 +631,7 @@ int32_t ReadBarsInPieces(const platform::TSharedFile& file, int32_t fieldCount, 
                              : static_cast<size_t>(claimed);
   bars.resize(count);
   size_t done = decoder.RecordsIn(firstRecords, count);
-  decoder.Decode(firstRecords, done, bars.data());
+  DecodeInto(decoder, firstRecords, done, bars.data());
   uint64_t offset = uint64_t{recordSize} * (done + 1);
   while (done < count) {
     const size_t wanted = std::min(count - done, piece / recordSize);
@@ -453,7 +641,7 @@ int32_t ReadBarsInPieces(const platform::TSharedFile& file, int32_t fieldCount, 
     }
     const ByteView records(buffer.data(), got);
     const size_t whole = decoder.RecordsIn(records, wanted);
-    decoder.Decode(records, whole, bars.data() + done);
+    DecodeInto(decoder, records, whole, bars.data() + done);
     done += whole;
     offset += uint64_t{recordSize} * whole;
     if (whole < wanted) {  // the file ended early
@@ -464,9 +652,8 @@ int32_t ReadBarsInPieces(const platform::TSharedFile& file, int32_t fieldCount, 
   return static_cast<int32_t>(count);
 }
 
-}  // namespace
-
-int32_t MsReadBars(MsDirectory& dir, MsSecurity& security, std::vector<MsBar>& bars) {
+template <class Bar>
+int32_t ReadBars(MsDirectory& dir, MsSecurity& security, std::vector<Bar>& bars) {
   dir.readFailure = MsFailure{};
   if (!dir.readOnly) MsSetLock(dir, security, kMsLockReading, true);
   int32_t result = -1;
@@ -502,6 +689,16 @@ int32_t MsReadBars(MsDirectory& dir, MsSecurity& security, std::vector<MsBar>& b
   }
   if (!dir.readOnly) MsSetLock(dir, security, kMsLockReading, false);
   return result;
+}
+
+}  // namespace
+
+int32_t MsReadBars(MsDirectory& dir, MsSecurity& security, std::vector<MsPriceBar>& bars) {
+  return ReadBars(dir, security, bars);
+}
+
+int32_t MsReadBars(MsDirectory& dir, MsSecurity& security, std::vector<MsBar>& bars) {
+  return ReadBars(dir, security, bars);
 }
 
 }  // namespace vz

@@ -11,6 +11,22 @@
 
 namespace vz {
 
+// One price record decoded, in 32 bytes: the prices, the volume and the
+// open interest are the 32-bit floats the file stores, so a float holds
+// each exactly. This is what the conversion reads; MsBar below carries the
+// same values as doubles.
+struct MsPriceBar {
+  int64_t time = 0;  // UTC seconds of date and time (seconds dropped)
+  float open = 0.0f;
+  float high = 0.0f;
+  float low = 0.0f;
+  float close = 0.0f;
+  float volume = 0.0f;
+  float openInterest = 0.0f;
+};
+static_assert(sizeof(MsPriceBar) == 32, "a decoded price record takes 32 bytes");
+
+// The same record with double fields, for callers that compute with them.
 struct MsBar {
   int64_t time = 0;  // UTC seconds of date and time (seconds dropped)
   double open = 0.0;
@@ -20,6 +36,15 @@ struct MsBar {
   double volume = 0.0;
   double openInterest = 0.0;
 };
+
+// A decoded record as an MsBar (every float converts exactly).
+MsBar MsWideBar(const MsPriceBar& bar);
+
+// Whether the decoder may convert whole records with AVX2 where the
+// processor has it (allowed unless told otherwise); the result says
+// whether it now does. The bars are the same either way: for tests and
+// benchmarks that compare the two.
+bool MsAllowAvx2PriceDecoding(bool allowed);
 
 // "F<n>.DAT" (n below 256) or "F<n>.MWD": the data file name of a file number.
 std::string MsDataFileBaseName(int32_t fileNumber);
@@ -36,6 +61,8 @@ std::string MsDataFileName(const MsDirectory& dir, int32_t fileNumber);
 // is refused at once. Sets the read lock bit around the read, except in a
 // directory opened only to look (MsOpenDirectoryToRead), where nothing is
 // written and a missing data file is not created.
+int32_t MsReadBars(MsDirectory& dir, MsSecurity& security, std::vector<MsPriceBar>& bars);
+// The same bars as MsBar: one decoder serves both, so the values agree.
 int32_t MsReadBars(MsDirectory& dir, MsSecurity& security, std::vector<MsBar>& bars);
 // Opens the data file (creating an empty one only when none exists) and
 // sets recordCount; 1 / 0.
@@ -46,6 +73,8 @@ int MsCreateDataFile(MsDirectory& dir, MsSecurity& security);
 // Decodes a whole data file. The count is bounded by the whole records
 // present; fields the mask selects beyond the record's width read as 0, and
 // a record without a date field has time 0. Returns the number of bars.
+int32_t MsDecodeBars(std::span<const uint8_t> file, int32_t fieldCount, int32_t fieldMask,
+                     std::vector<MsPriceBar>& bars);
 int32_t MsDecodeBars(std::span<const uint8_t> file, int32_t fieldCount, int32_t fieldMask, std::vector<MsBar>& bars);
 
 }  // namespace vz

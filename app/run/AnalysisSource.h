@@ -25,9 +25,10 @@ struct SecurityEntry {
   int fileNumber = 0;  // of F<n>.DAT / F<n>.MWD
 };
 
-// One price bar as the MetaStock library decodes it; time in seconds since
-// 1970-01-01 00:00 on the data's clock.
-using BarEntry = MsBar;
+// One price bar as the MetaStock library decodes it, 32 bytes: time in
+// seconds since 1970-01-01 00:00 on the data's clock, prices and volume as
+// the 32-bit floats the data files store (exact, nothing widened).
+using BarEntry = MsPriceBar;
 
 class IMsSource {
 public:

@@ -14,7 +14,7 @@ using test::DateValue;
 using test::MakeSecurity;
 using test::Seconds;
 
-BarEntry Bar(int64_t time, double close, double volume = 100) {
+BarEntry Bar(int64_t time, float close, float volume = 100) {
   return BarEntry{time, close - 1, close + 1, close - 2, close, volume};
 }
 
@@ -36,20 +36,23 @@ TEST(SaturatedVolume, TruncatesAndSaturates) {
   EXPECT_EQ(CloseTickVolume(std::numeric_limits<int32_t>::min() + 1), std::numeric_limits<int32_t>::min());
 }
 
-TEST(CollectBars, KeepsIntradayPricesAsFloatsAndWhatNoFloatHoldsAsInfinity) {
-  // MetaStock prices are floats, kept exactly; a value past the float range
-  // from another source must not turn into a price some tick size holds.
+TEST(CollectBars, KeepsIntradayPricesAsTheFloatsRead) {
+  // MetaStock prices are floats and reach the collection as such: each is
+  // kept exactly, the extremes and infinities included.
   const float kLargest = std::numeric_limits<float>::max();
+  const float kInfinity = std::numeric_limits<float>::infinity();
   const struct {
-    double close;
+    float close;
     float kept;
-  } cases[] = {{1.25, 1.25f},
+  } cases[] = {{1.25f, 1.25f},
                {0.1f, 0.1f},
                {kLargest, kLargest},
-               {1e300, std::numeric_limits<float>::infinity()},
-               {-1e300, -std::numeric_limits<float>::infinity()}};
+               {-kLargest, -kLargest},
+               {std::numeric_limits<float>::denorm_min(), std::numeric_limits<float>::denorm_min()},
+               {kInfinity, kInfinity},
+               {-kInfinity, -kInfinity}};
   // The close of one intraday bar as the collection keeps it.
-  auto keptClose = [](double close) {
+  auto keptClose = [](float close) {
     test::TFakeSource source;
     source.securities = {{MakeSecurity('I', "S", "n")}};
     source.securities[0].bars = {Bar(Seconds(2001, 4, 2, 10, 5), close)};
@@ -69,7 +72,7 @@ TEST(CollectBars, KeepsIntradayPricesAsFloatsAndWhatNoFloatHoldsAsInfinity) {
     SCOPED_TRACE(c.close);
     EXPECT_EQ(keptClose(c.close), c.kept);
   }
-  EXPECT_TRUE(std::isnan(keptClose(std::nan(""))));
+  EXPECT_TRUE(std::isnan(keptClose(std::nanf(""))));
 }
 
 TEST(CollectBars, KeepsDailyBarsOfWholeMonthsInTimeOrder) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 
 #include "MsTestSupport.h"
@@ -191,29 +192,45 @@ bool SameBar(const MsBar& a, const MsBar& b) {
          a.volume == b.volume && a.openInterest == b.openInterest;
 }
 
+// The 32-bit bars compared bit for bit: every byte of them is written.
+bool SameBar(const MsPriceBar& a, const MsPriceBar& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// Bars left from an earlier read, which a decoding must overwrite whole.
+template <class Bar>
+std::vector<Bar> LeftOverBars(size_t count) {
+  Bar bar;
+  bar.time = -7;
+  bar.open = bar.high = bar.low = bar.close = bar.volume = bar.openInterest = 9.5f;
+  return std::vector<Bar>(count, bar);
+}
+
 // The decoder reads records without checks; every cut of a valid file, each
 // in an allocation of exactly its length (so that a sanitizer sees a read
-// past it), gives the whole records it still holds, decoded as before.
-TEST(MsDecodeBars, EveryTruncationOfAValidFileGivesTheWholeRecordsLeft) {
+// past it), gives the whole records it still holds, decoded as before, into
+// the 32-bit bars the conversion reads and into MsBar alike.
+template <class Bar>
+void CheckEveryTruncationOfValidFiles() {
   msgen::MsGenDirectory d;
-  d.securities = {DailySecurity(1, "FIVE", 20, msgen::kMaskDhlcv), IntradaySecurity(2, "EIGHT", 20)};
+  d.securities = {DailySecurity(1, "FIVE", 20, msgen::kMaskDhlcv), IntradaySecurity(2, "EIGHT", 20),
+                  DailySecurity(3, "SEVEN", 20, msgen::kMaskDohlcvi)};
   const struct {
     const char* file;
     int32_t fieldCount;
     int32_t mask;
   } layouts[] = {
-      {"F1.DAT", 5, msgen::kMaskDhlcv},
-      {"F2.DAT", 8, msgen::kMaskDtohlcvi},  // every field: the four-at-once conversion
+      {"F1.DAT", 5, msgen::kMaskDhlcv},     // high to volume at once
+      {"F2.DAT", 8, msgen::kMaskDtohlcvi},  // every field: open to open interest at once
       {"F2.DAT", 7, msgen::kMaskDtohlcvi},  // a mask wider than the record
+      {"F3.DAT", 7, msgen::kMaskDohlcvi},   // daily with open interest
   };
   for (const auto& layout : layouts) {
     const Bytes whole = test::GeneratedFile(d, layout.file);
     const size_t recordSize = static_cast<size_t>(layout.fieldCount) * 4;
-    std::vector<MsBar> all;
+    std::vector<Bar> all;
     ASSERT_EQ(MsDecodeBars(whole, layout.fieldCount, layout.mask, all), 20);
     for (size_t length = 0; length <= whole.size(); ++length) {
       const Bytes cut(whole.begin(), whole.begin() + static_cast<ptrdiff_t>(length));
-      std::vector<MsBar> bars(3);
+      std::vector<Bar> bars = LeftOverBars<Bar>(3);
       const int32_t count = MsDecodeBars(cut, layout.fieldCount, layout.mask, bars);
       const size_t expected = length < recordSize ? 0 : std::min<size_t>(20, length / recordSize - 1);
       ASSERT_EQ(count, static_cast<int32_t>(expected)) << layout.fieldCount << " " << length;
@@ -223,9 +240,18 @@ TEST(MsDecodeBars, EveryTruncationOfAValidFileGivesTheWholeRecordsLeft) {
   }
 }
 
+TEST(MsDecodeBars, EveryTruncationOfAValidFileGivesTheWholeRecordsLeft) {
+  test::WithEachPriceDecoder([](bool avx2) {
+    SCOPED_TRACE(avx2 ? "AVX2" : "SSE2");
+    CheckEveryTruncationOfValidFiles<MsPriceBar>();
+    CheckEveryTruncationOfValidFiles<MsBar>();
+  });
+}
+
 // The same through MsReadBars, which reads a file in pieces: every cut of a
 // small file, and the cuts around the first piece's end of a file longer
-// than a piece.
+// than a piece, read into both kinds of bar over bars left from an earlier
+// read.
 TEST_F(MsReadBarsTest, EveryTruncationOfADataFileReadsTheWholeRecordsLeft) {
   constexpr int kLong = 9000;  // 288 KB of 32-byte records: two pieces
   msgen::MsGenSecurity longer = IntradaySecurity(2, "LONG", kLong);
@@ -252,15 +278,27 @@ TEST_F(MsReadBarsTest, EveryTruncationOfADataFileReadsTheWholeRecordsLeft) {
       for (size_t back = 0; back <= recordSize; ++back) lengths.push_back(whole.size() - back);
     }
     std::vector<MsBar> bars, expected;
-    for (size_t length : lengths) {
-      const Bytes cut(whole.begin(), whole.begin() + static_cast<ptrdiff_t>(length));
-      test::WriteFileBytes(path, std::string(cut.begin(), cut.end()));
-      const int32_t count = MsReadBars(*dir, security, bars);
-      ASSERT_EQ(count, MsDecodeBars(cut, security.fieldCount, security.fieldMask, expected))
-          << security.symbol << " " << length;
-      ASSERT_EQ(bars.size(), expected.size());
-      for (size_t i = 0; i < expected.size(); ++i) ASSERT_TRUE(SameBar(bars[i], expected[i])) << length << " " << i;
-    }
+    std::vector<MsPriceBar> narrow, narrowExpected;
+    test::WithEachPriceDecoder([&](bool avx2) {
+      SCOPED_TRACE(avx2 ? "AVX2" : "SSE2");
+      for (size_t length : lengths) {
+        const Bytes cut(whole.begin(), whole.begin() + static_cast<ptrdiff_t>(length));
+        test::WriteFileBytes(path, std::string(cut.begin(), cut.end()));
+        const int32_t count = MsReadBars(*dir, security, bars);
+        ASSERT_EQ(count, MsDecodeBars(cut, security.fieldCount, security.fieldMask, expected))
+            << security.symbol << " " << length;
+        ASSERT_EQ(bars.size(), expected.size());
+        for (size_t i = 0; i < expected.size(); ++i) ASSERT_TRUE(SameBar(bars[i], expected[i])) << length << " " << i;
+
+        narrow = LeftOverBars<MsPriceBar>(kLong + 5);
+        ASSERT_EQ(MsReadBars(*dir, security, narrow), count) << security.symbol << " " << length;
+        ASSERT_EQ(MsDecodeBars(cut, security.fieldCount, security.fieldMask, narrowExpected), count);
+        ASSERT_EQ(narrow.size(), narrowExpected.size());
+        for (size_t i = 0; i < narrowExpected.size(); ++i)
+          ASSERT_TRUE(SameBar(narrow[i], narrowExpected[i])) << length << " " << i;
+      }
+    });
+    test::WriteFileBytes(path, std::string(whole.begin(), whole.end()));
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include "metastock/MsDirectory.h"
 #include "metastock/MsMasters.h"
+#include "metastock/MsPriceData.h"
 #include "tools/msgen/MsGen.h"
 
 namespace vz::test {
@@ -23,5 +24,16 @@ Bytes ReadBytes(const std::string& path);
 
 // Opens as a test program; fails the calling test when it returns nullptr.
 MsDirectory* OpenAs(const std::string& dir, const std::string& user);
+
+// Runs `check` once with the price decoder's SSE2 conversions and once
+// with its AVX2 ones where this processor has AVX2 (`avx2` tells which),
+// and leaves AVX2 allowed again.
+template <class Check>
+void WithEachPriceDecoder(Check check) {
+  for (const bool avx2 : {false, true}) {
+    if (MsAllowAvx2PriceDecoding(avx2) == avx2) check(avx2);
+  }
+  MsAllowAvx2PriceDecoding(true);
+}
 
 }  // namespace vz::test
