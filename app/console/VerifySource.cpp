@@ -121,11 +121,11 @@ bool TSourceSets::Collect(const std::string& msDir, const VerifyRange& range, st
 
   // Daily: each month's rows in table order, as the export buckets them.
   std::map<int, std::vector<omz::DailyRow>> months;
-  for (omz::DailyRow& row : data_.daily) {
+  for (omz::DailyRow& row : DailyTable(data_.daily)) {
     const int month = MonthOfDateTime(row.date);
     if (month >= range.firstMonth && month <= range.lastMonth) months[month].push_back(std::move(row));
   }
-  std::vector<omz::DailyRow>().swap(data_.daily);
+  std::vector<DailySecurity>().swap(data_.daily);
   for (auto& [month, rows] : months) {
     const double first = rows.front().date;
     months_[DailyBaseName(first) + ".omz"] = std::move(rows);

@@ -35,18 +35,31 @@ bool TLoggedStages::ExportArchives() {
   return Stage("Export", true, [&] { return inner_.ExportArchives(); });
 }
 
-bool TLoggedGlobalServer::FindMainWindow() {
-  const bool found = inner_.FindMainWindow();
-  if (!found) recorder_.Line("GlobalServer is not running: Smart import skipped.");
-  return found;
+std::string TLoggedGlobalServer::CheckImport() {
+  std::string problem = inner_.CheckImport();
+  if (!problem.empty()) recorder_.Line("GlobalServer's import check failed: " + problem);
+  return problem;
 }
 
-bool TLoggedGlobalServer::Delete(double from, double to) {
+automation::DeleteOutcome TLoggedGlobalServer::Delete(double from, double to) {
+  using automation::DeleteOutcome;
   const std::string range = FormatRangeEnd(from) + " to " + FormatRangeEnd(to);
-  const bool ok = inner_.Delete(from, to);
-  recorder_.Line(ok ? "GlobalServer deleted its data from " + range + "."
-                    : "GlobalServer's data from " + range + " could not be deleted.");
-  return ok;
+  const DeleteOutcome outcome = inner_.Delete(from, to);
+  switch (outcome) {
+    case DeleteOutcome::Deleted:
+      recorder_.Line("GlobalServer deleted its data from " + range + ".");
+      break;
+    case DeleteOutcome::Unconfirmed:
+      recorder_.Line("GlobalServer's deletion of its data from " + range + " ended without its notice.");
+      break;
+    case DeleteOutcome::NotRunning:
+      recorder_.Line("GlobalServer was not running to delete its data from " + range + ".");
+      break;
+    case DeleteOutcome::Failed:
+      recorder_.Line("GlobalServer's data from " + range + " could not be deleted.");
+      break;
+  }
+  return outcome;
 }
 
 bool TLoggedGlobalServer::Import(const std::vector<std::string>& files) {

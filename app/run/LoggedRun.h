@@ -3,8 +3,10 @@
 // with the run's notes after the last, and GlobalServer, whose delete and
 // import outcomes are written. Each wraps the real part and passes every
 // call on unchanged.
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/run/ConversionStages.h"
@@ -36,8 +38,11 @@ private:
 class TLoggedGlobalServer final : public automation::IGlobalServer {
 public:
   TLoggedGlobalServer(automation::IGlobalServer& inner, TRunRecorder& recorder) : inner_(inner), recorder_(recorder) {}
-  bool FindMainWindow() override;
-  bool Delete(double from, double to) override;
+  bool FindMainWindow() override { return inner_.FindMainWindow(); }
+  bool OnThisSystem() const override { return inner_.OnThisSystem(); }
+  void BeginStep(automation::StepLog note, std::int64_t boundMs) override { inner_.BeginStep(std::move(note), boundMs); }
+  std::string CheckImport() override;
+  automation::DeleteOutcome Delete(double from, double to) override;
   bool Import(const std::vector<std::string>& files) override;
 
 private:

@@ -193,7 +193,7 @@ bool ReadStoredBool(const std::string& text, bool& value) {
 const char* BoolText(bool value) { return value ? "True" : "False"; }
 
 // The final status of a normal end (below).
-const char* FinalStatus(const RunResult& result);
+std::string FinalStatus(const RunResult& result);
 
 }  // namespace
 

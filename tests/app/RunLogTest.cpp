@@ -229,9 +229,10 @@ class TSteppingServer final : public automation::IGlobalServer {
 public:
   explicit TSteppingServer(automation::StepLog log) : log_(std::move(log)) {}
   bool FindMainWindow() override { return true; }
-  bool Delete(double, double) override {
+  std::string CheckImport() override { return {}; }
+  automation::DeleteOutcome Delete(double, double) override {
     log_("Delete: wizard finished");
-    return true;
+    return automation::DeleteOutcome::Deleted;
   }
   bool Import(const std::vector<std::string>& files) override {
     log_("Import: " + (files.empty() ? std::string("nothing") : files.front()));
