@@ -62,7 +62,9 @@ size_t ProtocolStepsOnly(vz::MsDirectory& dir, vz::MsSecurity& security, const s
 }  // namespace
 
 int main(int argc, char** argv) {
-  const double size = argc > 1 ? std::atof(argv[1]) : 0.1;
+  // --small (scripts/bench.sh --small) keeps the default size.
+  const bool sized = argc > 1 && std::string(argv[1]) != "--small";
+  const double size = sized ? std::atof(argv[1]) : 0.1;
   const bool ownDirectory = argc <= 2;
   const fs::path dir = ownDirectory ? fs::temp_directory_path() / "vz-bench-msreadbars" : fs::path(argv[2]);
   if (ownDirectory) {

@@ -41,21 +41,13 @@ BOOL CALLBACK VisitWindow(HWND window, LPARAM visitor) {
 // Every text crosses to the windows as UTF-16 (the wide calls): an ANSI
 // call would pass a UTF-8 path as bytes of the system's code page, and a
 // Cyrillic folder name would arrive as Latin-1 letters.
-std::string Utf8Of(const wchar_t* text, size_t length) {
-  if (length == 0) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return {};
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), n, nullptr, nullptr);
-  return out;
-}
 
 // Text read into a buffer of `size` characters, cut at the count the call
 // reports and at the first zero, as UTF-8.
 std::string TextOf(const std::vector<wchar_t>& buffer, LRESULT count) {
   if (count <= 0) return {};
   const size_t limit = std::min(static_cast<size_t>(count), buffer.size() - 1);
-  return Utf8Of(buffer.data(), wcsnlen(buffer.data(), limit));
+  return Utf8Text(buffer.data(), wcsnlen(buffer.data(), limit));
 }
 
 class TSystemDesktop final : public automation::IDesktop {

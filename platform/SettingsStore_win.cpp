@@ -22,15 +22,6 @@ std::wstring SubKey(const std::string& keyPath) {
   return WidePath(keyPath.substr(begin));
 }
 
-std::string Narrow(const wchar_t* text, size_t length) {
-  if (length == 0) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return {};
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), n, nullptr, nullptr);
-  return out;
-}
-
 bool ReadStringValue(HKEY key, const wchar_t* name, std::string& value) {
   DWORD type = 0;
   DWORD size = 0;
@@ -43,7 +34,7 @@ bool ReadStringValue(HKEY key, const wchar_t* name, std::string& value) {
   buffer.resize(std::min<size_t>(got / sizeof(wchar_t), buffer.size()));
   const size_t nul = buffer.find(L'\0');
   if (nul != std::wstring::npos) buffer.resize(nul);
-  value = Narrow(buffer.data(), buffer.size());
+  value = Utf8Text(buffer.data(), buffer.size());
   return true;
 }
 
@@ -68,7 +59,7 @@ bool ReadStoredValues(const std::string& keyPath, StoredValues& values) {
     DWORD type = 0;
     if (RegEnumValueW(key, index, name, &nameSize, nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS) break;
     std::string value;
-    if (ReadStringValue(key, name, value)) values.emplace_back(Narrow(name, nameSize), value);
+    if (ReadStringValue(key, name, value)) values.emplace_back(Utf8Text(name, nameSize), value);
   }
   RegCloseKey(key);
   return true;
