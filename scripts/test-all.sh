@@ -21,7 +21,7 @@ ninja -C "$build/native" -j "$jobs"
 step "sanitizer build and tests"
 cmake -S "$root" -B "$build/asan" -G Ninja -DCMAKE_BUILD_TYPE=Tests -DCMAKE_CXX_FLAGS_TESTS="-O1 -g" -DVZ_SANITIZE=ON \
   -DVZ_BUILD_BENCH=OFF >/dev/null
-ninja -C "$build/asan" -j "$jobs" unit_tests
+ninja -C "$build/asan" -j "$jobs" unit_tests vuzuz-archive-creator
 (cd "$build/asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure)
 
 step "fuzz targets, ${fuzz_seconds}s each"
