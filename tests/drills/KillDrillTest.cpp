@@ -102,7 +102,10 @@ protected:
     EXPECT_GT(leftOpen, 0);
     EXPECT_GT(leftTemporaries, 0);
     if (toFirstArchive) {
-      EXPECT_EQ(leftTemporaries, 3) << "kills before the first archive's write, flush and rename";
+      // At least the first archive's write, flush and rename find its
+      // temporary; the pack threads may have begun others by then, so the
+      // runs killed with one can be more.
+      EXPECT_GE(leftTemporaries, 3) << "kills before the first archive's write, flush and rename";
     }
     RecordProperty("left_open", leftOpen);
     RecordProperty("left_temporaries", leftTemporaries);
