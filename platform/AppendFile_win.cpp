@@ -17,27 +17,30 @@ std::string Reason(DWORD error) {
   return text;
 }
 
-std::string Utf8(const wchar_t* text, size_t size) {
-  if (size == 0) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(size), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(size), out.data(), n, nullptr, nullptr);
-  return out;
-}
-
 }  // namespace
 
 std::string AppendToFile(const std::string& path, const std::string& bytes) {
-  // With only FILE_APPEND_DATA every write goes to the end of the file in
-  // one step, whoever else appends; the others may read, write and rename
-  // it meanwhile (the log is rotated by renaming).
-  HANDLE file = CreateFileW(WidePath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Without FILE_WRITE_DATA every write goes to the end of the file,
+  // whoever else appends; the others may read, write and rename it
+  // meanwhile (the log is rotated by renaming). FILE_READ_DATA is there for
+  // the lock below only.
+  HANDLE file = CreateFileW(WidePath(path).c_str(), FILE_APPEND_DATA | FILE_READ_DATA,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return Reason(GetLastError());
+  // Writers also take turns on a byte far beyond any end of the file: a
+  // system whose appends find the end and then write (Wine) would otherwise
+  // let two writers put their lines at the same place. A lock that cannot
+  // be had does not stop the line.
+  OVERLAPPED turn{};
+  turn.Offset = 0xFFFFFFFEu;
+  turn.OffsetHigh = 0x7FFFFFFFu;
+  const bool locked = LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn) != FALSE;
   std::string problem;
   DWORD written = 0;
   if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) problem = Reason(GetLastError());
   else if (written != bytes.size()) problem = Reason(ERROR_DISK_FULL);
+  if (locked) UnlockFileEx(file, 0, 1, 0, &turn);
   if (!CloseHandle(file) && problem.empty()) problem = Reason(GetLastError());
   return problem;
 }
@@ -49,7 +52,7 @@ std::string EnvironmentText(const std::string& name) {
   std::wstring value(size, L'\0');
   const DWORD n = GetEnvironmentVariableW(wide.c_str(), value.data(), size);
   if (n == 0 || n >= size) return {};
-  return Utf8(value.data(), n);
+  return Utf8Text(value.data(), n);
 }
 
 long CurrentProcessId() { return static_cast<long>(GetCurrentProcessId()); }

@@ -201,7 +201,11 @@ TEST_F(VerifyDamageTest, EveryDamageIsNamedOnItsArchivesLine) {
        },
        "DIFFERS", {"\"GAMMA\" 2026-11-30: a bar missing from the archive"}},
       {"another day's archive under this day's name", kDay,
-       [](const fs::path& out) { fs::copy_file(out / kOtherDay, out / kDay, fs::copy_options::overwrite_existing); },
+       [](const fs::path& out) {
+         // Removed first: mingw's copy_file refuses to overwrite.
+         fs::remove(out / kDay);
+         fs::copy_file(out / kOtherDay, out / kDay);
+       },
        "DAMAGED", {"entries i261102, i261102.DAT, i261102.IDX where i261103"}},
       {"a tick of the next day", kDay,
        [](const fs::path& out) {

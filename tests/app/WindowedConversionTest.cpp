@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <string>
 
@@ -225,7 +226,7 @@ TEST_F(WindowedConversion, AStopLeavesOnlyWholeArchivesOfTheWholeRun) {
   }
   // Stops asked for a third and two thirds into a whole windowed run.
   test::TRecordingStatus counting;
-  counting.stopAfter = 1L << 40;  // never reached, but every question counted
+  counting.stopAfter = std::numeric_limits<long>::max();  // never reached, but every question counted
   Run("counting", 480000, counting);
   ASSERT_GT(counting.asked, 30);
   for (const long stopAfter : {counting.asked / 3, counting.asked * 2 / 3}) {

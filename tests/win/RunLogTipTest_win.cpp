@@ -16,12 +16,14 @@ namespace {
 
 struct TipSearch {
   HWND owner;
+  HWND bar;
   HWND tip;
 };
 
-// The tooltip window the main window owns.
-HWND FindTip(HWND owner) {
-  TipSearch search{owner, nullptr};
+// The tooltip window the main window owns whose tool is the status bar's
+// panel (the date fields have a tooltip of their own).
+HWND FindTip(HWND owner, HWND bar) {
+  TipSearch search{owner, bar, nullptr};
   EnumThreadWindows(
       GetCurrentThreadId(),
       [](HWND hwnd, LPARAM data) -> BOOL {
@@ -29,6 +31,11 @@ HWND FindTip(HWND owner) {
         wchar_t name[64] = {};
         GetClassNameW(hwnd, name, 64);
         if (GetWindow(hwnd, GW_OWNER) != s->owner || std::wstring(name) != TOOLTIPS_CLASSW) return TRUE;
+        TTTOOLINFOW info{};
+        info.cbSize = sizeof info;
+        info.hwnd = s->bar;
+        info.uId = 1;
+        if (!SendMessageW(hwnd, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&info))) return TRUE;
         s->tip = hwnd;
         return FALSE;
       },
@@ -47,7 +54,7 @@ void CheckTip(const std::string& log, const std::wstring& shown) {
   TTarvoWnd window(GetModuleHandleW(nullptr), {}, services);
   ASSERT_TRUE(window.Create());
   HWND bar = GetDlgItem(window.Handle(), tarvo::kIdStatusBar);
-  HWND tip = FindTip(window.Handle());
+  HWND tip = FindTip(window.Handle(), bar);
   ASSERT_NE(tip, nullptr);
   wchar_t text[512] = {};
   TTTOOLINFOW tool{};
