@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build and the tests need (Wine with its
 # own fonts, so that the window under Wine is drawn in the fonts Windows has);
-# does nothing when they are all present already.
+# does nothing
+# when they are all present already.
 set -euo pipefail
 
 packages=(
