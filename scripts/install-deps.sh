@@ -1,7 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build and the tests need (Wine with its
-# own fonts, so that the window under Wine is drawn in the fonts Windows has);
-# does nothing
+# Installs the Debian 12 packages the build and the tests need; does nothing
 # when they are all present already.
 set -euo pipefail
 
@@ -10,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix
-  wine64 fonts-wine xvfb xauth imagemagick
+  wine64 xvfb xauth imagemagick
   libstorm-dev libdynamite-dev
 )
 
