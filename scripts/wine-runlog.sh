@@ -86,7 +86,7 @@ set -e
 default_log="$(find "$WINEPREFIX/drive_c" -path '*Vuzuz archive creator/runs.log' -print -quit)"
 [ "$status" = 0 ] || fail "the second /g /x run ended with status $status, expected 0"
 [ -n "$default_log" ] || fail "no runs.log under %LOCALAPPDATA%\\Vuzuz archive creator"
-expect_line "$default_log" "GlobalServer is not running: Smart import skipped."
+expect_line "$default_log" "Smart import skipped: GlobalServer is not running."
 tail -n 1 "$default_log" | grep -qF "==== run ended, exit status 0" || fail "the default log's last line is not the run's end"
 # The --sample conversion and the second run, not the first (it went to /l:).
 [ "$(grep -c '==== run started' "$default_log")" = 2 ] || fail "the default log does not hold exactly two runs"
