@@ -9,6 +9,7 @@
 #include <span>
 #include <map>
 
+#include "app/run/DayText.h"
 #include "vuzuz/Dates.h"
 #include "vuzuz/OmzArchive.h"
 #include "vuzuz/OmzDaily.h"
@@ -48,19 +49,6 @@ bool EndsWithOmz(const std::string& name, std::string& base) {
   return true;
 }
 
-std::string DayText(int64_t day) {
-  const DateTimeParts p = DecodeDateTime(static_cast<double>(day));
-  char text[16];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d", p.year, p.month, p.day);
-  return text;
-}
-
-std::string MonthText(int month) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%04d-%02d", month / 12, month % 12 + 1);
-  return text;
-}
-
 // The entries each kind of archive holds, in the order the program packs them.
 std::vector<std::string> ExpectedEntries(const ArchivePlace& place) {
   if (place.kind == ArchiveKind::Daily) return {place.base, place.base + ".DLY"};
@@ -88,7 +76,7 @@ void CheckDaily(const omz::ArchiveEntry& dly, const ArchivePlace& place, Archive
     if (++blocksOfName[block.name] == 2) check.damage.push_back("\"" + block.name + "\" has two blocks");
     for (size_t i = 1; i < block.records.size(); ++i)
       if (block.records[i].day <= block.records[i - 1].day) {
-        check.damage.push_back("\"" + block.name + "\" " + DayText(block.records[i].day) +
+        check.damage.push_back("\"" + block.name + "\" " + IsoDayText(block.records[i].day) +
                                ": days not in rising order");
         break;
       }
@@ -98,8 +86,8 @@ void CheckDaily(const omz::ArchiveEntry& dly, const ArchivePlace& place, Archive
   // The name holds the year's last two digits only.
   for (const omz::DailyRow& row : check.daily)
     if (MonthOfDateTime(row.date) % 1200 != place.month % 1200) {
-      check.damage.push_back("\"" + row.name + "\" " + DayText(DayNumber(row.date)) + ": a row outside " +
-                             MonthText(place.month).substr(2));
+      check.damage.push_back("\"" + row.name + "\" " + IsoDayText(DayNumber(row.date)) + ": a row outside " +
+                             IsoMonthText(place.month).substr(2));
       break;
     }
 }
@@ -229,8 +217,8 @@ void CheckIntraday(const omz::ArchiveEntry& dat, const omz::ArchiveEntry& idx, c
     for (size_t i : {first, last}) {
       const int64_t day = DayNumber(MinusFiveToPlusOne(ticks[i].dateTime));
       if (day == place.day) continue;
-      check.damage.push_back("\"" + omz::TickSymbol(ticks[i]) + "\": a tick of " + DayText(day) +
-                             " in the archive of " + DayText(place.day));
+      check.damage.push_back("\"" + omz::TickSymbol(ticks[i]) + "\": a tick of " + IsoDayText(day) +
+                             " in the archive of " + IsoDayText(place.day));
       check.ticks = std::move(contents.ticks);
       return;
     }

@@ -13,6 +13,7 @@
 #include "app/console/VerifyArchive.h"
 #include "app/console/VerifyCompare.h"
 #include "app/console/VerifySource.h"
+#include "app/run/DayText.h"
 #include "app/window/CommandLine.h"
 #include "app/window/ExitStatus.h"
 #include "platform/FileSystem.h"
@@ -128,19 +129,6 @@ bool ListArchives(const fs::path& root, std::vector<std::string>& archives, size
   return true;
 }
 
-std::string DayText(double value) {
-  const DateTimeParts p = DecodeDateTime(std::floor(value));
-  char text[16];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d", p.year, p.month, p.day);
-  return text;
-}
-
-std::string MonthText(int month) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%04d-%02d", month / 12, month % 12 + 1);
-  return text;
-}
-
 double FirstDayOfMonth(int month) {
   double value = 0;
   TryEncodeDate(month / 12, month % 12 + 1, 1, value);
@@ -189,9 +177,9 @@ bool ChooseRange(const VerifyArgs& args, const std::vector<ArchivePlace>& places
     range.lastDay = *lastDay;
   }
   const bool days = range.firstDay <= range.lastDay;
-  said = "daily archives of " + MonthText(range.firstMonth) + " to " + MonthText(range.lastMonth) +
+  said = "daily archives of " + IsoMonthText(range.firstMonth) + " to " + IsoMonthText(range.lastMonth) +
          ", day archives of " +
-         (days ? DayText(static_cast<double>(range.firstDay)) + " to " + DayText(static_cast<double>(range.lastDay))
+         (days ? IsoDayText(static_cast<double>(range.firstDay)) + " to " + IsoDayText(static_cast<double>(range.lastDay))
                : std::string("none (the folder has none; give /f: and /t: to compare days)"));
   said += args.from || args.to ? " (/f: and /t: as a run reads them; /t: is midnight at the start of its day)"
                                : " (the span the archives cover; give /f: and /t: to choose)";

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "app/console/VerifyArchive.h"
+#include "app/run/DayText.h"
 #include "vuzuz/Dates.h"
 
 namespace vz::app {
@@ -23,13 +24,6 @@ void Add(Differences& out, size_t limit, std::string text) {
 std::string PriceText(double price) {
   char text[32];
   std::snprintf(text, sizeof text, "%.10g", price);
-  return text;
-}
-
-std::string DayText(double value) {
-  const DateTimeParts p = DecodeDateTime(std::floor(value));
-  char text[16];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d", p.year, p.month, p.day);
   return text;
 }
 
@@ -130,7 +124,7 @@ Differences CompareDailyRows(const std::vector<omz::DailyRow>& archive, const st
         for (const omz::DailyRow* row : s) days[DayNumber(row->date)].second = row;
         for (const auto& [day, pair] : days) {
           const auto [ra, rs] = pair;
-          const std::string where = "\"" + name + "\" " + DayText(static_cast<double>(day)) + ": ";
+          const std::string where = "\"" + name + "\" " + IsoDayText(static_cast<double>(day)) + ": ";
           if (!ra) {
             Add(out, limit, where + "a bar missing from the archive");
             continue;

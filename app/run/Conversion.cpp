@@ -9,6 +9,7 @@
 #include "app/run/AnalysisSource.h"
 #include "app/run/Collection.h"
 #include "app/run/ConversionWindows.h"
+#include "app/run/DayText.h"
 #include "app/run/Export.h"
 #include "app/run/MemoryBudget.h"
 #include "app/run/Selection.h"
@@ -89,13 +90,6 @@ std::vector<SecurityEstimate> EstimateSecurities(const IMsSource& source, const 
     estimates.push_back(e);
   }
   return estimates;
-}
-
-std::string DayText(int64_t day) {
-  const DateTimeParts p = DecodeDateTime(static_cast<double>(day));
-  char text[16];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d", p.year, p.month, p.day);
-  return text;
 }
 
 // The export span of one window of several; progress counts the range.
@@ -228,7 +222,7 @@ bool TConversion::ExportWindows() {
   for (size_t w = 0; w < windows.size(); ++w) {
     TWindowStatus status(s.status, w, windows.size());
     s.status.LogLine("Window " + std::to_string(w + 1) + " of " + std::to_string(windows.size()) + ": " +
-                     DayText(windows[w].firstDay) + " to " + DayText(windows[w].lastDay));
+                     IsoDayText(windows[w].firstDay) + " to " + IsoDayText(windows[w].lastDay));
     if (w > 0) {
       if (s.status.StopRequested()) break;
       // Each window reads every security again; what the reading notes is
@@ -256,7 +250,7 @@ bool TConversion::ExportWindows() {
   s.data = CollectedData{};
   // The shared-symbol choice was made once, over the whole range.
   s.notes.sharedSymbol.insert(s.notes.sharedSymbol.end(), s.choice.notes.begin(), s.choice.notes.end());
-  for (int64_t day : s.plan.daysOverBudget) s.notes.overBudgetDays.push_back(DayText(day));
+  for (int64_t day : s.plan.daysOverBudget) s.notes.overBudgetDays.push_back(IsoDayText(day));
   return exporter.Finish(s.notes) && written;
 }
 

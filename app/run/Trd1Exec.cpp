@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/run/DayText.h"
 #include "app/run/ImportLists.h"
 #include "vuzuz/Dates.h"
 
@@ -19,14 +20,6 @@ constexpr char kDeleteSkipped[] =
     "the archives are imported.";
 
 double DatePart(double value) { return std::trunc(value); }
-
-// A day of the range as the user reads it anywhere: 2026-11-23.
-std::string DayText(double value) {
-  const DateTimeParts parts = DecodeDateTime(DatePart(value));
-  char text[16];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d", parts.year, parts.month, parts.day);
-  return text;
-}
 
 std::string ArchiveCount(size_t count) { return std::to_string(count) + (count == 1 ? " archive" : " archives"); }
 
@@ -71,7 +64,7 @@ private:
   // The delete step; false when it failed and the import must not run.
   bool DeleteRange(const std::vector<std::string>& daily, const std::vector<std::string>& intraday, bool leftOut);
   void ReportLoss(const std::string& why, const std::vector<std::string>& notImported);
-  std::string RangeText() const { return "from " + DayText(from_) + " to " + DayText(to_); }
+  std::string RangeText() const { return "from " + IsoDayText(from_) + " to " + IsoDayText(to_); }
 
   const TRunSettings& settings_;
   IRunStatus& status_;
