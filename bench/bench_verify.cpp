@@ -17,7 +17,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/console/VerifyCommand.h"
+#include "app/verify/VerifyCommand.h"
 #include "app/run/Conversion.h"
 #include "tools/msgen/MsSample.h"
 #include "vuzuz/Dates.h"

@@ -22,7 +22,7 @@
 
 #include "app/console/InspectArchive.h"
 #include "app/console/InspectMetastock.h"
-#include "app/console/VerifyCommand.h"
+#include "app/verify/VerifyCommand.h"
 
 namespace vz::app {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/console/ConsoleProgram.h"
-#include "app/console/VerifyCommand.h"
+#include "app/verify/VerifyCommand.h"
 
 namespace vz::app::verifytest {
 

@@ -1,4 +1,4 @@
-#include "app/run/RunLogPath.h"
+#include "app/record/RunLogPath.h"
 
 #include "platform/AppendFile.h"
 

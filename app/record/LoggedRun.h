@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/run/ConversionStages.h"
-#include "app/run/RunRecorder.h"
+#include "app/record/RunRecorder.h"
 #include "automation/GlobalServer.h"
 
 namespace vz::app {

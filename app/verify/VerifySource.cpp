@@ -1,4 +1,4 @@
-#include "app/console/VerifySource.h"
+#include "app/verify/VerifySource.h"
 
 #include <cmath>
 #include <cstring>

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/console/VerifyArchive.h"
+#include "app/verify/VerifyArchive.h"
 #include "app/run/Collection.h"
 #include "app/run/ExportSets.h"
 #include "vuzuz/OmzTypes.h"

@@ -1,4 +1,4 @@
-#include "app/run/RunRecorder.h"
+#include "app/record/RunRecorder.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "app/run/LoggedRun.h"
+#include "app/record/LoggedRun.h"
 
 #include <chrono>
 

@@ -1,11 +1,11 @@
-#include "app/run/RunLog.h"
+#include "app/record/RunLog.h"
 
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
-#include "app/run/RunLogPath.h"
+#include "app/record/RunLogPath.h"
 #include "platform/AppendFile.h"
 #include "platform/FileSystem.h"
 #include "vuzuz/Dates.h"

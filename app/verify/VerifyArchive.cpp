@@ -1,4 +1,4 @@
-#include "app/console/VerifyArchive.h"
+#include "app/verify/VerifyArchive.h"
 
 #include <algorithm>
 #include <cmath>

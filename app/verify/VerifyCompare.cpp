@@ -1,11 +1,11 @@
-#include "app/console/VerifyCompare.h"
+#include "app/verify/VerifyCompare.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
 
-#include "app/console/VerifyArchive.h"
+#include "app/verify/VerifyArchive.h"
 #include "app/run/DayText.h"
 #include "vuzuz/Dates.h"
 

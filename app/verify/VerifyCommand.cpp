@@ -1,4 +1,4 @@
-#include "app/console/VerifyCommand.h"
+#include "app/verify/VerifyCommand.h"
 
 #include <algorithm>
 #include <atomic>
@@ -10,9 +10,9 @@
 #include <system_error>
 #include <thread>
 
-#include "app/console/VerifyArchive.h"
-#include "app/console/VerifyCompare.h"
-#include "app/console/VerifySource.h"
+#include "app/verify/VerifyArchive.h"
+#include "app/verify/VerifyCompare.h"
+#include "app/verify/VerifySource.h"
 #include "app/run/DayText.h"
 #include "app/window/CommandLine.h"
 #include "app/window/ExitStatus.h"

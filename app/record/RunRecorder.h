@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run/RunLog.h"
+#include "app/record/RunLog.h"
 
 namespace vz::app {
 
