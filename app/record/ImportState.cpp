@@ -53,17 +53,31 @@ std::string_view Trimmed(std::string_view text) {
   return text;
 }
 
-// A line as it may be kept and shown: control characters made blanks, cut
-// at a character boundary.
+// A text as it may be kept and shown: control characters made blanks, a
+// long one cut at a character boundary (so that it is not cut again when
+// read back).
 std::string Printable(std::string_view line) {
-  std::string out(line.substr(0, std::min(line.size(), kKeptLineLength)));
-  if (out.size() < line.size()) {
+  constexpr std::string_view kCut = "...";
+  std::string out(line);
+  if (out.size() > kKeptLineLength) {
+    out.resize(kKeptLineLength - kCut.size());
     while (!out.empty() && (static_cast<unsigned char>(out.back()) & 0xC0) == 0x80) out.pop_back();
     if (!out.empty() && static_cast<unsigned char>(out.back()) >= 0xC0) out.pop_back();
-    out += "...";
+    out += kCut;
   }
   for (char& c : out)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  return out;
+}
+
+// A field of a range line: printable, without the blanks and colons that
+// separate it from what comes before, nor blanks after.
+std::string Field(std::string_view text) {
+  std::string out = Printable(text);
+  const size_t begin = out.find_first_not_of(" :");
+  if (begin == std::string::npos) return {};
+  out.erase(0, begin);
+  out.erase(out.find_last_not_of(' ') + 1);
   return out;
 }
 
@@ -75,14 +89,15 @@ bool ReadRange(std::string_view line, NotImportedRange& range) {
     return false;
   range.first = std::min(first, last);
   range.last = std::max(first, last);
-  std::string_view rest = line.substr(2 * kDateLength + kTo.size());
+  const std::string rest = Field(line.substr(2 * kDateLength + kTo.size()));
+  constexpr std::string_view kRunStart = kRunOf + 1;  // without its blank
   const size_t runEnd = rest.find(kRunEnd);
-  if (rest.starts_with(kRunOf) && runEnd != std::string_view::npos) {
-    range.run = Printable(rest.substr(std::string_view(kRunOf).size(), runEnd - std::string_view(kRunOf).size()));
-    rest.remove_prefix(runEnd + std::string_view(kRunEnd).size());
+  if (rest.starts_with(kRunStart) && runEnd != std::string::npos) {
+    range.run = Printable(std::string_view(rest).substr(kRunStart.size(), runEnd - kRunStart.size()));
+    range.why = Field(std::string_view(rest).substr(runEnd + std::string_view(kRunEnd).size()));
+  } else {
+    range.why = rest;
   }
-  while (!rest.empty() && (rest.front() == ':' || rest.front() == ' ')) rest.remove_prefix(1);
-  range.why = Printable(rest);
   return true;
 }
 
@@ -159,7 +174,8 @@ std::string FormatImportState(const ImportState& state) {
   }
   for (const NotImportedRange& range : state.ranges) {
     std::string entry = IsoDayText(range.first) + " to " + IsoDayText(range.last);
-    if (!range.run.empty()) entry += kRunOf + range.run + kRunEnd;
+    // A reason that starts like the run's part would be read as one.
+    if (!range.run.empty() || range.why.starts_with(kRunOf + 1)) entry += kRunOf + range.run + kRunEnd;
     if (!range.why.empty()) entry += " " + range.why;
     line(entry);
   }
