@@ -93,13 +93,11 @@ std::string TImportStateRun::RecordEnd(const RunResult& result) {
   if (!now.problem.empty())
     return "The record of days GlobalServer has not received could not be updated: " + now.problem + ".";
   ImportState state = now.state;
-  const double first = Day(settings_.from);
-  const double last = Day(settings_.to);
   if (result.end == RunEnd::Normal && result.importEnd == ImportEnd::Imported) {
     RemoveImported(state, result.imported.first, result.imported.last);
-    SetReason(state, first, last, runTime_, kWhyOutsideImport);
+    SetReason(state, runTime_, kWhyOutsideImport);
   } else {
-    SetReason(state, first, last, runTime_, ReasonOf(result));
+    SetReason(state, runTime_, ReasonOf(result));
   }
   if (const std::string why = WriteImportStateFile(settings_.output, state); !why.empty())
     return "The record of days GlobalServer has not received could not be updated: " + why + ".";
