@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "LentDesktop.h"
 #include "RunFakes.h"
 #include "app/run/PathText.h"
 #include "app/run/Trd1Exec.h"
@@ -18,46 +19,13 @@ namespace vz::app {
 namespace {
 
 using test::SimServerBehaviour;
+using test::TLentDesktop;
 using test::TSimDesktop;
 using test::TSimGlobalServer;
 using Lines = std::vector<std::string>;
 
 constexpr double kMarch2_2001 = 36952;
 constexpr double kMarch31_2001 = 36981;
-
-// The simulated desktop, lent to a GlobalServer that wants to own one.
-class TLentDesktop final : public automation::IDesktop {
-public:
-  explicit TLentDesktop(TSimDesktop& desktop) : d_(desktop) {}
-  automation::WindowHandle FindWindowByClass(const std::string& c) override { return d_.FindWindowByClass(c); }
-  void EnumTopLevel(const automation::WindowVisitor& v) override { d_.EnumTopLevel(v); }
-  void EnumDescendants(automation::WindowHandle p, const automation::WindowVisitor& v) override {
-    d_.EnumDescendants(p, v);
-  }
-  std::string ClassName(automation::WindowHandle w, std::size_t n) override { return d_.ClassName(w, n); }
-  std::string WindowText(automation::WindowHandle w, std::size_t n) override { return d_.WindowText(w, n); }
-  std::uint32_t ProcessId(automation::WindowHandle w) override { return d_.ProcessId(w); }
-  automation::WindowHandle Parent(automation::WindowHandle w) override { return d_.Parent(w); }
-  automation::WindowHandle NextTabStop(automation::WindowHandle d, automation::WindowHandle f) override {
-    return d_.NextTabStop(d, f);
-  }
-  bool SetFocus(automation::WindowHandle w) override { return d_.SetFocus(w); }
-  automation::MessageLParam Send(automation::WindowHandle w, std::uint32_t m, automation::MessageWParam wp,
-                                 automation::MessageLParam lp) override {
-    return d_.Send(w, m, wp, lp);
-  }
-  bool Post(automation::WindowHandle w, std::uint32_t m, automation::MessageWParam wp,
-            automation::MessageLParam lp) override {
-    return d_.Post(w, m, wp, lp);
-  }
-  void SendSetText(automation::WindowHandle w, const std::string& t) override { d_.SendSetText(w, t); }
-  std::string SendGetText(automation::WindowHandle w, std::size_t n) override { return d_.SendGetText(w, n); }
-  void Sleep(int ms) override { d_.Sleep(ms); }
-  std::int64_t NowMs() override { return d_.NowMs(); }
-
-private:
-  TSimDesktop& d_;
-};
 
 // A run status that keeps what the user is told.
 class TToldStatus final : public IRunStatus {
@@ -242,6 +210,42 @@ TEST_F(SmartImportDesktopTest, AMissingDeleteNoticeIsNotAFailedDelete) {
   EXPECT_EQ(out.accepted.size(), 3u);  // nor the import skipped
   EXPECT_TRUE(Has(out.told.log, "did not confirm the deletion"));
   EXPECT_TRUE(Has(Lines{out.result.status}, "did not confirm the deletion"));
+}
+
+TEST_F(SmartImportDesktopTest, AMissingImportNoticeIsNotConfirmedButCountsAsImported) {
+  SimServerBehaviour behaviour;
+  behaviour.notice = false;  // after the deletion and after each import
+  const Outcome out = Run(behaviour);
+  EXPECT_TRUE(out.result.ok);
+  EXPECT_EQ(out.result.end, ImportEnd::Imported);
+  EXPECT_EQ(out.accepted.size(), 3u);  // the intraday pass followed the daily one
+  EXPECT_EQ(Starting(out.told.log, "Imported: "), (Lines{Daily(), Day(2), Day(3)}));
+  EXPECT_TRUE(Has(out.told.log, "did not confirm the import of 1 archive (its progress window closed normally)"));
+  EXPECT_TRUE(Has(out.told.log, "did not confirm the import of 2 archives"));
+  EXPECT_TRUE(Has(Lines{out.result.status}, "did not confirm the import; the archives are taken as imported"));
+  EXPECT_TRUE(out.told.messages.empty());
+  // Each pass waits 50 s for its notice, not the quarter of an hour of its
+  // progress window.
+  EXPECT_LT(out.tookMs, 5 * 60 * 1000);
+}
+
+TEST_F(SmartImportDesktopTest, ADeleteThatFailsTwiceSaysPartOfTheRangeMayBeDeleted) {
+  SimServerBehaviour behaviour;
+  behaviour.deletingMs = test::kForever;  // each attempt gives up after its Finish
+  const Outcome out = Run(behaviour);
+  EXPECT_FALSE(out.result.ok);
+  EXPECT_EQ(out.result.end, ImportEnd::DeleteFailed);
+  EXPECT_EQ(out.deleteWizards, 2);
+  EXPECT_TRUE(out.accepted.empty());
+  ASSERT_EQ(out.told.messages.size(), 1u);
+  const std::string& message = out.told.messages[0];
+  for (const std::string& part :
+       {std::string("failed twice for its data from 2001-03-02 to 2001-03-31"),
+        std::string("part of that data may already be deleted"), std::string("nothing was imported"),
+        settings_.output, std::string("run again over the same range")})
+    EXPECT_NE(message.find(part), std::string::npos) << part << "\n in: " << message;
+  EXPECT_TRUE(Has(out.told.log, message));
+  EXPECT_TRUE(Has(Lines{out.result.status}, "part of its data from 2001-03-02 to 2001-03-31 may already be deleted"));
 }
 
 TEST_F(SmartImportDesktopTest, TheWholeStepEndsWithinItsBoundAndLongWaitsAreLogged) {
