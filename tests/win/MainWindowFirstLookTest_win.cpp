@@ -73,22 +73,10 @@ protected:
 
 // The tooltip windows the main window owns that show now.
 std::vector<HWND> VisibleTips(HWND owner) {
-  struct Search {
-    HWND owner;
-    std::vector<HWND> shown;
-  } search{owner, {}};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND hwnd, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        wchar_t name[64] = {};
-        GetClassNameW(hwnd, name, 64);
-        if (GetWindow(hwnd, GW_OWNER) == s->owner && std::wstring(name) == TOOLTIPS_CLASSW && IsWindowVisible(hwnd))
-          s->shown.push_back(hwnd);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.shown;
+  std::vector<HWND> shown;
+  for (HWND tip : test::TooltipsOwnedBy(owner))
+    if (IsWindowVisible(tip)) shown.push_back(tip);
+  return shown;
 }
 
 std::wstring TextOf(HWND window) {
@@ -157,6 +145,9 @@ TEST_F(MainWindowTest, DateTipShowsOnlyWhileThePointerRestsOnACutField) {
 
 TEST_F(MainWindowTest, ProgressBarShowsBetweenThePanelsDuringARun) {
   window_->Show(SW_SHOWNORMAL);
+  // As the taskbar says once the window's button is there; where the
+  // system has no taskbar list the window shows the progress alone.
+  SendMessageW(Main(), RegisterWindowMessageW(L"TaskbarButtonCreated"), 0, 0);
   HWND bar = Item(kIdStatusBar);
   HWND progress = FindWindowExW(bar, nullptr, PROGRESS_CLASSW, nullptr);
   ASSERT_NE(progress, nullptr);
