@@ -126,21 +126,33 @@ TEST_F(MainWindowTest, DateTipShowsOnlyWhileThePointerRestsOnACutField) {
   PointAt(CentreOf(Item(kIdSelected)));
   EXPECT_TRUE(VisibleTips(Main()).empty()) << "a tooltip shows with the pointer on another control";
 
-  // On the From field itself: its whole text, if the field cuts it.
+  // On the From field as it opened, then narrowed until its text is cut.
   HWND from = Item(kIdFrom);
-  PointAt(CentreOf(from));
-  PumpMessages(1500, [&] { return !VisibleTips(Main()).empty(); });
-  const std::vector<HWND> shown = VisibleTips(Main());
-  if (TextCut(from)) {
-    ASSERT_EQ(shown.size(), 1u) << "the cut field shows its tip";
-    EXPECT_EQ(TextOf(shown[0]), TextOf(from));
-  } else {
-    EXPECT_TRUE(shown.empty()) << "a field that shows its whole text has no tip";
-  }
+  auto pointAtFrom = [&](const char* when) {
+    PointAt(CentreOf(from));
+    PumpMessages(1500, [&] { return !VisibleTips(Main()).empty(); });
+    const std::vector<HWND> shown = VisibleTips(Main());
+    if (TextCut(from)) {
+      ASSERT_EQ(shown.size(), 1u) << when << ": the cut field shows its tip";
+      EXPECT_EQ(TextOf(shown[0]), TextOf(from)) << when;
+    } else {
+      EXPECT_TRUE(shown.empty()) << when << ": a field that shows its whole text has no tip";
+    }
+    // Away again: the tip goes.
+    PointAt({0, 0});
+    EXPECT_TRUE(VisibleTips(Main()).empty()) << when;
+  };
+  pointAtFrom("as opened");
 
-  // Away again: the tip goes.
-  PointAt({0, 0});
-  EXPECT_TRUE(VisibleTips(Main()).empty());
+  RECT box{};
+  GetWindowRect(from, &box);
+  SetWindowPos(from, nullptr, 0, 0, (box.right - box.left) / 2, box.bottom - box.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  WindowSettings settings;
+  settings.run.from = settings.run.to = 46384.957627;  // 28 December 2026, 22:58:58 and a bit
+  window_->ShowSettings(settings);
+  ASSERT_TRUE(TextCut(from)) << "half the field holds no date and time";
+  pointAtFrom("narrowed");
 }
 
 TEST_F(MainWindowTest, ProgressBarShowsBetweenThePanelsDuringARun) {
