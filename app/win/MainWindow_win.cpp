@@ -599,7 +599,7 @@ void TTarvoWnd::AddAboutMenuItem() {
 }
 
 bool TTarvoWnd::OnSysCommand(WPARAM command) {
-  // The system uses the four low bits of its own commands.
+  // The system keeps a command's four low bits for itself.
   if ((command & 0xFFF0) != kSysCommandAbout) return false;
   ShowAbout();
   return true;
@@ -614,10 +614,12 @@ void TTarvoWnd::ShowAbout() {
   box.hInstance = instance_;
   box.lpszText = text.c_str();
   box.lpszCaption = caption.c_str();
-  // The program's icon where the program has one.
-  const bool hasIcon = FindResourceW(instance_, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14)) != nullptr;  // RT_GROUP_ICON
+  // The program's icon (the window class's, resource 1) where the program
+  // has one.
+  const wchar_t* const icon = MAKEINTRESOURCEW(1);
+  const bool hasIcon = FindResourceW(instance_, icon, MAKEINTRESOURCEW(14 /* RT_GROUP_ICON */)) != nullptr;
   box.dwStyle = MB_OK | (hasIcon ? MB_USERICON : MB_ICONINFORMATION);
-  box.lpszIcon = hasIcon ? MAKEINTRESOURCEW(1) : nullptr;
+  box.lpszIcon = hasIcon ? icon : nullptr;
   MessageBoxIndirectW(&box);
 }
 
