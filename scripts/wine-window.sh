@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Drives the Windows program's window under Wine and Xvfb with the test
 # driver (tools/wingui-driver) in a throw-away Wine prefix, and turns the
-# driver's screenshots into PNG files in build/win/screenshots.
+# driver's screenshots into PNG files in build/win/screenshots. The user's
+# guide shows four of them (docs/guide); to refresh its pictures, copy
+#   main-window.png calendar.png import-range.png run-progress.png
+# from there into docs/guide after a run.
 #   scripts/wine-window.sh [BUILD_DIR]     (default build/win, already built)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -36,4 +39,7 @@ for bmp in "$shots"/*.bmp; do
   convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
 done
 echo "Screenshots: $(ls "$shots" | tr '\n' ' ')"
+for picture in main-window calendar import-range run-progress; do
+  [ -f "$shots/$picture.png" ] || { echo "missing screenshot for the guide: $picture.png" >&2; status=1; }
+done
 exit $status

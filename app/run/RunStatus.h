@@ -17,8 +17,8 @@ public:
   virtual void SetStatus(const std::string& text) = 0;
   // Panel 1 := text.
   virtual void SetStatusDetail(const std::string& text) = 0;
-  // How far a stage is: `done` of `total`. The window's panels do not show
-  // it; the console program does.
+  // How far a stage is: `done` of `total`. The window shows it as a
+  // progress bar, the console program as a count.
   virtual void SetProgress(RunCounter counter, int64_t done, int64_t total) {
     (void)counter;
     (void)done;

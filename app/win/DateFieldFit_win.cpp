@@ -49,14 +49,6 @@ void TDateFieldFit::Attach(HWND owner, HWND edit, HFONT font) {
                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
                             reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE)), nullptr);
   }
-  if (!tips_) return;
-  TTTOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  tool.hwnd = owner;
-  tool.uId = reinterpret_cast<UINT_PTR>(edit);
-  tool.lpszText = const_cast<wchar_t*>(L"");
-  SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 HFONT TDateFieldFit::SmallerFont(HFONT font, int step) {
@@ -84,13 +76,28 @@ void TDateFieldFit::Fit(HWND edit) {
     SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(chosen), TRUE);
     SendMessageW(edit, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(kMarginPixels, kMarginPixels));
   }
+  ShowWholeTextTip(edit, FitsIn(edit, chosen, text) ? std::wstring() : text);
+}
+
+void TDateFieldFit::ShowWholeTextTip(HWND edit, const std::wstring& text) {
   if (!tips_) return;
+  // The field is the tool only while its text is cut: a tip that repeated
+  // the field would cover the controls below it for nothing. The tool is
+  // the field's window (TTF_IDISHWND), so the tip follows the pointer
+  // resting on the field itself and nowhere else.
   TTTOOLINFOW tool{};
   tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
   tool.hwnd = GetParent(edit);
   tool.uId = reinterpret_cast<UINT_PTR>(edit);
+  const bool isTool = SendMessageW(tips_, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool)) != 0;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
   tool.lpszText = const_cast<wchar_t*>(text.c_str());
-  SendMessageW(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  if (text.empty()) {
+    if (isTool) SendMessageW(tips_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  } else {
+    SendMessageW(tips_, isTool ? TTM_UPDATETIPTEXTW : TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
 }
 
 }  // namespace vz::app

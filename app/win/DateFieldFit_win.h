@@ -3,8 +3,8 @@
 // text follows the user's formats, and in an English locale
 // "3/31/2002 12:00:00 AM" is wider than the field in the window's font: the
 // field gets narrow margins, and a text still too wide is drawn in a
-// smaller font of the same face, down to a floor; the whole value is the
-// field's tooltip too.
+// smaller font of the same face, down to a floor. A text that still does
+// not fit shows whole in a tooltip while the pointer rests on the field.
 #include <windows.h>
 
 #include <string>
@@ -26,6 +26,9 @@ public:
 
 private:
   HFONT SmallerFont(HFONT font, int step);
+  // Makes the field a tool of the tooltip with `text`, or no tool when
+  // `text` is empty.
+  void ShowWholeTextTip(HWND edit, const std::wstring& text);
 
   HWND tips_ = nullptr;
   HFONT baseFont_ = nullptr;

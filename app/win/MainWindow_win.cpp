@@ -11,6 +11,8 @@
 #include "app/win/ImportRangeDialog_win.h"
 #include "app/win/TarvoLayout.h"
 #include "app/win/WinText_win.h"
+#include "app/run/ProgramVersion.h"
+#include "app/window/AboutText.h"
 #include "app/window/ExitStatus.h"
 #include "platform/FileSystem.h"
 
@@ -132,6 +134,11 @@ LRESULT CALLBACK TTarvoWnd::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
 }
 
 LRESULT TTarvoWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  // A registered message: no case label.
+  if (message != 0 && message == TTaskbarProgress::ButtonCreatedMessage()) {
+    taskbar_.ButtonCreated(hwnd_);
+    return 0;
+  }
   switch (message) {
     case WM_CREATE: OnCreate(); return 0;
     case WM_PAINT: OnPaint(); return 0;
@@ -140,6 +147,9 @@ LRESULT TTarvoWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE: OnClose(); return 0;
     case WM_TIMER: OnTimer(); return 0;
     case WM_DESTROY: OnDestroy(); return 0;
+    case WM_SYSCOMMAND:
+      if (OnSysCommand(wParam)) return 0;
+      break;
     case DM_GETDEFID: return MAKELRESULT(kIdStart, DC_HASDEFID);
     case kWmTasks: DrainTasks(); return 0;
     case kWmFirstActivation: OnFirstActivation(); return 0;
@@ -182,17 +192,17 @@ void TTarvoWnd::OnCreate() {
   SendMessageW(Item(kIdCreate), BM_SETCHECK, BST_CHECKED, 0);
   SendMessageW(Item(kIdImport), BM_SETCHECK, BST_CHECKED, 0);
 
-  // Status bar: two panels, 300 and 50 wide, below the panel.
+  // Status bar: two panels, 300 and 50 wide, below the panel; during a run
+  // a progress bar between them (a child of the bar).
   const int panelHeight = Scale(kClientHeight - kStatusBarHeight);
-  statusBar_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN,
-                               0, panelHeight, Scale(kClientWidth), Scale(kStatusBarHeight), hwnd_,
+  statusBar_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"",
+                               WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | CCS_NORESIZE | CCS_NOPARENTALIGN, 0,
+                               panelHeight, Scale(kClientWidth), Scale(kStatusBarHeight), hwnd_,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdStatusBar)), instance_, nullptr);
-  // The detail panel starts where it always did but runs to the bar's end,
-  // so that a date in it is never cut.
-  int parts[2] = {Scale(kStatusPanel0Width), -1};
   SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-  SendMessageW(statusBar_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+  statusPanels_.Attach(statusBar_, Scale(kStatusPanel0Width), Scale(kStatusProgressWidth));
   CreateRunLogTip();
+  AddAboutMenuItem();
 
   // The date-time fields keep the user's formats as they stand now.
   for (DateEdit* field : {&from_, &to_}) {
@@ -563,8 +573,54 @@ void TTarvoWnd::OpenRunLog() {
 }
 
 void TTarvoWnd::ShowStatus(const std::string& step, const std::string& detail) {
-  SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Utf16(step).c_str()));
-  SendMessageW(statusBar_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(Utf16(detail).c_str()));
+  statusPanels_.ShowTexts(Utf16(step), Utf16(detail));
+}
+
+// ---------------------------------------------------------------------------
+// The run's progress: a bar in the status bar and on the taskbar button.
+
+void TTarvoWnd::ShowProgress(RunCounter, int64_t done, int64_t total) {
+  if (runProgress_.Count(done, total)) ShowRunProgress();
+}
+
+void TTarvoWnd::ShowRunProgress() {
+  statusPanels_.ShowProgress(runProgress_.Shown());
+  taskbar_.Show(runProgress_.Shown());
+}
+
+// ---------------------------------------------------------------------------
+// The system menu's own item: the About box.
+
+void TTarvoWnd::AddAboutMenuItem() {
+  HMENU menu = GetSystemMenu(hwnd_, FALSE);
+  if (!menu) return;
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, MF_STRING, kSysCommandAbout, L"About Vuzuz archive creator...");
+}
+
+bool TTarvoWnd::OnSysCommand(WPARAM command) {
+  // The system keeps a command's four low bits for itself.
+  if ((command & 0xFFF0) != kSysCommandAbout) return false;
+  ShowAbout();
+  return true;
+}
+
+void TTarvoWnd::ShowAbout() {
+  const std::wstring text = Utf16(AboutText(kProgramVersion, model_ ? model_->RunLogPath() : std::string()));
+  const std::wstring caption = Utf16(kAboutCaption);
+  MSGBOXPARAMSW box{};
+  box.cbSize = sizeof box;
+  box.hwndOwner = hwnd_;
+  box.hInstance = instance_;
+  box.lpszText = text.c_str();
+  box.lpszCaption = caption.c_str();
+  // The program's icon (the window class's, resource 1) where the program
+  // has one.
+  const wchar_t* const icon = MAKEINTRESOURCEW(1);
+  const bool hasIcon = FindResourceW(instance_, icon, MAKEINTRESOURCEW(14 /* RT_GROUP_ICON */)) != nullptr;
+  box.dwStyle = MB_OK | (hasIcon ? MB_USERICON : MB_ICONINFORMATION);
+  box.lpszIcon = hasIcon ? icon : nullptr;
+  MessageBoxIndirectW(&box);
 }
 
 void TTarvoWnd::ShowButtonCaption(const std::string& caption) { SetWindowTextUtf8(Item(kIdStart), caption); }
@@ -594,6 +650,7 @@ bool TTarvoWnd::AskImportRange(double& from, double& to) {
 void TTarvoWnd::RequestClose() { PostMessageW(hwnd_, WM_CLOSE, 0, 0); }
 
 void TTarvoWnd::RunEnded(const RunResult& result) {
+  if (runProgress_.End()) ShowRunProgress();
   lastResult_ = result;
   if (closing_) PostMessageW(hwnd_, kWmFinishClose, 0, 0);
 }

@@ -11,8 +11,11 @@
 #include <vector>
 
 #include "app/win/DateFieldFit_win.h"
+#include "app/win/StatusBarPanels_win.h"
+#include "app/win/TaskbarProgress_win.h"
 #include "app/window/DateField.h"
 #include "app/window/MainWindowModel.h"
+#include "app/window/RunProgressBar.h"
 #include "app/window/WindowTaskQueue.h"
 
 namespace vz::app {
@@ -44,6 +47,7 @@ public:
   void Post(std::function<void()> task) override;
   void ShowSettings(const WindowSettings& settings) override;
   void ShowStatus(const std::string& step, const std::string& detail) override;
+  void ShowProgress(RunCounter counter, int64_t done, int64_t total) override;
   void ShowButtonCaption(const std::string& caption) override;
   void ShowControlsEnabled(bool enabled, bool deleteEnabled) override;
   void FocusControl(Control control) override;
@@ -98,6 +102,12 @@ private:
   void CreateRunLogTip();
   void ShowRunLogTip();
   void OpenRunLog();
+  // The run's progress in the status bar and on the taskbar button.
+  void ShowRunProgress();
+  // "About Vuzuz archive creator..." in the window's system menu.
+  void AddAboutMenuItem();
+  bool OnSysCommand(WPARAM command);  // false: the system's own command
+  void ShowAbout();
 
   HINSTANCE instance_;
   std::vector<std::string> args_;
@@ -108,6 +118,9 @@ private:
   HWND statusBar_ = nullptr;
   HWND runLogTip_ = nullptr;
   std::wstring runLogTipText_;
+  TStatusBarPanels statusPanels_;
+  TRunProgressBar runProgress_;
+  TTaskbarProgress taskbar_;
   HFONT font_ = nullptr;
   int dpi_ = 96;
   DateEdit from_;

@@ -10,6 +10,8 @@ inline constexpr int kClientHeight = 246;
 inline constexpr int kStatusBarHeight = 22;
 inline constexpr int kStatusPanel0Width = 300;
 inline constexpr int kStatusPanel1Width = 50;
+// During a run the step panel gives its right end to a progress bar.
+inline constexpr int kStatusProgressWidth = 90;
 inline constexpr int kFontPoints = 8;
 inline constexpr wchar_t kFontFace[] = L"MS Sans Serif";
 inline constexpr wchar_t kWindowClass[] = L"TTarvoWnd";
@@ -19,6 +21,10 @@ inline constexpr wchar_t kCaption[] = L"Vuzuz archive creator";
 // takes the rest.
 inline constexpr int kDateButtonWidth = 16;
 inline constexpr int kBrowseButtonWidth = 21;
+
+// The window's system menu: "About Vuzuz archive creator..." (a
+// WM_SYSCOMMAND id: below 0xF000, its low four bits clear).
+inline constexpr unsigned kSysCommandAbout = 0x0A10;
 
 // Control ids. Start and Close are the dialog manager's default and cancel
 // ids, so Enter and Escape reach them.

@@ -24,7 +24,8 @@ public:
   virtual void ShowSettings(const WindowSettings& settings) = 0;
   // Status panels 0 (the step) and 1 (the detail).
   virtual void ShowStatus(const std::string& step, const std::string& detail) = 0;
-  // How far the run's current stage is (only the console shows it).
+  // How far the run's current stage is: the console's count, the window's
+  // progress bar.
   virtual void ShowProgress(RunCounter counter, int64_t done, int64_t total) {
     (void)counter;
     (void)done;

@@ -14,33 +14,17 @@
 namespace vz::app {
 namespace {
 
-struct TipSearch {
-  HWND owner;
-  HWND bar;
-  HWND tip;
-};
-
 // The tooltip window the main window owns whose tool is the status bar's
 // panel (the date fields have a tooltip of their own).
 HWND FindTip(HWND owner, HWND bar) {
-  TipSearch search{owner, bar, nullptr};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND hwnd, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<TipSearch*>(data);
-        wchar_t name[64] = {};
-        GetClassNameW(hwnd, name, 64);
-        if (GetWindow(hwnd, GW_OWNER) != s->owner || std::wstring(name) != TOOLTIPS_CLASSW) return TRUE;
-        TTTOOLINFOW info{};
-        info.cbSize = sizeof info;
-        info.hwnd = s->bar;
-        info.uId = 1;
-        if (!SendMessageW(hwnd, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&info))) return TRUE;
-        s->tip = hwnd;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.tip;
+  for (HWND tip : test::TooltipsOwnedBy(owner)) {
+    TTTOOLINFOW info{};
+    info.cbSize = sizeof info;
+    info.hwnd = bar;
+    info.uId = 1;
+    if (SendMessageW(tip, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&info))) return tip;
+  }
+  return nullptr;
 }
 
 // The tooltip over the status detail of a window whose run log is `log`

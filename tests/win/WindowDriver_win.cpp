@@ -1,5 +1,7 @@
 #include "win/WindowDriver_win.h"
 
+#include <commctrl.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <utility>
@@ -36,6 +38,24 @@ void PumpMessages(DWORD ms, const std::function<bool()>& done) {
     }
     Sleep(5);
   }
+}
+
+std::vector<HWND> TooltipsOwnedBy(HWND owner) {
+  struct Search {
+    HWND owner;
+    std::vector<HWND> found;
+  } search{owner, {}};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND hwnd, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        wchar_t name[64] = {};
+        GetClassNameW(hwnd, name, 64);
+        if (GetWindow(hwnd, GW_OWNER) == s->owner && std::wstring(name) == TOOLTIPS_CLASSW) s->found.push_back(hwnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 void ClickControl(HWND control) {

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace vz::test {
 
@@ -16,6 +17,9 @@ void RunFromMessageLoop(std::function<void()> action, UINT delayMs = 50);
 // Dispatches this thread's messages for `ms` milliseconds, or until `done`
 // says so.
 void PumpMessages(DWORD ms, const std::function<bool()>& done = {});
+
+// The tooltip windows of this thread that `owner` owns.
+std::vector<HWND> TooltipsOwnedBy(HWND owner);
 
 // A left click on a control, as its own press and release.
 void ClickControl(HWND control);

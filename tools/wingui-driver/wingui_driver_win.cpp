@@ -236,6 +236,17 @@ public:
   HWND Item(int id) const { return GetDlgItem(main_, id); }
   std::string ItemText(int id) const { return Text(Item(id)); }
   std::string Status() const { return Text(Item(kIdStatusBar)); }
+  // The run's progress bar in the status bar: its position out of 1000, or
+  // -1 while it is hidden.
+  int ProgressShown() const {
+    HWND bar = FindWindowExW(Item(kIdStatusBar), nullptr, PROGRESS_CLASSW, nullptr);
+    if (!bar || !IsWindowVisible(bar)) return -1;
+    DWORD_PTR position = 0;
+    SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &position);
+    return static_cast<int>(position);
+  }
+  // Whether a tooltip of the program shows now.
+  bool TooltipShows() const { return FindWindowOf(process_.dwProcessId, TOOLTIPS_CLASSW) != nullptr; }
   bool Checked(int id) const { return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
   void Type(int id, const std::string& text) const {
@@ -429,6 +440,9 @@ int wmain(int argc, wchar_t** argv) {
   const fs::path exe = argv[1];
   const fs::path work = argv[2];
   const fs::path shots = argv[3];
+  // The pointer off every window the program opens (they open centred on
+  // the screen): a tooltip would show where it rests.
+  SetCursorPos(0, 0);
   std::error_code ec;
   fs::remove_all(work, ec);
   fs::create_directories(work);
@@ -488,6 +502,9 @@ int wmain(int argc, wchar_t** argv) {
     Check(program.ItemText(kIdTo) == TodayAt2359Text(), "To is today at 23:59:00 (" + program.ItemText(kIdTo) + ")");
     Check(!program.ItemText(kIdFrom).empty(), "From shows the moment of start");
     Check(program.ItemText(kIdStart) == "&Start", "Start button");
+    // Longer than a tooltip's delay, with the pointer off the window.
+    Sleep(1500);
+    Check(!program.TooltipShows(), "no tooltip at start with the pointer away");
     Screenshot(program.Main(), shots / "main-window.bmp");
 
     program.SetCheck(kIdImport, false);
@@ -630,6 +647,7 @@ int wmain(int argc, wchar_t** argv) {
           "Smart import ticked, no GlobalServer: the final status says it was skipped");
     Check(fs::exists(out / "d2611.omz") && fs::exists(out / "2026_11" / "i261127.omz"), "archives on disk");
     Check(CheckArchives(out, "Start") > 10, "a month of archives");
+    Check(program.ProgressShown() == -1, "no progress bar after the run");
     program.Close();
     Check(program.WaitForExit() == 0, "closes with status 0");
   }
@@ -664,7 +682,7 @@ int wmain(int argc, wchar_t** argv) {
       Check(GetWindow(dialog, GW_OWNER) == program.Main(), "the dialog is owned by the main window");
       Check(program.ItemText(kIdStart) == "Stop", "the run waits for the answer");
       Sleep(200);  // let it paint
-      Screenshot(dialog, shots / "range-dialog.bmp");
+      Screenshot(dialog, shots / "import-range.bmp");
       PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                    reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
       Check(program.WaitForStatus("Export complete, but import failed."),
@@ -685,11 +703,15 @@ int wmain(int argc, wchar_t** argv) {
     program.Press(kIdStart);
     Check(WaitFor([&] { return program.ItemText(kIdStart) == "Stop"; }), "the button reads Stop");
     // Stop while the run is surely still reading: the conversion of the
-    // bigger directory takes a few seconds at most.
-    Sleep(100);
+    // bigger directory takes a few seconds at most. On the way, a picture
+    // of the run with its progress bar past its start.
+    const bool counting = WaitFor([&] { return program.ProgressShown() > 0; }, 5000);
+    Check(counting, "a progress bar shows while the securities are read");
+    if (counting) Screenshot(program.Main(), shots / "run-progress.bmp");
     program.Press(kIdStart);
     Check(program.WaitForStatus("Terminated.", 120000), "Stop: status \"Terminated.\"");
     Check(program.ItemText(kIdStart) == "&Start", "the button reads &Start again");
+    Check(program.ProgressShown() == -1, "the progress bar is gone after the stop");
     CheckArchives(out, "Stop");
     program.Close();
     Check(program.WaitForExit() == 130, "closes with status 130 after a stopped run");
