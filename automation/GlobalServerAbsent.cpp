@@ -10,7 +10,7 @@ public:
   bool OnThisSystem() const override { return false; }
   std::string CheckImport() override { return "GlobalServer is not running"; }
   DeleteOutcome Delete(double, double) override { return DeleteOutcome::NotRunning; }
-  bool Import(const std::vector<std::string>&) override { return true; }
+  ImportOutcome Import(const std::vector<std::string>&) override { return ImportOutcome::NotRunning; }
 };
 
 }  // namespace

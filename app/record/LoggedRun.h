@@ -43,7 +43,7 @@ public:
   void BeginStep(automation::StepLog note, std::int64_t boundMs) override { inner_.BeginStep(std::move(note), boundMs); }
   std::string CheckImport() override;
   automation::DeleteOutcome Delete(double from, double to) override;
-  bool Import(const std::vector<std::string>& files) override;
+  automation::ImportOutcome Import(const std::vector<std::string>& files) override;
 
 private:
   automation::IGlobalServer& inner_;
