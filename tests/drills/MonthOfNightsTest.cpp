@@ -56,7 +56,7 @@ std::string DayProblem(const test::TSimServerStore& store, double day) {
   return problem;
 }
 
-TEST(MonthOfNights, DISABLED_GlobalServerEndsWithEveryDayOnceAndEachNightWithItsStatus) {
+TEST(MonthOfNights, GlobalServerEndsWithEveryDayOnceAndEachNightWithItsStatus) {
   const std::uint32_t seed = SeedToUse();
   const TNightSource source(kNights);
   const std::vector<TNightPlan> schedule =
