@@ -90,6 +90,10 @@ int NightInThisProcess(const TNightPaths& paths, double now, const TNightPlan& p
   {
     app::TMainWindowModel model(view, services);
     model.RestoreSettings();
+    // The window runs its conversion at the lowest priority, which on Linux
+    // is SCHED_IDLE: on a machine busy with builds the sixty runs would wait
+    // for idle moments, minutes in all. What is tested does not depend on it.
+    model.Trd1().Priority = platform::ThreadPriority::Normal;
     model.FormActivate({"/m:" + paths.Ms().string(), "/o:" + paths.Out().string(), "/i", "/d",
                         "/l:" + paths.Log().string(), "/g", "/x"});
     if (model.Trd1().LastThread()) {
