@@ -70,13 +70,18 @@ std::string Printable(std::string_view line) {
   return out;
 }
 
-// A field of a range line: printable, without the blanks and colons that
-// separate it from what comes before, nor blanks after.
+bool IsSeparator(char c) { return c == ' ' || c == ':' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
+
+// Blanks, colons and what Printable makes blanks, at the start.
+std::string_view SkipSeparators(std::string_view text) {
+  while (!text.empty() && IsSeparator(text.front())) text.remove_prefix(1);
+  return text;
+}
+
+// A field of a range line: without the separators before it, printable,
+// without blanks after it. Reading a field it gave gives it again.
 std::string Field(std::string_view text) {
-  std::string out = Printable(text);
-  const size_t begin = out.find_first_not_of(" :");
-  if (begin == std::string::npos) return {};
-  out.erase(0, begin);
+  std::string out = Printable(SkipSeparators(text));
   out.erase(out.find_last_not_of(' ') + 1);
   return out;
 }
@@ -89,14 +94,16 @@ bool ReadRange(std::string_view line, NotImportedRange& range) {
     return false;
   range.first = std::min(first, last);
   range.last = std::max(first, last);
-  const std::string rest = Field(line.substr(2 * kDateLength + kTo.size()));
+  // Split before anything is cut, so that each field is cut alone and reads
+  // back as it was written.
+  const std::string_view rest = SkipSeparators(line.substr(2 * kDateLength + kTo.size()));
   constexpr std::string_view kRunStart = kRunOf + 1;  // without its blank
   const size_t runEnd = rest.find(kRunEnd);
-  if (rest.starts_with(kRunStart) && runEnd != std::string::npos) {
-    range.run = Printable(std::string_view(rest).substr(kRunStart.size(), runEnd - kRunStart.size()));
-    range.why = Field(std::string_view(rest).substr(runEnd + std::string_view(kRunEnd).size()));
+  if (rest.starts_with(kRunStart) && runEnd != std::string_view::npos) {
+    range.run = Printable(rest.substr(kRunStart.size(), runEnd - kRunStart.size()));
+    range.why = Field(rest.substr(runEnd + std::string_view(kRunEnd).size()));
   } else {
-    range.why = rest;
+    range.why = Field(rest);
   }
   return true;
 }
@@ -114,24 +121,27 @@ bool DatesIn(std::string_view line, NotImportedRange& range) {
   return any;
 }
 
-// Sorts the ranges and merges those that overlap or touch; a merged range
-// keeps the latest run's reason (run texts sort as times do).
+bool SameRun(const NotImportedRange& a, const NotImportedRange& b) { return a.run == b.run && a.why == b.why; }
+
+// Merges the ranges of one run and reason that overlap or touch, then
+// sorts all by day. Ranges of different runs stay apart, each with its own
+// reason, even where they overlap: removing days trims them all alike.
 void Normalise(std::vector<NotImportedRange>& ranges) {
-  std::stable_sort(ranges.begin(), ranges.end(),
-                   [](const NotImportedRange& a, const NotImportedRange& b) { return a.first < b.first; });
+  std::stable_sort(ranges.begin(), ranges.end(), [](const NotImportedRange& a, const NotImportedRange& b) {
+    if (a.run != b.run) return a.run < b.run;
+    if (a.why != b.why) return a.why < b.why;
+    return a.first < b.first;
+  });
   std::vector<NotImportedRange> merged;
   for (NotImportedRange& range : ranges) {
-    if (!merged.empty() && range.first <= merged.back().last + 1) {
-      NotImportedRange& into = merged.back();
-      into.last = std::max(into.last, range.last);
-      if (range.run > into.run) {
-        into.run = std::move(range.run);
-        into.why = std::move(range.why);
-      }
-    } else {
+    if (!merged.empty() && SameRun(merged.back(), range) && range.first <= merged.back().last + 1)
+      merged.back().last = std::max(merged.back().last, range.last);
+    else
       merged.push_back(std::move(range));
-    }
   }
+  std::stable_sort(merged.begin(), merged.end(), [](const NotImportedRange& a, const NotImportedRange& b) {
+    return a.first != b.first ? a.first < b.first : a.last < b.last;
+  });
   ranges = std::move(merged);
 }
 
@@ -187,17 +197,7 @@ void AddNotImported(ImportState& state, NotImportedRange range) {
   range.first = std::floor(range.first);
   range.last = std::floor(range.last);
   if (range.last < range.first) return;
-  std::vector<NotImportedRange> kept;
-  for (NotImportedRange& other : state.ranges) {
-    if (other.last + 1 < range.first || other.first > range.last + 1) {
-      kept.push_back(std::move(other));
-      continue;
-    }
-    range.first = std::min(range.first, other.first);
-    range.last = std::max(range.last, other.last);
-  }
-  kept.push_back(std::move(range));
-  state.ranges = std::move(kept);
+  state.ranges.push_back(std::move(range));
   Normalise(state.ranges);
 }
 
@@ -225,14 +225,10 @@ void RemoveImported(ImportState& state, double first, double last) {
   state.ranges = std::move(kept);
 }
 
-void SetReason(ImportState& state, double first, double last, const std::string& run, const std::string& why) {
-  first = std::floor(first);
-  last = std::floor(last);
-  for (NotImportedRange& range : state.ranges) {
-    if (range.last < first || range.first > last) continue;
-    range.run = run;
-    range.why = why;
-  }
+void SetReason(ImportState& state, const std::string& run, const std::string& why) {
+  for (NotImportedRange& range : state.ranges)
+    if (range.run == run) range.why = why;
+  Normalise(state.ranges);
 }
 
 std::string DescribeNotImported(const NotImportedRange& range) {
