@@ -12,7 +12,6 @@
 #include "app/run/PathText.h"
 #include "app/run/Trd1Exec.h"
 #include "automation/GlobalServer.h"
-#include "automation/LentDesktop.h"
 #include "automation/SimGlobalServer.h"
 #include "support/ScratchDir.h"
 
@@ -23,7 +22,6 @@ using test::SimServerBehaviour;
 using test::TLentDesktop;
 using test::TSimDesktop;
 using test::TSimGlobalServer;
-using test::TLentDesktop;
 using Lines = std::vector<std::string>;
 
 constexpr double kMarch2_2001 = 36952;

@@ -10,7 +10,7 @@
 #include "app/TestTaskQueue.h"
 #include "app/window/ExitStatus.h"
 #include "app/window/MainWindowModel.h"
-#include "automation/LentDesktop.h"
+#include "app/LentDesktop.h"
 #include "automation/SimGlobalServer.h"
 #include "drills/DrillFixture.h"
 #include "support/ChildProcess.h"
