@@ -1,8 +1,8 @@
 #pragma once
 // One night of the month of nights: the scheduled command (/g /x, Smart
 // import and Delete data on, no /f:) run through the main window's model,
-// as the Windows program runs it, in a process of its own (it may be
-// killed), against GlobalServer on a simulated desktop whose data is kept
+// as the Windows program runs it (a night to be killed in a process of its
+// own), against GlobalServer on a simulated desktop whose data is kept
 // in a file beside the night's folders.
 #include <filesystem>
 #include <string>
