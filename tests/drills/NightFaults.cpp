@@ -1,3 +1,4 @@
+#ifndef _WIN32
 #include "drills/NightFaults.h"
 
 #include <random>
@@ -102,3 +103,4 @@ std::vector<TNightPlan> DrawNightSchedule(std::uint32_t seed, int nights, int ea
 }
 
 }  // namespace vz::drill
+#endif

@@ -1,3 +1,4 @@
+#ifndef _WIN32
 #include "drills/NightSource.h"
 
 #include "tools/msgen/MsGen.h"
@@ -73,3 +74,4 @@ std::string TNightSource::Write(const std::filesystem::path& dir, int night) con
 }
 
 }  // namespace vz::drill
+#endif
