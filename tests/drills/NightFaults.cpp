@@ -12,7 +12,8 @@ namespace {
 constexpr NightFault kFaults[] = {
     NightFault::RefusedFile,        NightFault::QuitsAfterDelete, NightFault::NotRunning,
     NightFault::DeleteFailsOnce,    NightFault::DeleteFailsTwice, NightFault::NoNotices,
-    NightFault::NoImportWizard,     NightFault::KilledAtFileOperation, NightFault::KilledInGlobalServer,
+    NightFault::NoImportWizard,     NightFault::DeleteNeverEnds,  NightFault::ImportNeverEnds,
+    NightFault::KilledAtFileOperation, NightFault::KilledInGlobalServer,
     NightFault::DiskFull,
 };
 
@@ -28,6 +29,8 @@ std::string NightFaultName(NightFault fault) {
     case NightFault::DeleteFailsTwice: return "delete fails twice";
     case NightFault::NoNotices: return "no notices";
     case NightFault::NoImportWizard: return "no import wizard";
+    case NightFault::DeleteNeverEnds: return "delete never ends";
+    case NightFault::ImportNeverEnds: return "import never ends";
     case NightFault::KilledAtFileOperation: return "killed at file operation";
     case NightFault::KilledInGlobalServer: return "killed at GlobalServer change";
     case NightFault::DiskFull: return "disk full at output operation";
@@ -65,6 +68,8 @@ std::optional<int> ExpectedNightStatus(NightFault fault) {
     case NightFault::QuitsAfterDelete:
     case NightFault::DeleteFailsTwice:
     case NightFault::NoImportWizard:
+    case NightFault::DeleteNeverEnds:  // a failed delete: nothing imported
+    case NightFault::ImportNeverEnds:
       return app::kExitImportFailed;
     case NightFault::DiskFull:
       return app::kExitStageFailed;

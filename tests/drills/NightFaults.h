@@ -18,6 +18,8 @@ enum class NightFault {
   DeleteFailsTwice,     // neither does
   NoNotices,            // no closing notice after a deletion or an import
   NoImportWizard,       // the import wizard does not open
+  DeleteNeverEnds,      // the delete's progress window never closes
+  ImportNeverEnds,      // the import's progress window never closes
   KilledAtFileOperation,  // the run is killed before its `arg`-th file operation (1-based)
   KilledInGlobalServer,   // killed once GlobalServer's data changed for the `arg`-th time (1-based)
   DiskFull,             // the output folder's disk is full from its `arg`-th file operation on

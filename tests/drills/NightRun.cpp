@@ -54,6 +54,8 @@ test::SimServerBehaviour BehaviourFor(const TNightPlan& plan) {
       behaviour.deleteNotice = false;
       break;
     case NightFault::NoImportWizard: behaviour.importWizard = false; break;
+    case NightFault::DeleteNeverEnds: behaviour.deletingMs = test::kForever; break;
+    case NightFault::ImportNeverEnds: behaviour.importingMs = test::kForever; break;
     default: break;
   }
   return behaviour;
