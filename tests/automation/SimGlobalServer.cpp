@@ -1,8 +1,10 @@
 #include "SimGlobalServer.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "automation/GlobalServerWindows.h"
+#include "vuzuz/Dates.h"
 
 namespace vz::test {
 
@@ -92,6 +94,7 @@ void TSimGlobalServer::OnMenuKey(const SimMessage& message) {
 void TSimGlobalServer::OpenImportWizard() {
   if (!behaviour_.importWizard) return;
   importPage_ = 0;
+  wizardFirstFile_ = imported_.size();
   wizard_ = desktop_.Create("wizard", kDialogClass, gs::kImportWizardTitle, kServerProcess);
   auto makePage = [this] {
     page_ = desktop_.Create("page", kDialogClass, gs::kImportPageText, kServerProcess, wizard_);
@@ -149,6 +152,10 @@ void TSimGlobalServer::ShowProgress(const std::string& name, const std::string& 
   auto end = [this, closesWizard, deleting, &finished] {
     finished = true;
     if (!closesWizard) return;
+    if (deleting)
+      StoreDeletion();
+    else
+      StoreImport();
     desktop_.Destroy(wizard_);
     if (deleting && behaviour_.closeAfterDelete) {
       desktop_.Destroy(main_);
@@ -168,8 +175,51 @@ void TSimGlobalServer::ShowProgress(const std::string& name, const std::string& 
   });
 }
 
+namespace {
+
+// A date as the delete wizard's date field received it: "MM>DD>YYYY".
+bool TypedDay(const std::string& typed, std::int64_t& day) {
+  int month = 0, dayOfMonth = 0, year = 0;
+  char end = 0;
+  double date = 0;
+  if (std::sscanf(typed.c_str(), "%2d>%2d>%4d%c", &month, &dayOfMonth, &year, &end) != 3 ||
+      !TryEncodeDate(year, month, dayOfMonth, date))
+    return false;
+  day = DayNumber(date);
+  return true;
+}
+
+}  // namespace
+
+// GlobalServer deletes whole days, from the first date field's day to the
+// second's (the time fields narrow the first and the last day; Smart import
+// gives whole days).
+void TSimGlobalServer::StoreDeletion() {
+  if (!behaviour_.store) return;
+  std::int64_t first = 0, last = 0;
+  if (typed_.size() < 2 || !TypedDay(typed_[0], first) || !TypedDay(typed_[1], last)) {
+    storeRefusals_.push_back("delete range not understood: " + (typed_.empty() ? std::string() : typed_[0]));
+    return;
+  }
+  behaviour_.store->DeleteDays(first, last);
+  if (behaviour_.storeChanged) behaviour_.storeChanged("deleted");
+}
+
+// The daily pass names its archives without ".omz", as GlobalServer's file
+// dialog adds it.
+void TSimGlobalServer::StoreImport() {
+  if (!behaviour_.store) return;
+  for (size_t i = wizardFirstFile_; i < imported_.size(); ++i) {
+    std::string file = imported_[i];
+    if (!file.ends_with(".omz")) file += ".omz";
+    std::string why;
+    if (!behaviour_.store->Import(file, why)) storeRefusals_.push_back(file + ": " + why);
+  }
+  if (behaviour_.storeChanged) behaviour_.storeChanged("imported");
+}
+
 void TSimGlobalServer::OpenDeleteWizard() {
-  if (!behaviour_.deleteWizard) return;
+  if (!behaviour_.deleteWizard || ++deleteOpenings_ <= behaviour_.deleteWizardFailures) return;
   wizard_ = desktop_.Create("wizard", kDialogClass, gs::kDeleteWizardTitle, kServerProcess);
   if (behaviour_.deletePage) {
     page_ = desktop_.Create("page", kDialogClass, gs::kDeletePageText, kServerProcess, wizard_);

@@ -4,10 +4,12 @@
 // wizards with their pages and buttons, the file dialog, the progress
 // windows and the closing notice. Each behaviour can be broken on purpose.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "SimDesktop.h"
+#include "SimServerStore.h"
 
 namespace vz::test {
 
@@ -38,12 +40,20 @@ struct SimServerBehaviour {
   bool filterCombo = true;
   bool dropDownList = true;
   bool deleteWizard = true;
+  int deleteWizardFailures = 0;  // openings of the menu path that show no wizard first
   bool deletePage = true;
   int dateFields = 4;                  // fields the page has
   std::int64_t timeFieldsDelayMs = 0;  // the two time fields show this late
   std::int64_t deletingMs = 1000;      // "Deleting data"; -1 never
   bool deleteNotice = true;            // the closing notice after a deletion
   bool closeAfterDelete = false;       // GlobalServer quits once it has deleted
+  // The data it holds: the delete wizard empties it over the range typed,
+  // the import wizard fills it from the archives accepted, each once its
+  // progress window closes. None: the wizards change nothing.
+  TSimServerStore* store = nullptr;
+  // Told "deleted" or "imported" once the store has changed (a test may end
+  // the program there).
+  std::function<void(const std::string& what)> storeChanged;
 };
 
 // A progress window that never closes.
@@ -58,6 +68,8 @@ public:
   bool Minimised() const;
   // The file names the file dialog accepted, in order.
   const std::vector<std::string>& Imported() const { return imported_; }
+  // Archives the store could not take, with the reason.
+  const std::vector<std::string>& StoreRefusals() const { return storeRefusals_; }
   bool ImportFinished() const { return importFinished_; }
   bool DeleteFinished() const { return deleteFinished_; }
   bool SelectedAll() const { return selectedAll_; }
@@ -74,6 +86,8 @@ private:
   void OpenFileDialog();
   void AcceptFile();
   void TurnImportPage();
+  void StoreDeletion();
+  void StoreImport();
   void ShowProgress(const std::string& name, const std::string& title, std::int64_t ms, bool& finished);
   const char* Caption(const char* english, const char* russian) const { return behaviour_.russian ? russian : english; }
 
@@ -89,6 +103,8 @@ private:
   std::vector<std::string> typed_;
   std::string menuPath_;
   int importPage_ = 0;
+  size_t wizardFirstFile_ = 0;  // the first of imported_ the open import wizard took
+  int deleteOpenings_ = 0;
   int readBacks_ = 0;
   int comboSelection_ = -1;
   bool selectedAll_ = false;
@@ -96,6 +112,7 @@ private:
   bool importFinished_ = false;
   bool deleteFinished_ = false;
   std::vector<std::string> imported_;
+  std::vector<std::string> storeRefusals_;
 };
 
 }  // namespace vz::test
