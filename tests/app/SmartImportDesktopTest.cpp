@@ -11,6 +11,7 @@
 #include "app/run/PathText.h"
 #include "app/run/Trd1Exec.h"
 #include "automation/GlobalServer.h"
+#include "automation/LentDesktop.h"
 #include "automation/SimGlobalServer.h"
 #include "support/ScratchDir.h"
 
@@ -19,45 +20,12 @@ namespace {
 
 using test::SimServerBehaviour;
 using test::TSimDesktop;
+using test::TLentDesktop;
 using test::TSimGlobalServer;
 using Lines = std::vector<std::string>;
 
 constexpr double kMarch2_2001 = 36952;
 constexpr double kMarch31_2001 = 36981;
-
-// The simulated desktop, lent to a GlobalServer that wants to own one.
-class TLentDesktop final : public automation::IDesktop {
-public:
-  explicit TLentDesktop(TSimDesktop& desktop) : d_(desktop) {}
-  automation::WindowHandle FindWindowByClass(const std::string& c) override { return d_.FindWindowByClass(c); }
-  void EnumTopLevel(const automation::WindowVisitor& v) override { d_.EnumTopLevel(v); }
-  void EnumDescendants(automation::WindowHandle p, const automation::WindowVisitor& v) override {
-    d_.EnumDescendants(p, v);
-  }
-  std::string ClassName(automation::WindowHandle w, std::size_t n) override { return d_.ClassName(w, n); }
-  std::string WindowText(automation::WindowHandle w, std::size_t n) override { return d_.WindowText(w, n); }
-  std::uint32_t ProcessId(automation::WindowHandle w) override { return d_.ProcessId(w); }
-  automation::WindowHandle Parent(automation::WindowHandle w) override { return d_.Parent(w); }
-  automation::WindowHandle NextTabStop(automation::WindowHandle d, automation::WindowHandle f) override {
-    return d_.NextTabStop(d, f);
-  }
-  bool SetFocus(automation::WindowHandle w) override { return d_.SetFocus(w); }
-  automation::MessageLParam Send(automation::WindowHandle w, std::uint32_t m, automation::MessageWParam wp,
-                                 automation::MessageLParam lp) override {
-    return d_.Send(w, m, wp, lp);
-  }
-  bool Post(automation::WindowHandle w, std::uint32_t m, automation::MessageWParam wp,
-            automation::MessageLParam lp) override {
-    return d_.Post(w, m, wp, lp);
-  }
-  void SendSetText(automation::WindowHandle w, const std::string& t) override { d_.SendSetText(w, t); }
-  std::string SendGetText(automation::WindowHandle w, std::size_t n) override { return d_.SendGetText(w, n); }
-  void Sleep(int ms) override { d_.Sleep(ms); }
-  std::int64_t NowMs() override { return d_.NowMs(); }
-
-private:
-  TSimDesktop& d_;
-};
 
 // A run status that keeps what the user is told.
 class TToldStatus final : public IRunStatus {
