@@ -225,6 +225,11 @@ start_standin
 status=$(check_import)
 stop_standin
 [ "$status" = 0 ] || { cat "$work/program.log"; fail "--check-import: exit status $status, expected 0"; }
+# Its steps reach the console it was started from.
+for step in "[ok]     GlobalServer is running" "[ok]     Import wizard: opened" "[ok]     Delete wizard: opened" \
+  "A scheduled run could import."; do
+  grep -qF "$step" "$work/program.log" || { cat "$work/program.log"; fail "--check-import did not print: $step"; }
+done
 cat >"$work/want" <<'LINES'
 post main WM_KEYDOWN 0x56 0x102F0001
 send wizard WM_CLOSE 0x0 0x0
