@@ -23,6 +23,12 @@ using StepLog = std::function<void(const std::string& step)>;
 // work and only failed to say so, and a second delete would find nothing.
 enum class DeleteOutcome { Deleted, NotRunning, Unconfirmed, Failed };
 
+// How an import ended, by the same rule: an import whose progress window
+// closed as it should but whose closing notice never came is taken as done
+// (Unconfirmed), and the run says so. NotRunning: no GlobalServer to import
+// into, nothing was sent.
+enum class ImportOutcome { Imported, NotRunning, Unconfirmed, Failed };
+
 // The whole Smart import step (the import check, the delete and both import
 // passes) ends within this bound: every wait of the wizards stops once it is
 // spent. It leaves room for three long jobs (the deletion and the two
@@ -58,9 +64,8 @@ public:
   virtual std::string CheckDelete() { return "this GlobalServer cannot check its delete wizard"; }
   // GlobalServerDelete.
   virtual DeleteOutcome Delete(double from, double to) = 0;
-  // GlobalServerImport: true on success, for an empty list, and when no
-  // GlobalServer runs.
-  virtual bool Import(const std::vector<std::string>& files) = 0;
+  // GlobalServerImport: Imported on success and for an empty list.
+  virtual ImportOutcome Import(const std::vector<std::string>& files) = 0;
 };
 
 // The import range dialog: shown modally with the two dates filled in; true

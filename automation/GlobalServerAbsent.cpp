@@ -11,7 +11,7 @@ public:
   std::string CheckImport() override { return "GlobalServer is not running"; }
   std::string CheckDelete() override { return "GlobalServer is not running"; }
   DeleteOutcome Delete(double, double) override { return DeleteOutcome::NotRunning; }
-  bool Import(const std::vector<std::string>&) override { return true; }
+  ImportOutcome Import(const std::vector<std::string>&) override { return ImportOutcome::NotRunning; }
 };
 
 }  // namespace

@@ -21,7 +21,7 @@ public:
   DeleteOutcome Delete(double from, double to) override {
     return GlobalServerDelete(*desktop_, from, to, log_, &bound_);
   }
-  bool Import(const std::vector<std::string>& files) override {
+  ImportOutcome Import(const std::vector<std::string>& files) override {
     return GlobalServerImport(*desktop_, files, log_, &bound_);
   }
 

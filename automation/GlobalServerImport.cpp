@@ -133,26 +133,27 @@ OpenedWizard OpenImportWizard(TWizardSteps& steps, WindowHandle mainWindow) {
   return opened;
 }
 
-bool RunImportWizard(TWizardSteps& steps, WindowHandle mainWindow, const std::vector<std::string>& files) {
+ImportOutcome RunImportWizard(TWizardSteps& steps, WindowHandle mainWindow, const std::vector<std::string>& files) {
+  constexpr ImportOutcome kFailed = ImportOutcome::Failed;
   const OpenedWizard opened = OpenImportWizard(steps, mainWindow);
   const WindowHandle wizard = opened.wizard;
   const WindowHandle page = opened.page;
   const WindowHandle browse = opened.browse;
   if (wizard == 0) {
     steps.Log("Import: the wizard did not open");
-    return false;
+    return kFailed;
   }
   auto abandon = [&](const std::string& why) {
     steps.Log("Import: " + why + "; closing the wizard");
     steps.Close(wizard);
-    return false;
+    return kFailed;
   };
   if (page == 0) return abandon("no wizard page");
   if (browse == 0) return abandon("no Browse button");
 
   for (size_t i = 0; i < files.size(); ++i) {
     steps.Log("Import: file " + std::to_string(i + 1) + " of " + std::to_string(files.size()));
-    if (!AddFile(steps, wizard, page, browse, files[i], i == 0)) return false;
+    if (!AddFile(steps, wizard, page, browse, files[i], i == 0)) return kFailed;
   }
 
   const WindowHandle next = steps.Inside(wizard, gs::kButtonClass, gs::kNextButton, gs::kNextButtonRu);
@@ -175,16 +176,18 @@ bool RunImportWizard(TWizardSteps& steps, WindowHandle mainWindow, const std::ve
   steps.Log("Import: finished the wizard");
   if (!steps.WaitForProgress(gs::kImportingTitle)) return abandon("the import never ended");
 
+  // The progress window closed as it should: the import has run, whether
+  // or not GlobalServer says so.
   const WindowHandle notice = steps.WaitFor(
       gs::kImportNoticePolls, [&] { return steps.TopLevelByText(gs::kNoticeTitle); }, "GlobalServer's notice");
   if (notice == 0) {
     steps.Log("Import: GlobalServer never confirmed");
-    return false;
+    return ImportOutcome::Unconfirmed;
   }
   steps.Close(notice);
   steps.Send(mainWindow, gs::kWmSysCommand, gs::kScMinimize, 0);
   steps.Log("Import: done");
-  return true;
+  return ImportOutcome::Imported;
 }
 
 }  // namespace
@@ -207,15 +210,15 @@ std::string GlobalServerCheckImport(IDesktop& desktop, const StepLog& log, const
   return {};
 }
 
-bool GlobalServerImport(IDesktop& desktop, const std::vector<std::string>& files, const StepLog& log,
-                        const TStepBound* bound) {
-  if (files.empty()) return true;
+ImportOutcome GlobalServerImport(IDesktop& desktop, const std::vector<std::string>& files, const StepLog& log,
+                                 const TStepBound* bound) {
+  if (files.empty()) return ImportOutcome::Imported;
   TWizardSteps steps(desktop, log, bound);
   steps.State().SkipWindow = 0;
   const WindowHandle mainWindow = steps.FindMainWindow();
   if (mainWindow == 0) {
     steps.Log("Import: GlobalServer is not running");
-    return true;
+    return ImportOutcome::NotRunning;
   }
   steps.Log("Import: GlobalServer found");
   return RunImportWizard(steps, mainWindow, files);

@@ -145,7 +145,11 @@ inline constexpr int kSymbolChoicePolls = 50;
 inline constexpr int kFileDialogPolls = 500;
 inline constexpr int kProgressShowPolls = 10;
 inline constexpr int kProgressClosePolls = 10000;
-inline constexpr int kImportNoticePolls = 10000;
+// The closing notice comes at once after a job that ended well; one that
+// does not come within this wait will not come, and the job is taken as
+// done, unconfirmed (the import's progress window has already been waited
+// for in full).
+inline constexpr int kImportNoticePolls = 500;
 inline constexpr int kDeleteNoticePolls = 500;
 // A page, button or field looked up right after its window appeared may not
 // exist yet on a loaded machine: it is looked for this many polls more.

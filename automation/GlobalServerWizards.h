@@ -14,11 +14,13 @@
 
 namespace vz::automation {
 
-// True for an empty list or when no GlobalServer runs (nothing is sent
-// then), and when GlobalServer's closing notice came after the import, which
-// also minimises GlobalServer. False on any failure, having closed what the
-// failure left open. Each path is typed into the file dialog as it stands.
-bool GlobalServerImport(IDesktop& desktop, const std::vector<std::string>& files, const StepLog& log,
+// Imported for an empty list (nothing is sent) and when GlobalServer's
+// closing notice came after the import, which also minimises GlobalServer;
+// NotRunning when no GlobalServer runs (nothing is sent); Unconfirmed when
+// the import's progress ended but no notice came within the short wait;
+// Failed on any other failure, having closed what the failure left open.
+// Each path is typed into the file dialog as it stands.
+ImportOutcome GlobalServerImport(IDesktop& desktop, const std::vector<std::string>& files, const StepLog& log,
                         const TStepBound* bound = nullptr);
 
 // NotRunning when no GlobalServer runs (nothing is sent), Deleted when its

@@ -11,6 +11,7 @@
 #include "app/console/ConsoleHelp.h"
 #include "app/console/ConsoleSwitches.h"
 #include "app/console/ConsoleView.h"
+#include "app/record/ImportStateRun.h"
 #include "app/run/RunSummary.h"
 #include "app/run/PathText.h"
 #include "app/run/ProgramVersion.h"
@@ -131,6 +132,7 @@ int RunConversion(const std::vector<std::string>& givenSwitches, bool sample, Co
   model.FormActivate(args);
   // Started as with /g: Smart import takes the window's range.
   model.MutableSettings().run.autoStart = true;
+  notes.importState = TImportStateRun(model.Settings().run, std::string()).SummaryLines();
   view.ShowText(DescribeRunSettings(model.Settings().run, notes));
   const std::string runLog = model.RunLogPath();
   view.ShowLine("Run log:             " + (runLog.empty() ? std::string("(none)") : runLog));

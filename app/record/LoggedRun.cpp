@@ -68,13 +68,30 @@ automation::DeleteOutcome TLoggedGlobalServer::Delete(double from, double to) {
   return outcome;
 }
 
-bool TLoggedGlobalServer::Import(const std::vector<std::string>& files) {
-  const bool ok = inner_.Import(files);
+automation::ImportOutcome TLoggedGlobalServer::Import(const std::vector<std::string>& files) {
+  using automation::ImportOutcome;
+  const ImportOutcome outcome = inner_.Import(files);
   const std::string count = std::to_string(files.size()) + (files.size() == 1 ? " archive" : " archives");
-  if (files.empty()) recorder_.Line("Nothing to import.");
-  else if (ok) recorder_.Line("GlobalServer imported " + count + ", " + files.front() + " first.");
-  else recorder_.Line("GlobalServer's import of " + count + " (" + files.front() + " first) failed.");
-  return ok;
+  if (files.empty()) {
+    recorder_.Line("Nothing to import.");
+    return outcome;
+  }
+  const std::string which = count + " (" + files.front() + " first)";
+  switch (outcome) {
+    case ImportOutcome::Imported:
+      recorder_.Line("GlobalServer imported " + count + ", " + files.front() + " first.");
+      break;
+    case ImportOutcome::Unconfirmed:
+      recorder_.Line("GlobalServer's import of " + which + " ended without its notice: not confirmed.");
+      break;
+    case ImportOutcome::NotRunning:
+      recorder_.Line("GlobalServer was not running to import " + which + ".");
+      break;
+    case ImportOutcome::Failed:
+      recorder_.Line("GlobalServer's import of " + which + " failed.");
+      break;
+  }
+  return outcome;
 }
 
 }  // namespace vz::app

@@ -44,7 +44,7 @@ public:
   std::string CheckImport() override;
   std::string CheckDelete() override;
   automation::DeleteOutcome Delete(double from, double to) override;
-  bool Import(const std::vector<std::string>& files) override;
+  automation::ImportOutcome Import(const std::vector<std::string>& files) override;
 
 private:
   automation::IGlobalServer& inner_;

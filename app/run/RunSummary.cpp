@@ -61,6 +61,7 @@ std::string DescribeRunSettings(const TRunSettings& run, const RunSummaryNotes& 
   if (notes.fromReplaced)
     text += "  From follows the newest day archive in the output directory: an /o: after the /f: replaced it\n"
             "  (put /f: after /o: to keep it).\n";
+  text += notes.importState;
   if (AtMidnight(run.to))
     text += "  To is midnight at the start of " + FormatRangeEnd(run.to).substr(0, 10) +
             ": that day's intraday bars are left out.\n";

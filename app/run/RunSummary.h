@@ -13,6 +13,9 @@ struct RunSummaryNotes {
   // Smart import can drive GlobalServer on this system (only Windows has
   // its windows).
   bool smartImportAvailable = true;
+  // Lines about the days GlobalServer has not received yet (why From is
+  // where it is), each indented and ending with a line feed.
+  std::string importState;
 };
 
 // "2026-11-01 00:00".

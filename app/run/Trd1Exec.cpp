@@ -1,5 +1,6 @@
 #include "app/run/Trd1Exec.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -12,6 +13,7 @@ namespace vz::app {
 namespace {
 
 using automation::DeleteOutcome;
+using automation::ImportOutcome;
 
 constexpr int kDeleteAttempts = 2;
 constexpr int kPauseBeforeIntradayMs = 1000;
@@ -55,10 +57,13 @@ private:
     if (!result_.status.empty()) result_.status += " ";
     result_.status += sentence;
   }
-  SmartImportResult Fail() {
+  SmartImportResult Fail(ImportEnd end) {
     result_.ok = false;
+    result_.end = end;
     return result_;
   }
+  // The days the passes asked for have brought to GlobalServer.
+  DayRange ImportedDays() const;
   // Whether deleting can be followed by the import; empty when so.
   std::string CheckBeforeDelete(const std::vector<std::string>& daily, const std::vector<std::string>& intraday);
   // The delete step; false when it failed and the import must not run.
@@ -125,9 +130,15 @@ bool TSmartImport::DeleteRange(const std::vector<std::string>& daily, const std:
     case DeleteOutcome::Failed:
       break;
   }
-  status_.LogLine("GlobalServer's delete wizard failed " + std::to_string(kDeleteAttempts) +
-                  " times; nothing was imported.");
-  Note("GlobalServer's delete wizard failed.");
+  // A wizard that failed after its Finish may have deleted part of the
+  // range before it stopped: the archives are the only copy now.
+  const std::string output = settings_.output.empty() ? std::string(".") : settings_.output;
+  Tell("GlobalServer's delete wizard failed twice for its data " + RangeText() +
+       ": part of that data may already be deleted, and nothing was imported. The archives are in the folder " +
+       output + " and its month folders: run again over the same range, or import them into GlobalServer by "
+       "hand.");
+  Note("GlobalServer's delete wizard failed twice; part of its data " + RangeText() +
+       " may already be deleted, and nothing was imported. Run again over the same range.");
   return false;
 }
 
@@ -159,7 +170,7 @@ SmartImportResult TSmartImport::Run(std::vector<std::string>& intradayImportList
   to_ = DatePart(settings_.to);
   // A run started by the command line takes the window's range; one started
   // by hand asks for it.
-  if (!settings_.autoStart && !services_.rangeDialog.Ask(from_, to_)) return Fail();
+  if (!settings_.autoStart && !services_.rangeDialog.Ask(from_, to_)) return Fail(ImportEnd::Cancelled);
   // The bound counts from here: the dialog waited for a person.
   services_.server.BeginStep([this](const std::string& line) { status_.LogLine(line); },
                              automation::kSmartImportBoundMs);
@@ -167,7 +178,7 @@ SmartImportResult TSmartImport::Run(std::vector<std::string>& intradayImportList
   // The monthly archives always follow the window's range.
   const std::vector<std::string> daily = BuildDailyImportList(settings_.output, settings_.from, settings_.to);
 
-  if (settings_.deleteData && !DeleteRange(daily, intradayImportList, leftOut)) return Fail();
+  if (settings_.deleteData && !DeleteRange(daily, intradayImportList, leftOut)) return Fail(ImportEnd::DeleteFailed);
 
   struct Pass {
     bool wanted;
@@ -176,21 +187,42 @@ SmartImportResult TSmartImport::Run(std::vector<std::string>& intradayImportList
   const Pass passes[] = {{settings_.importDaily, daily}, {settings_.importIntraday, intradayImportList}};
   std::string why;
   size_t failedPass = std::size(passes);
+  bool unconfirmed = false;
   for (size_t i = 0; i < std::size(passes) && why.empty(); ++i) {
     if (i == 1) services_.sleep(kPauseBeforeIntradayMs);
     const Pass& pass = passes[i];
     if (!pass.wanted) continue;
     // After a delete, a GlobalServer that has gone is a failed import: its
     // data for the range is gone with nothing in its place.
-    if (deleted_ && !pass.files.empty() && !services_.server.FindMainWindow())
+    if (deleted_ && !pass.files.empty() && !services_.server.FindMainWindow()) {
       why = "GlobalServer closed before the import";
-    else if (!services_.server.Import(pass.files))
-      why = "GlobalServer's import wizard failed";
+    } else {
+      switch (services_.server.Import(pass.files)) {
+        case ImportOutcome::Imported: break;
+        case ImportOutcome::Unconfirmed:
+          // As with the delete: the progress window closed as it should, so
+          // the archives are taken as imported, and the user is told.
+          unconfirmed = true;
+          status_.LogLine("GlobalServer did not confirm the import of " + ArchiveCount(pass.files.size()) +
+                          " (its progress window closed normally); they are taken as imported.");
+          break;
+        // Nothing was sent: the archives did not reach GlobalServer.
+        case ImportOutcome::NotRunning: why = "GlobalServer closed before the import"; break;
+        case ImportOutcome::Failed: why = "GlobalServer's import wizard failed"; break;
+      }
+    }
     if (!why.empty()) failedPass = i;
     else
       for (const std::string& file : pass.files) status_.LogLine("Imported: " + ArchiveFileOf(file));
   }
-  if (why.empty()) return result_;
+  if (unconfirmed) {
+    status_.SetStatusDetail("Import not confirmed");
+    Note("GlobalServer did not confirm the import; the archives are taken as imported.");
+  }
+  if (why.empty()) {
+    result_.imported = ImportedDays();
+    return result_;
+  }
   // A pass that failed imported none of its archives (its wizard was never
   // finished), and the passes after it were not tried.
   std::vector<std::string> notImported;
@@ -198,7 +230,21 @@ SmartImportResult TSmartImport::Run(std::vector<std::string>& intradayImportList
     if (passes[i].wanted) notImported.insert(notImported.end(), passes[i].files.begin(), passes[i].files.end());
   for (const std::string& file : notImported) status_.LogLine("Not imported: " + ArchiveFileOf(file));
   ReportLoss(why, notImported);
-  return Fail();
+  return Fail(ImportEnd::Failed);
+}
+
+DayRange TSmartImport::ImportedDays() const {
+  // Neither pass asked for: the run's own days, of which nothing was wanted.
+  DayRange days{DatePart(settings_.from), DatePart(settings_.to)};
+  if (settings_.importIntraday) days = {from_, to_};
+  if (settings_.importDaily) {
+    // The monthly archives hold whole months of the window's range.
+    const DayRange months{FirstOfMonth(settings_.from), LastOfMonth(settings_.to)};
+    if (!settings_.importIntraday) return months;
+    days.first = std::max(days.first, months.first);
+    days.last = std::min(days.last, months.last);
+  }
+  return days;
 }
 
 }  // namespace
@@ -220,7 +266,10 @@ RunResult Trd1Exec(const TRunSettings& settings, IRunStatus& status, IConversion
         const SmartImportResult smart = SmartImport(settings, status, services, intradayImportList, result.leftOut);
         result.importOk = smart.ok;
         result.importStatus = smart.status;
+        result.importEnd = smart.end;
+        result.imported = smart.imported;
       } else if (services.server.OnThisSystem()) {
+        result.importEnd = ImportEnd::NotRunning;
         // Not an error (the run converts for a later import), but the user
         // who asked for Smart import must learn that none took place.
         result.importStatus = kSmartImportNotRunning;

@@ -16,6 +16,25 @@ namespace vz::app {
 
 enum class RunEnd { Normal, Stopped, Failed };
 
+// How Smart import ended, so that the days GlobalServer has not received can
+// be kept track of across runs.
+enum class ImportEnd {
+  NotTried,      // Smart import off, not possible on this system, or the run ended before it
+  NotRunning,    // GlobalServer was not running
+  Cancelled,     // the range dialog was cancelled
+  DeleteFailed,  // the delete wizard failed twice: part of the range may be deleted
+  Failed,        // an import pass failed, or GlobalServer closed before it
+  Imported,      // every pass asked for imported its archives (perhaps unconfirmed)
+};
+
+// The days an import covered, both whole days and included; empty when
+// last < first.
+struct DayRange {
+  double first = 0;
+  double last = -1;
+  bool Empty() const { return last < first; }
+};
+
 struct RunResult {
   RunEnd end = RunEnd::Normal;
   bool importOk = true;  // false: dialog cancelled, deletion or an import failed
@@ -26,6 +45,11 @@ struct RunResult {
   // import did not do (skipped, a delete not confirmed, what GlobalServer
   // lost when the import failed after a delete).
   std::string importStatus;
+  ImportEnd importEnd = ImportEnd::NotTried;
+  // With ImportEnd::Imported: the days GlobalServer received, those of the
+  // intraday pass (the range dialog may have narrowed them) within the
+  // months of the daily pass, each only when it was asked for.
+  DayRange imported;
 };
 
 inline constexpr char kSmartImportNotRunning[] = "Smart import skipped: GlobalServer is not running.";
@@ -33,6 +57,8 @@ inline constexpr char kSmartImportNotRunning[] = "Smart import skipped: GlobalSe
 struct SmartImportResult {
   bool ok = true;
   std::string status;  // as RunResult::importStatus
+  ImportEnd end = ImportEnd::Imported;
+  DayRange imported;   // as RunResult::imported
 };
 
 struct SmartImportServices {

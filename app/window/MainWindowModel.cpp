@@ -12,6 +12,7 @@
 #include "app/window/DirectoryChecks.h"
 #include "app/window/LocalNow.h"
 #include "app/window/ProductionGlobalServer.h"
+#include "app/record/ImportStateRun.h"
 #include "app/record/LoggedRun.h"
 #include "app/run/PathText.h"
 #include "app/run/ProgramVersion.h"
@@ -252,7 +253,7 @@ MainWindowServices ProductionServices() {
   services.makeGlobalServer = MakeProductionGlobalServer;
   services.sleep = [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
   services.deleteClock = DeleteWizardClock;
-  services.nextStartDate = NextStartDate;
+  services.nextStartDate = ContinuingStartDate;
   services.now = NowValue;
   services.defaultMsDir = [] {
     return platform::ReadRegString(platform::RegRoot::CurrentUser, kDefaultMsDirKey, kDefaultMsDirValue);
@@ -448,14 +449,29 @@ void TMainWindowModel::StartRun() {
       status.ShowInStatusBar(text);
       return true;
     });
+    // The days GlobalServer has not received yet, kept in the output folder.
+    std::optional<TImportStateRun> importState;
+    std::vector<std::string> notes;
+    auto note = [&](const std::string& sentence) {
+      if (sentence.empty()) return;
+      recorder.Line("Note: " + sentence);
+      notes.push_back(sentence);
+    };
     try {
-      recorder.Started(kProgramVersion, DescribeRunSettings(context->settings, RunSummaryNotes{}));
+      importState.emplace(context->settings, FormatRangeEnd(context->services.now()));
+      RunSummaryNotes summary;
+      summary.importState = importState->SummaryLines();
+      recorder.Started(kProgramVersion, DescribeRunSettings(context->settings, summary));
+      for (const std::string& sentence : importState->Notes()) note(sentence);
       TRangeDialogLink dialog(link);
-      auto madeStages = context->services.makeStages(context->settings, status);
-      TLoggedStages stages(*madeStages, status, recorder);
       // The wizards' steps show in the status detail.
       auto madeServer = context->services.makeGlobalServer(
           [&status](const std::string& step) { status.SetStatusDetail(step); });
+      // Before anything is written or deleted: a run killed from here on
+      // leaves its days recorded.
+      if (context->settings.import && madeServer->OnThisSystem()) note(importState->RecordStart());
+      auto madeStages = context->services.makeStages(context->settings, status);
+      TLoggedStages stages(*madeStages, status, recorder);
       TLoggedGlobalServer server(*madeServer, recorder);
       SmartImportServices smart{server, dialog, context->services.sleep, context->services.deleteClock};
       std::vector<std::string> intradayImportList;
@@ -463,6 +479,12 @@ void TMainWindowModel::StartRun() {
     } catch (...) {
       result.end = RunEnd::Failed;
     }
+    try {
+      if (importState) note(importState->RecordEnd(result));
+    } catch (...) {
+    }
+    for (const std::string& sentence : notes)
+      result.importStatus += (result.importStatus.empty() ? "" : " ") + sentence;
     try {
       RecordEnd(result, context->settings, recorder, status);
     } catch (...) {

@@ -53,7 +53,7 @@ protected:
       server->running = serverRunning_;
       // The Linux program has no GlobalServer windows at all.
       server->onThisSystem = serverRunning_;
-      server->importResults = {false};
+      server->importResults = {automation::ImportOutcome::Failed};
       return server;
     };
     services.sleep = [](int) {};

@@ -455,9 +455,9 @@ public:
   bool FindMainWindow() override { return true; }
   std::string CheckImport() override { return {}; }
   automation::DeleteOutcome Delete(double, double) override { return automation::DeleteOutcome::Deleted; }
-  bool Import(const std::vector<std::string>&) override {
+  automation::ImportOutcome Import(const std::vector<std::string>&) override {
     log_("Import: no Browse button");
-    return false;
+    return automation::ImportOutcome::Failed;
   }
 
 private:

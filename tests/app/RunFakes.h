@@ -61,7 +61,7 @@ public:
   bool onThisSystem = true;
   std::string checkProblem;  // what CheckImport answers
   std::vector<bool> deleteResults;  // consumed in order; true once used up
-  std::vector<bool> importResults;
+  std::vector<automation::ImportOutcome> importResults;  // consumed in order; Imported once used up
   std::vector<std::vector<std::string>> imported;
 
   bool FindMainWindow() override {
@@ -75,18 +75,19 @@ public:
   }
   automation::DeleteOutcome Delete(double from, double to) override {
     log_.Add("delete " + std::to_string(from) + " " + std::to_string(to));
-    return Next(deleteResults) ? automation::DeleteOutcome::Deleted : automation::DeleteOutcome::Failed;
+    return Next(deleteResults, true) ? automation::DeleteOutcome::Deleted : automation::DeleteOutcome::Failed;
   }
-  bool Import(const std::vector<std::string>& files) override {
+  automation::ImportOutcome Import(const std::vector<std::string>& files) override {
     log_.Add("import " + std::to_string(files.size()));
     imported.push_back(files);
-    return Next(importResults);
+    return Next(importResults, automation::ImportOutcome::Imported);
   }
 
 private:
-  static bool Next(std::vector<bool>& results) {
-    if (results.empty()) return true;
-    const bool result = results.front();
+  template <class Result>
+  static Result Next(std::vector<Result>& results, Result whenUsedUp) {
+    if (results.empty()) return whenUsedUp;
+    const Result result = results.front();
     results.erase(results.begin());
     return result;
   }

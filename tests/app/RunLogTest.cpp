@@ -234,9 +234,9 @@ public:
     log_("Delete: wizard finished");
     return automation::DeleteOutcome::Deleted;
   }
-  bool Import(const std::vector<std::string>& files) override {
+  automation::ImportOutcome Import(const std::vector<std::string>& files) override {
     log_("Import: " + (files.empty() ? std::string("nothing") : files.front()));
-    return ++imports_ < 2;
+    return ++imports_ < 2 ? automation::ImportOutcome::Imported : automation::ImportOutcome::Failed;
   }
 
 private:

@@ -212,6 +212,42 @@ TEST_F(SmartImportDesktopTest, AMissingDeleteNoticeIsNotAFailedDelete) {
   EXPECT_TRUE(Has(Lines{out.result.status}, "did not confirm the deletion"));
 }
 
+TEST_F(SmartImportDesktopTest, AMissingImportNoticeIsNotConfirmedButCountsAsImported) {
+  SimServerBehaviour behaviour;
+  behaviour.notice = false;  // after the deletion and after each import
+  const Outcome out = Run(behaviour);
+  EXPECT_TRUE(out.result.ok);
+  EXPECT_EQ(out.result.end, ImportEnd::Imported);
+  EXPECT_EQ(out.accepted.size(), 3u);  // the intraday pass followed the daily one
+  EXPECT_EQ(Starting(out.told.log, "Imported: "), (Lines{Daily(), Day(2), Day(3)}));
+  EXPECT_TRUE(Has(out.told.log, "did not confirm the import of 1 archive (its progress window closed normally)"));
+  EXPECT_TRUE(Has(out.told.log, "did not confirm the import of 2 archives"));
+  EXPECT_TRUE(Has(Lines{out.result.status}, "did not confirm the import; the archives are taken as imported"));
+  EXPECT_TRUE(out.told.messages.empty());
+  // Each pass waits 50 s for its notice, not the quarter of an hour of its
+  // progress window.
+  EXPECT_LT(out.tookMs, 5 * 60 * 1000);
+}
+
+TEST_F(SmartImportDesktopTest, ADeleteThatFailsTwiceSaysPartOfTheRangeMayBeDeleted) {
+  SimServerBehaviour behaviour;
+  behaviour.deletingMs = test::kForever;  // each attempt gives up after its Finish
+  const Outcome out = Run(behaviour);
+  EXPECT_FALSE(out.result.ok);
+  EXPECT_EQ(out.result.end, ImportEnd::DeleteFailed);
+  EXPECT_EQ(out.deleteWizards, 2);
+  EXPECT_TRUE(out.accepted.empty());
+  ASSERT_EQ(out.told.messages.size(), 1u);
+  const std::string& message = out.told.messages[0];
+  for (const std::string& part :
+       {std::string("failed twice for its data from 2001-03-02 to 2001-03-31"),
+        std::string("part of that data may already be deleted"), std::string("nothing was imported"),
+        settings_.output, std::string("run again over the same range")})
+    EXPECT_NE(message.find(part), std::string::npos) << part << "\n in: " << message;
+  EXPECT_TRUE(Has(out.told.log, message));
+  EXPECT_TRUE(Has(Lines{out.result.status}, "part of its data from 2001-03-02 to 2001-03-31 may already be deleted"));
+}
+
 TEST_F(SmartImportDesktopTest, TheWholeStepEndsWithinItsBoundAndLongWaitsAreLogged) {
   // Every job takes just under its own wait of 10000 polls: each window
   // alone is waited for, but together they pass the step's bound.

@@ -145,30 +145,52 @@ struct ImportCase {
   bool importDaily;
   bool importIntraday;
   std::vector<bool> deleteResults;
-  std::vector<bool> importResults;
-  bool importOk;
-  Log log;  // after "status Smart import in progress..."
+  std::vector<automation::ImportOutcome> importResults;
+  ImportEnd end;
+  DayRange imported;  // days after 1 March 2001, when Imported
+  Log log;            // after "status Smart import in progress..."
 };
 
 TEST_F(Trd1ExecTest, SmartImportSequence) {
+  constexpr auto kOk = automation::ImportOutcome::Imported;
+  constexpr auto kFail = automation::ImportOutcome::Failed;
+  constexpr auto kUnconfirmed = automation::ImportOutcome::Unconfirmed;
+  constexpr auto kGone = automation::ImportOutcome::NotRunning;
+  const DayRange none;
+  const DayRange all{0, kMay31_2001 - kMarch1_2001};  // the window's days, also its months
   // The delete step begins by checking that the import can follow.
   const std::string check = "detail Checking the import wizard";
   const std::string del = Delete(kMarch1_2001, kMay31_2001);
   const ImportCase cases[] = {
-      {"both passes", true, true, true, true, true, {}, {}, true,
+      {"both passes", true, true, true, true, true, {}, {}, ImportEnd::Imported, all,
        {check, "check", del, "import 0", "sleep 1000", "import 0"}},
-      {"delete retried once", true, true, true, true, true, {false, true}, {}, true,
+      {"delete retried once", true, true, true, true, true, {false, true}, {}, ImportEnd::Imported, all,
        {check, "check", del, del, "import 0", "sleep 1000", "import 0"}},
-      {"delete fails twice", true, true, true, true, true, {false, false}, {}, false, {check, "check", del, del}},
-      {"no delete", true, true, false, true, true, {}, {}, true, {"import 0", "sleep 1000", "import 0"}},
-      {"daily pass fails", true, true, true, true, true, {}, {false}, false, {check, "check", del, "import 0"}},
-      {"intraday pass fails", true, true, true, true, true, {}, {true, false}, false,
+      {"delete fails twice", true, true, true, true, true, {false, false}, {}, ImportEnd::DeleteFailed, none,
+       {check, "check", del, del}},
+      {"no delete", true, true, false, true, true, {}, {}, ImportEnd::Imported, all,
+       {"import 0", "sleep 1000", "import 0"}},
+      {"daily pass fails", true, true, true, true, true, {}, {kFail}, ImportEnd::Failed, none,
+       {check, "check", del, "import 0"}},
+      {"intraday pass fails", true, true, true, true, true, {}, {kOk, kFail}, ImportEnd::Failed, none,
        {check, "check", del, "import 0", "sleep 1000", "import 0"}},
-      {"intraday only", true, true, true, false, true, {}, {}, true, {check, "check", del, "sleep 1000", "import 0"}},
-      {"daily only", true, true, true, true, false, {}, {}, true, {check, "check", del, "import 0", "sleep 1000"}},
-      {"dialog cancelled", false, false, true, true, true, {}, {}, false, {"dialog"}},
-      {"dialog accepted", false, true, true, true, true, {}, {}, true,
+      // Sent to no GlobalServer: nothing reached it.
+      {"GlobalServer gone before the intraday pass", true, true, false, true, true, {}, {kOk, kGone},
+       ImportEnd::Failed, none, {"import 0", "sleep 1000", "import 0"}},
+      {"import not confirmed counts as imported", true, true, true, true, true, {}, {kUnconfirmed, kOk},
+       ImportEnd::Imported, all, {check, "check", del, "import 0", "sleep 1000", "import 0",
+                                  "detail Import not confirmed"}},
+      {"intraday only", true, true, true, false, true, {}, {}, ImportEnd::Imported, all,
+       {check, "check", del, "sleep 1000", "import 0"}},
+      {"daily only", true, true, true, true, false, {}, {}, ImportEnd::Imported, all,
+       {check, "check", del, "import 0", "sleep 1000"}},
+      {"dialog cancelled", false, false, true, true, true, {}, {}, ImportEnd::Cancelled, none, {"dialog"}},
+      // The dialog narrows the intraday pass, and with it what was imported.
+      {"dialog accepted", false, true, true, true, true, {}, {}, ImportEnd::Imported, {3, 4},
        {"dialog", check, "check", Delete(kMarch1_2001 + 3, kMarch1_2001 + 4), "import 0", "sleep 1000", "import 0"}},
+      // The monthly archives follow the window's months whatever the dialog says.
+      {"dialog accepted, daily only", false, true, false, true, false, {}, {}, ImportEnd::Imported, all,
+       {"dialog", "import 0", "sleep 1000"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -189,7 +211,13 @@ TEST_F(Trd1ExecTest, SmartImportSequence) {
     SmartImportServices services{server, dialog, [&](int ms) { log.Add("sleep " + std::to_string(ms)); },
                                  [](double d) { return d + 0.5; }};
     std::vector<std::string> list{"stale"};
-    EXPECT_EQ(SmartImport(settings, status, services, list).ok, c.importOk);
+    const SmartImportResult result = SmartImport(settings, status, services, list);
+    EXPECT_EQ(result.ok, c.end == ImportEnd::Imported);
+    EXPECT_EQ(result.end, c.end);
+    if (c.end == ImportEnd::Imported) {
+      EXPECT_EQ(result.imported.first, kMarch1_2001 + c.imported.first);
+      EXPECT_EQ(result.imported.last, kMarch1_2001 + c.imported.last);
+    }
     Log expected{"status Smart import in progress..."};
     expected.insert(expected.end(), c.log.begin(), c.log.end());
     // What the user is told is checked on the simulated desktop; here only
@@ -202,7 +230,7 @@ TEST_F(Trd1ExecTest, SmartImportSequence) {
     });
     entries.erase(told, entries.end());
     EXPECT_EQ(entries, expected);
-    const bool importFailedAfterDelete = c.deleteData && !c.importOk && c.dialogOk && c.deleteResults.size() < 2;
+    const bool importFailedAfterDelete = c.deleteData && c.end == ImportEnd::Failed;
     EXPECT_EQ(lossTold, importFailedAfterDelete);
     if (!c.autoStart) {
       // The dialog opens on the days of the window's range, times dropped.
