@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/win/CalendarPopup_win.h"
+#include "app/win/CheckImportMenu_win.h"
 #include "app/win/TarvoLayout.h"
 #include "app/window/CalendarModel.h"
 #include "platform/SettingsStore.h"
@@ -509,6 +510,19 @@ int wmain(int argc, wchar_t** argv) {
     program.Type(kIdFrom, "99.99.2026 x");
     PostMessageW(program.Item(kIdFrom), WM_KEYDOWN, VK_TAB, 0);
     Check(program.AnswerMessageBox() == "\"99.99.2026 x\" is not valid date/time.", "typed bad date: message");
+
+    // The system menu's "Check Smart import...": with no GlobalServer on
+    // this desktop its box lists the steps and says no run could import.
+    PostMessageW(program.Main(), WM_SYSCOMMAND, vz::app::kSysCommandCheckImport, 0);
+    const HWND report = program.WaitForMessageBox(30000);
+    const std::string steps = report ? MessageBoxText(report) : std::string();
+    Check(steps.find("[FAILED] GlobalServer is not running") != std::string::npos &&
+              steps.find("A scheduled run could not import") != std::string::npos,
+          "Check Smart import...: a box lists the steps (" + steps.substr(0, steps.find_first_of("\r\n")) + ")");
+    if (report) {
+      PostMessageW(report, WM_COMMAND, IDOK, 0);
+      WaitFor([&] { return !IsWindow(report); });
+    }
 
     // Settings to keep: an output directory (Cyrillic) and two boxes.
     program.Type(kIdOutput, Utf8Path(kept));
