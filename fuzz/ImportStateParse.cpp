@@ -1,7 +1,7 @@
 // The reader of the file of days GlobalServer has not received, on
 // arbitrary bytes. Beyond not crashing: the ranges it gives are sorted,
-// apart and whole days; the lines it names are printable; and the text it
-// writes back reads as the same ranges, with nothing damaged.
+// whole days, and apart within one run; the lines it names are printable;
+// and the text it writes back reads as the same ranges, nothing damaged.
 #include <cmath>
 #include <cstdlib>
 #include <string_view>
@@ -19,7 +19,12 @@ void CheckRanges(const vz::app::ImportState& state) {
   for (size_t i = 0; i < state.ranges.size(); ++i) {
     const auto& range = state.ranges[i];
     Check(range.first == std::floor(range.first) && range.first <= range.last);
-    if (i > 0) Check(state.ranges[i - 1].last + 1 < range.first);
+    if (i > 0) Check(state.ranges[i - 1].first <= range.first);
+    for (size_t j = 0; j < i; ++j) {
+      const auto& other = state.ranges[j];
+      const bool sameRun = other.run == range.run && other.why == range.why;
+      Check(!sameRun || other.last + 1 < range.first);
+    }
   }
 }
 

@@ -114,24 +114,27 @@ bool DatesIn(std::string_view line, NotImportedRange& range) {
   return any;
 }
 
-// Sorts the ranges and merges those that overlap or touch; a merged range
-// keeps the latest run's reason (run texts sort as times do).
+bool SameRun(const NotImportedRange& a, const NotImportedRange& b) { return a.run == b.run && a.why == b.why; }
+
+// Merges the ranges of one run and reason that overlap or touch, then
+// sorts all by day. Ranges of different runs stay apart, each with its own
+// reason, even where they overlap: removing days trims them all alike.
 void Normalise(std::vector<NotImportedRange>& ranges) {
-  std::stable_sort(ranges.begin(), ranges.end(),
-                   [](const NotImportedRange& a, const NotImportedRange& b) { return a.first < b.first; });
+  std::stable_sort(ranges.begin(), ranges.end(), [](const NotImportedRange& a, const NotImportedRange& b) {
+    if (a.run != b.run) return a.run < b.run;
+    if (a.why != b.why) return a.why < b.why;
+    return a.first < b.first;
+  });
   std::vector<NotImportedRange> merged;
   for (NotImportedRange& range : ranges) {
-    if (!merged.empty() && range.first <= merged.back().last + 1) {
-      NotImportedRange& into = merged.back();
-      into.last = std::max(into.last, range.last);
-      if (range.run > into.run) {
-        into.run = std::move(range.run);
-        into.why = std::move(range.why);
-      }
-    } else {
+    if (!merged.empty() && SameRun(merged.back(), range) && range.first <= merged.back().last + 1)
+      merged.back().last = std::max(merged.back().last, range.last);
+    else
       merged.push_back(std::move(range));
-    }
   }
+  std::stable_sort(merged.begin(), merged.end(), [](const NotImportedRange& a, const NotImportedRange& b) {
+    return a.first != b.first ? a.first < b.first : a.last < b.last;
+  });
   ranges = std::move(merged);
 }
 
@@ -187,17 +190,7 @@ void AddNotImported(ImportState& state, NotImportedRange range) {
   range.first = std::floor(range.first);
   range.last = std::floor(range.last);
   if (range.last < range.first) return;
-  std::vector<NotImportedRange> kept;
-  for (NotImportedRange& other : state.ranges) {
-    if (other.last + 1 < range.first || other.first > range.last + 1) {
-      kept.push_back(std::move(other));
-      continue;
-    }
-    range.first = std::min(range.first, other.first);
-    range.last = std::max(range.last, other.last);
-  }
-  kept.push_back(std::move(range));
-  state.ranges = std::move(kept);
+  state.ranges.push_back(std::move(range));
   Normalise(state.ranges);
 }
 
@@ -225,14 +218,10 @@ void RemoveImported(ImportState& state, double first, double last) {
   state.ranges = std::move(kept);
 }
 
-void SetReason(ImportState& state, double first, double last, const std::string& run, const std::string& why) {
-  first = std::floor(first);
-  last = std::floor(last);
-  for (NotImportedRange& range : state.ranges) {
-    if (range.last < first || range.first > last) continue;
-    range.run = run;
-    range.why = why;
-  }
+void SetReason(ImportState& state, const std::string& run, const std::string& why) {
+  for (NotImportedRange& range : state.ranges)
+    if (range.run == run) range.why = why;
+  Normalise(state.ranges);
 }
 
 std::string DescribeNotImported(const NotImportedRange& range) {

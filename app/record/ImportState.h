@@ -27,7 +27,8 @@ struct NotImportedRange {
 };
 
 struct ImportState {
-  // Sorted by day; no two overlap or touch.
+  // Sorted by day. Ranges of one run and reason neither overlap nor
+  // touch; those of different runs may overlap.
   std::vector<NotImportedRange> ranges;
   // The lines that could not be read, as found (control characters made
   // blanks, long ones cut).
@@ -38,7 +39,8 @@ struct ImportState {
 // Reads the file's text. Comment lines (#) and blank lines are skipped. A
 // line is a range when it starts with two dates "YYYY-MM-DD to YYYY-MM-DD"
 // (in either order); what follows is read as " (run of WHEN): WHY" where it
-// has that form, else taken whole as the reason. Any other line is damaged:
+// has that form, else taken whole as the reason. Ranges of one run and
+// reason that overlap or touch are merged. Any other line is damaged:
 // it is listed, and the days from its earliest to its latest date, when it
 // holds any, are taken as not received.
 ImportState ParseImportState(std::string_view text);
@@ -47,15 +49,15 @@ ImportState ParseImportState(std::string_view text);
 // each damaged line as a comment (so that it is kept, and named once).
 std::string FormatImportState(const ImportState& state);
 
-// Adds a range, merged with those it overlaps or touches; the merged range
-// takes the new one's run and reason (the latest attempt to bring them).
+// Adds a range (whole days), merged with those of the same run and reason
+// that it overlaps or touches.
 void AddNotImported(ImportState& state, NotImportedRange range);
 
 // Removes the days first..last, splitting a range that holds them inside.
 void RemoveImported(ImportState& state, double first, double last);
 
-// Gives every range that shares a day with first..last this run and reason.
-void SetReason(ImportState& state, double first, double last, const std::string& run, const std::string& why);
+// Gives the ranges of `run` the reason `why`.
+void SetReason(ImportState& state, const std::string& run, const std::string& why);
 
 // The range as sentences show it: "from 2002-03-08 to 2002-03-11 (run of
 // 2026-12-10 22:30, import failed)".

@@ -54,7 +54,6 @@ std::string TImportStateRun::SummaryLines() const {
     text += "  Continuing from " + IsoDayText(ranges.front().first) + ": GlobalServer has not received the archives " +
             DescribeNotImported(ranges.front()) + ".\n";
   }
-  for (const std::string& note : Notes()) text += "  " + note + "\n";
   return text;
 }
 
@@ -78,28 +77,30 @@ std::vector<std::string> TImportStateRun::Notes() const {
 std::string TImportStateRun::RecordStart() {
   if (!file_.problem.empty())
     return "This run's days are not recorded as not yet imported: the record cannot be read.";
+  // Settled at the end even when this write fails (a full disk for a
+  // moment): the days then go in with the run's reason.
+  tracking_ = true;
   ImportState state = file_.state;
   AddNotImported(state, {Day(settings_.from), Day(settings_.to), runTime_, kWhyRunUnfinished});
   if (const std::string why = WriteImportStateFile(settings_.output, state); !why.empty())
     return "This run's days could not be recorded as not yet imported: " + why + ".";
-  recorded_ = true;
   return {};
 }
 
 std::string TImportStateRun::RecordEnd(const RunResult& result) {
-  if (!recorded_) return {};
+  if (!tracking_) return {};
   // Read again: a person may have changed the file while the run worked.
   const ImportStateFile now = ReadImportStateFile(settings_.output);
   if (!now.problem.empty())
     return "The record of days GlobalServer has not received could not be updated: " + now.problem + ".";
   ImportState state = now.state;
-  const double first = Day(settings_.from);
-  const double last = Day(settings_.to);
   if (result.end == RunEnd::Normal && result.importEnd == ImportEnd::Imported) {
     RemoveImported(state, result.imported.first, result.imported.last);
-    SetReason(state, first, last, runTime_, kWhyOutsideImport);
+    SetReason(state, runTime_, kWhyOutsideImport);
   } else {
-    SetReason(state, first, last, runTime_, ReasonOf(result));
+    const std::string why = ReasonOf(result);
+    SetReason(state, runTime_, why);
+    AddNotImported(state, {Day(settings_.from), Day(settings_.to), runTime_, why});
   }
   if (const std::string why = WriteImportStateFile(settings_.output, state); !why.empty())
     return "The record of days GlobalServer has not received could not be updated: " + why + ".";

@@ -39,20 +39,21 @@ public:
   TImportStateRun(const TRunSettings& settings, std::string runTime);
 
   // Lines for the settings' printout, each ending with a line feed: why
-  // From is where it is, and what the next two give.
+  // From is where it is, when it starts at the first day not yet imported.
   std::string SummaryLines() const;
-  // Sentences for the run's note: a range that starts after days not yet
-  // imported (with the /f: that would bring them), a file that is damaged
-  // or cannot be read.
+  // Sentences for the run's note (the final status and the log's Note:
+  // lines): a range that starts after days not yet imported (with the /f:
+  // that would bring them), a file that is damaged or cannot be read.
   std::vector<std::string> Notes() const;
 
   // Smart import is to drive GlobalServer: records the run's days. A
   // sentence for the note when they could not be recorded, else "".
   std::string RecordStart();
   // The run has ended: the days its import covered are removed, or the
-  // run's days keep the reason its end gives. A sentence for the note when
-  // the file could not be updated, else "". Nothing for a run that
-  // recorded nothing.
+  // run's days stay (added again should the start's write have failed)
+  // with the reason its end gives. A sentence for the note when the file
+  // could not be updated, else "". Nothing for a run that did not call
+  // RecordStart or could not read the file.
   std::string RecordEnd(const RunResult& result);
 
   const ImportStateFile& File() const { return file_; }
@@ -61,7 +62,7 @@ private:
   TRunSettings settings_;
   std::string runTime_;
   ImportStateFile file_;
-  bool recorded_ = false;
+  bool tracking_ = false;  // Smart import was to run and the file could be read
 };
 
 }  // namespace vz::app

@@ -3,13 +3,16 @@
 // from it (the next From and the notes).
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <functional>
 
 #include "app/record/ImportState.h"
 #include "app/record/ImportStateFile.h"
 #include "app/record/ImportStateRun.h"
 #include "app/run/DayText.h"
 #include "app/run/PathText.h"
+#include "platform/FileFault.h"
 #include "support/ScratchDir.h"
 #include "vuzuz/Dates.h"
 
@@ -50,12 +53,18 @@ TEST(ImportStateText, ReadsRangesCautiouslyAndNamesDamagedLines) {
       {"reason without run", "2002-03-08 to 2002-03-08 a person wrote this",
        {"2002-03-08..2002-03-08 [] a person wrote this"}, 0},
       {"no reason at all", "2002-03-08 to 2002-03-09", {"2002-03-08..2002-03-09 [] "}, 0},
-      {"sorted, overlapping and touching merged, the latest run's reason kept",
+      // One run's ranges that overlap or touch are merged; other runs' stay
+      // apart with their own reasons.
+      {"sorted by day, one run's ranges merged",
        "2002-04-01 to 2002-04-02 (run of 2026-12-03 22:30): c\n"
-       "2002-03-01 to 2002-03-05 (run of 2026-12-01 22:30): a\n"
-       "2002-03-06 to 2002-03-07 (run of 2026-12-02 22:30): b\n"
-       "2002-03-03 to 2002-03-04 (run of 2026-11-30 22:30): old\n",
-       {"2002-03-01..2002-03-07 [2026-12-02 22:30] b", "2002-04-01..2002-04-02 [2026-12-03 22:30] c"}, 0},
+       "2002-03-01 to 2002-03-02 (run of 2026-12-01 22:30): a\n"
+       "2002-03-02 to 2002-03-04 (run of 2026-12-02 22:30): b\n"
+       "2002-03-03 to 2002-03-05 (run of 2026-12-01 22:30): a\n"
+       "2002-03-06 to 2002-03-06 (run of 2026-12-01 22:30): a\n"
+       "2002-03-08 to 2002-03-09 (run of 2026-12-01 22:30): a\n",
+       {"2002-03-01..2002-03-06 [2026-12-01 22:30] a", "2002-03-02..2002-03-04 [2026-12-02 22:30] b",
+        "2002-03-08..2002-03-09 [2026-12-01 22:30] a", "2002-04-01..2002-04-02 [2026-12-03 22:30] c"},
+       0},
       // Damaged lines: the days between the dates they show count as not
       // received; without a date there is nothing to go on.
       {"a day the month lacks", "2002-02-30 to 2002-03-02 (run of R): x",
@@ -107,13 +116,13 @@ TEST(ImportStateText, AddingMergesAndRemovingSplits) {
   const ChangeCase cases[] = {
       {"added apart", [&](auto& s) { AddNotImported(s, {d8 + 20, d8 + 21, "N", "new"}); },
        {"2002-03-08..2002-03-11 [A] a", "2002-03-20..2002-03-21 [B] b", "2002-03-28..2002-03-29 [N] new"}},
-      {"added with a day between", [&](auto& s) { AddNotImported(s, {d8 + 5, d8 + 10, "N", "new"}); },
-       {"2002-03-08..2002-03-11 [A] a", "2002-03-13..2002-03-18 [N] new", "2002-03-20..2002-03-21 [B] b"}},
-      {"added touching one", [&](auto& s) { AddNotImported(s, {d8 + 4, d8 + 5, "N", "new"}); },
-       {"2002-03-08..2002-03-13 [N] new", "2002-03-20..2002-03-21 [B] b"}},
-      {"added across both, with a time of day",
+      {"added over another run's days, apart from them",
        [&](auto& s) { AddNotImported(s, {d8 + 1.5, d8 + 14.99, "N", "new"}); },
-       {"2002-03-08..2002-03-22 [N] new"}},
+       {"2002-03-08..2002-03-11 [A] a", "2002-03-09..2002-03-22 [N] new", "2002-03-20..2002-03-21 [B] b"}},
+      {"added touching the same run's days, merged", [&](auto& s) { AddNotImported(s, {d8 + 4, d8 + 5, "A", "a"}); },
+       {"2002-03-08..2002-03-13 [A] a", "2002-03-20..2002-03-21 [B] b"}},
+      {"added with a day between", [&](auto& s) { AddNotImported(s, {d8 + 5, d8 + 6, "A", "a"}); },
+       {"2002-03-08..2002-03-11 [A] a", "2002-03-13..2002-03-14 [A] a", "2002-03-20..2002-03-21 [B] b"}},
       {"nothing added for an empty range", [&](auto& s) { AddNotImported(s, {d8 + 5, d8 + 4, "N", "new"}); },
        {"2002-03-08..2002-03-11 [A] a", "2002-03-20..2002-03-21 [B] b"}},
       {"removed inside, split", [&](auto& s) { RemoveImported(s, d8 + 1, d8 + 2); },
@@ -124,8 +133,8 @@ TEST(ImportStateText, AddingMergesAndRemovingSplits) {
       {"removed all", [&](auto& s) { RemoveImported(s, d8 - 100, d8 + 100); }, {}},
       {"removed nothing", [&](auto& s) { RemoveImported(s, d8 + 5, d8 + 1); },
        {"2002-03-08..2002-03-11 [A] a", "2002-03-20..2002-03-21 [B] b"}},
-      {"reason of those sharing a day", [&](auto& s) { SetReason(s, d8 + 3, d8 + 11, "N", "why"); },
-       {"2002-03-08..2002-03-11 [N] why", "2002-03-20..2002-03-21 [B] b"}},
+      {"a run's reason", [&](auto& s) { SetReason(s, "B", "why"); },
+       {"2002-03-08..2002-03-11 [A] a", "2002-03-20..2002-03-21 [B] why"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -187,6 +196,42 @@ TEST_F(ImportStateFileTest, AFileThatCannotBeReadIsNamedAndNeverReplaced) {
   }
 }
 
+// A full disk for the write at the start: the end writes the days with the
+// run's reason; a full import afterwards still clears them.
+int FailFirstStateWrite(platform::FileOperation operation, const std::string& path) {
+  static bool failed = false;
+  if (failed || operation != platform::FileOperation::Create || path.find(kImportStateFileName) == std::string::npos)
+    return 0;
+  failed = true;
+  return ENOSPC;
+}
+
+TEST_F(ImportStateFileTest, DaysTheStartCouldNotRecordAreRecordedAtTheEnd) {
+  TRunSettings settings;
+  settings.output = Output();
+  settings.from = Day(2002, 3, 12) + 0.25;
+  settings.to = Day(2002, 3, 13) + 0.99;
+  platform::SetFileFaultHookForTesting(FailFirstStateWrite);
+  TImportStateRun run(settings, "2026-12-11 22:30");
+  const std::string told = run.RecordStart();
+  platform::SetFileFaultHookForTesting(nullptr);
+  EXPECT_NE(told.find("could not be recorded"), std::string::npos) << told;
+  EXPECT_FALSE(fs::exists(StateFile()));
+  RunResult failed;
+  failed.importEnd = ImportEnd::Failed;
+  EXPECT_EQ(run.RecordEnd(failed), "");
+  EXPECT_EQ(Shown(ReadImportStateFile(Output()).state),
+            Lines{"2002-03-12..2002-03-13 [2026-12-11 22:30] " + std::string(kWhyImportFailed)});
+
+  TImportStateRun next(settings, "2026-12-12 22:30");
+  EXPECT_EQ(next.RecordStart(), "");
+  RunResult imported;
+  imported.importEnd = ImportEnd::Imported;
+  imported.imported = {Day(2002, 3, 12), Day(2002, 3, 13)};
+  EXPECT_EQ(next.RecordEnd(imported), "");
+  EXPECT_FALSE(fs::exists(StateFile()));
+}
+
 TEST_F(ImportStateFileTest, NextStartIsTheEarlierOfTheNewestArchiveAndTheFirstDayNotImported) {
   fs::create_directories(scratch_.Path() / "2002_03");
   test::WriteFileBytes(scratch_.Path() / "2002_03" / "i020312.omz", "x");
@@ -224,7 +269,7 @@ TEST_F(ImportStateFileTest, TheRunSaysWhyFromContinuesAndWarnsWhenItStartsAfterD
   const std::string warning = "GlobalServer still lacks " + lacking +
                               ", before this run's range; /f:20020308 would bring them.";
   EXPECT_EQ(later.Notes(), Lines{warning});
-  EXPECT_EQ(later.SummaryLines(), "  " + warning + "\n");
+  EXPECT_EQ(later.SummaryLines(), "");  // the note says it, once
 
   settings.from = Day(2002, 3, 1);
   EXPECT_EQ(TImportStateRun(settings, "").SummaryLines(), "");  // the range brings them

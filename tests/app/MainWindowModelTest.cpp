@@ -5,8 +5,12 @@
 #include <map>
 #include <optional>
 
+#include "LentDesktop.h"
 #include "RunFakes.h"
 #include "TestTaskQueue.h"
+#include "app/record/ImportStateRun.h"
+#include "app/run/RunSummary.h"
+#include "automation/SimGlobalServer.h"
 #include "app/window/ExitStatus.h"
 #include "app/window/MainWindowModel.h"
 #include "app/run/PathText.h"
@@ -576,6 +580,179 @@ TEST_F(MainWindowModelTest, CloseDuringARunStopsWaitsAndSaves) {
   model_.reset();  // posted tasks of the gone window are dropped
   view_.queue.DrainUntil([&] { return view_.queue.Pending() == 0; }, std::chrono::milliseconds(300));
   EXPECT_TRUE(view_.ends.empty());
+}
+
+// Nights through the window's model against GlobalServer on the simulated
+// desktop, driven by the real wizard drivers: the days GlobalServer has not
+// received stay recorded in the output folder until an import brings them,
+// and the next From starts at the first of them.
+class ImportStateNightsTest : public MainWindowModelTest {
+protected:
+  static constexpr double kMarch2_2001 = 36952;
+  static constexpr double kMarch3_2001 = 36953;
+
+  ImportStateNightsTest() {
+    out_ = scratch_.Path() / "out";
+    std::filesystem::create_directories(out_ / "2001_03");
+    for (const char* name : {"d0103.omz", "2001_03/i010302.omz", "2001_03/i010303.omz"})
+      test::WriteFileBytes(out_ / name, "archive");
+    services_.nextStartDate = ContinuingStartDate;
+    services_.now = [this] { return now_; };
+    services_.defaultRunLog = [this] { return (scratch_.Path() / "runs.log").string(); };
+    services_.makeGlobalServer = [this](automation::StepLog log) {
+      return automation::MakeDesktopGlobalServer(std::make_unique<test::TLentDesktop>(*desktop_), std::move(log));
+    };
+  }
+
+  // One night over 2 and 3 March 2001, From as given; no GlobalServer runs
+  // without a behaviour.
+  RunResult Night(std::optional<test::SimServerBehaviour> behaviour, double from = kMarch2_2001,
+                  bool import = true) {
+    desktop_ = std::make_unique<test::TSimDesktop>();
+    if (behaviour) server_ = std::make_unique<test::TSimGlobalServer>(*desktop_, *behaviour);
+    UseValidSettings();
+    auto& s = Model().MutableSettings().run;
+    s.output = out_.string();
+    s.from = from;
+    s.to = kMarch3_2001 + 1 - kOneMinute;
+    s.import = import;
+    s.deleteData = true;
+    s.autoStart = true;
+    const size_t ends = view_.ends.size();
+    now_ += 1;  // each night a day later
+    runTime_ = FormatRangeEnd(now_);
+    Model().BtnStartClick();
+    EXPECT_TRUE(WaitForEnd(ends + 1));
+    Model().Trd1().LastThread()->WaitFor();
+    return view_.ends.back();
+  }
+  // The file's range lines.
+  std::vector<std::string> Recorded() const {
+    std::vector<std::string> lines;
+    const std::filesystem::path file = out_ / kImportStateFileName;
+    if (!std::filesystem::exists(file)) return lines;
+    std::string text = test::ReadFileBytes(file);
+    size_t start = 0;
+    while (start < text.size()) {
+      size_t end = text.find('\n', start);
+      if (end == std::string::npos) end = text.size();
+      std::string line = text.substr(start, end - start);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!line.empty() && line[0] != '#') lines.push_back(line);
+      start = end + 1;
+    }
+    return lines;
+  }
+  std::string RunLog() const { return test::ReadFileBytes(scratch_.Path() / "runs.log"); }
+  // A range line of the last night.
+  std::string Line(const std::string& why, const std::string& days = "2001-03-02 to 2001-03-03") const {
+    return days + " (run of " + runTime_ + "): " + why;
+  }
+
+  double now_ = kNow;
+  std::string runTime_;
+  std::filesystem::path out_;
+  std::unique_ptr<test::TSimDesktop> desktop_;
+  std::unique_ptr<test::TSimGlobalServer> server_;
+};
+
+struct NightCase {
+  const char* name;
+  std::optional<test::SimServerBehaviour> behaviour;
+  int exitStatus;
+  std::string recorded;  // the reason the days stay for; "" none stay
+  std::string told;      // in the final status
+};
+
+TEST_F(ImportStateNightsTest, EachEndLeavesTheDaysGlobalServerLacksRecordedAndAFullImportClearsThem) {
+  test::SimServerBehaviour refuses, noNotice, deleteStuck;
+  refuses.refusedFile = 0;
+  noNotice.notice = false;
+  deleteStuck.deletingMs = test::kForever;
+  const NightCase cases[] = {
+      {"imported", test::SimServerBehaviour{}, kExitComplete, "", "Export complete."},
+      {"import failed", refuses, kExitImportFailed, kWhyImportFailed, "was deleted; 3 archives not imported"},
+      {"GlobalServer not running", std::nullopt, kExitComplete, kWhyNotRunning, kSmartImportNotRunning},
+      {"import not confirmed, counted as imported", noNotice, kExitComplete, "",
+       "did not confirm the import; the archives are taken as imported"},
+      {"delete failed twice", deleteStuck, kExitImportFailed, kWhyDeleteFailed,
+       "part of its data from 2001-03-02 to 2001-03-03 may already be deleted"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(out_ / kImportStateFileName);
+    const RunResult result = Night(c.behaviour);
+    EXPECT_EQ(ExitStatusOf(result), c.exitStatus);
+    EXPECT_NE(view_.step.find(c.told), std::string::npos) << view_.step;
+    EXPECT_EQ(Recorded(), c.recorded.empty() ? std::vector<std::string>{} : std::vector<std::string>{Line(c.recorded)});
+  }
+}
+
+TEST_F(ImportStateNightsTest, TheNextNightContinuesFromTheFirstDayNotImportedAndBringsIt) {
+  test::SimServerBehaviour refuses;
+  refuses.refusedFile = 0;
+  Night(refuses);
+  const std::string firstNight = runTime_;
+  ASSERT_EQ(Recorded(), std::vector<std::string>{Line(kWhyImportFailed)});
+
+  // The From field follows the folder: the newest day archive is of 3 March,
+  // but GlobalServer lacks 2 March.
+  Model().EdtOutputChange();
+  EXPECT_EQ(Model().Settings().run.from, kMarch2_2001);
+
+  // A night that starts later warns, with the switch that brings the days,
+  // and leaves them recorded.
+  Night(test::SimServerBehaviour{}, kMarch3_2001);
+  const std::string warning = "GlobalServer still lacks the archives from 2001-03-02 to 2001-03-03 (run of " +
+                              firstNight + ", import failed), before this run's range; /f:20010302 would bring them.";
+  EXPECT_NE(view_.step.find(warning), std::string::npos) << view_.step;
+  EXPECT_NE(RunLog().find("Note: " + warning), std::string::npos);
+  // The day this night imported is no longer lacking; the other keeps its
+  // night and reason.
+  EXPECT_EQ(Recorded(), std::vector<std::string>{"2001-03-02 to 2001-03-02 (run of " + firstNight +
+                                                 "): " + kWhyImportFailed});
+
+  // Continuing from it brings everything, says why, and clears the record.
+  Model().EdtOutputChange();
+  Night(test::SimServerBehaviour{}, Model().Settings().run.from);
+  EXPECT_EQ(view_.step, "Export complete.");
+  EXPECT_NE(RunLog().find("Continuing from 2001-03-02: GlobalServer has not received the archives from 2001-03-02 "
+                          "to 2001-03-02 (run of " + firstNight + ", import failed)."),
+            std::string::npos);
+  EXPECT_TRUE(Recorded().empty());
+  EXPECT_FALSE(std::filesystem::exists(out_ / kImportStateFileName));
+  Model().EdtOutputChange();
+  EXPECT_EQ(Model().Settings().run.from, kMarch3_2001);
+}
+
+TEST_F(ImportStateNightsTest, TheDaysAreRecordedBeforeTheRunWritesAndSmartImportOffLeavesTheFile) {
+  holdIn_ = "analyse";
+  desktop_ = std::make_unique<test::TSimDesktop>();
+  server_ = std::make_unique<test::TSimGlobalServer>(*desktop_, test::SimServerBehaviour{});
+  UseValidSettings();
+  auto& s = Model().MutableSettings().run;
+  s.output = out_.string();
+  s.from = kMarch2_2001;
+  s.to = kMarch3_2001 + 0.5;
+  s.autoStart = true;
+  runTime_ = FormatRangeEnd(now_);
+  Model().BtnStartClick();
+  gate_.WaitReached();
+  // A run killed here leaves its days recorded.
+  EXPECT_EQ(Recorded(), std::vector<std::string>{Line(kWhyRunUnfinished)});
+  gate_.Open();
+  ASSERT_TRUE(WaitForEnd());
+  Model().Trd1().LastThread()->WaitFor();
+  EXPECT_TRUE(Recorded().empty());
+  holdIn_.clear();
+
+  const std::string kept = "# by hand\n2001-02-01 to 2001-02-02 (run of someone): whatever\ngarbage line\n";
+  test::WriteFileBytes(out_ / kImportStateFileName, kept);
+  Night(test::SimServerBehaviour{}, kMarch2_2001, /*import=*/false);
+  EXPECT_EQ(test::ReadFileBytes(out_ / kImportStateFileName), kept);
+  // The damaged line is named, not a reason to stop.
+  EXPECT_NE(RunLog().find("Note: 1 line of "), std::string::npos);
+  EXPECT_EQ(view_.ends.back().end, RunEnd::Normal);
 }
 
 }  // namespace

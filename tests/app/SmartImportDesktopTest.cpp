@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "LentDesktop.h"
 #include "RunFakes.h"
 #include "app/run/PathText.h"
 #include "app/run/Trd1Exec.h"
@@ -19,6 +20,7 @@ namespace vz::app {
 namespace {
 
 using test::SimServerBehaviour;
+using test::TLentDesktop;
 using test::TSimDesktop;
 using test::TLentDesktop;
 using test::TSimGlobalServer;
