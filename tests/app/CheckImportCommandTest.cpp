@@ -8,10 +8,10 @@
 #include <memory>
 #include <sstream>
 
+#include "LentDesktop.h"
 #include "app/console/ConsoleProgram.h"
 #include "app/run/PathText.h"
 #include "automation/GlobalServerWindows.h"
-#include "automation/LentDesktop.h"
 #include "automation/SimGlobalServer.h"
 #include "support/ScratchDir.h"
 

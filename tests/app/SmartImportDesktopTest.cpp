@@ -12,7 +12,6 @@
 #include "app/run/PathText.h"
 #include "app/run/Trd1Exec.h"
 #include "automation/GlobalServer.h"
-#include "automation/LentDesktop.h"
 #include "automation/SimGlobalServer.h"
 #include "support/ScratchDir.h"
 
@@ -22,7 +21,6 @@ namespace {
 using test::SimServerBehaviour;
 using test::TLentDesktop;
 using test::TSimDesktop;
-using test::TLentDesktop;
 using test::TSimGlobalServer;
 using Lines = std::vector<std::string>;
 
