@@ -12,7 +12,7 @@
 namespace vz::app {
 
 // The item's command; system menu commands keep the low four bits clear.
-inline constexpr UINT kSysCommandCheckImport = 0x0A10;
+inline constexpr UINT kSysCommandCheckImport = 0x0A20;
 
 // Appends the item to `window`'s system menu.
 void AddCheckImportMenuItem(HWND window);
