@@ -24,6 +24,13 @@ using test::TSimGlobalServer;
 
 constexpr double kApril2_2001 = 36983;
 
+// A directory as the command line stores it (lower-cased where names
+// ignore case).
+std::string StoredDir(const std::filesystem::path& path) {
+  const std::string text = WithDirSeparator(path.string());
+  return kCaseSensitiveFileNames ? text : LowerAscii(text);
+}
+
 class CheckImportCommandTest : public testing::Test {
 protected:
   CheckImportCommandTest() {
@@ -74,7 +81,7 @@ TEST_F(CheckImportCommandTest, ReportsEachStepAndChangesNothing) {
   const Case cases[] = {
       {"all answer", [](auto&) {}, {}, kExitComplete,
        {"[ok]     Smart import is on", "[ok]     GlobalServer is running",
-        "from 2001-03-01 to 2001-03-31 in " + WithDirSeparator(scratch_.Path().string()) +
+        "from 2001-03-01 to 2001-03-31 in " + StoredDir(scratch_.Path()) +
             ": 1 monthly archive and 2 day archives, all readable",
         "[ok]     Import wizard: opened from GlobalServer's menu and cancelled",
         "[ok]     Delete wizard: opened from GlobalServer's menu and cancelled", "A scheduled run could import."}},
