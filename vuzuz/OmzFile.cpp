@@ -105,16 +105,9 @@ bool AllDigits(std::string_view text) {
 
 // base + ".omz." + digits + "-" + digits + ".tmp", base a valid base name.
 bool IsArchiveTemporaryName(const std::string& name) {
-  constexpr std::string_view kMiddle = ".omz.";
-  constexpr std::string_view kEnd = ".tmp";
-  const size_t middle = name.find(kMiddle);
-  if (middle == std::string::npos || !name.ends_with(kEnd)) return false;
-  if (!IsValidBaseName(name.substr(0, middle))) return false;
-  const size_t numbersAt = middle + kMiddle.size();
-  if (numbersAt + kEnd.size() > name.size()) return false;
-  const std::string_view numbers = std::string_view(name).substr(numbersAt, name.size() - kEnd.size() - numbersAt);
-  const size_t dash = numbers.find('-');
-  return dash != std::string_view::npos && AllDigits(numbers.substr(0, dash)) && AllDigits(numbers.substr(dash + 1));
+  const size_t middle = name.find(".omz.");
+  if (middle == std::string::npos || !IsValidBaseName(name.substr(0, middle))) return false;
+  return IsTemporaryNameFor(name, name.substr(0, middle) + ".omz");
 }
 
 // The name as ASCII text; empty when it holds anything else (no name of
@@ -130,6 +123,16 @@ std::string AsciiName(const fs::path& name) {
 }
 
 }  // namespace
+
+bool IsTemporaryNameFor(const std::string& name, const std::string& finalName) {
+  constexpr std::string_view kEnd = ".tmp";
+  const std::string prefix = finalName + ".";
+  if (!name.starts_with(prefix) || !name.ends_with(kEnd) || name.size() < prefix.size() + kEnd.size()) return false;
+  const std::string_view numbers =
+      std::string_view(name).substr(prefix.size(), name.size() - prefix.size() - kEnd.size());
+  const size_t dash = numbers.find('-');
+  return dash != std::string_view::npos && AllDigits(numbers.substr(0, dash)) && AllDigits(numbers.substr(dash + 1));
+}
 
 size_t RemoveLeftoverArchiveTemporaries(const fs::path& folder) {
   size_t removed = 0;

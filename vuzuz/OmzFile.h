@@ -22,6 +22,10 @@ std::filesystem::path PathIn(const std::filesystem::path& dir, const std::string
 // A fresh name for a temporary file next to `path`.
 std::filesystem::path TemporaryPathFor(const std::filesystem::path& path);
 
+// Whether `name` is one TemporaryPathFor gives a file named `finalName`:
+// finalName + "." + digits + "-" + digits + ".tmp".
+bool IsTemporaryNameFor(const std::string& name, const std::string& finalName);
+
 // Flushes a complete, closed temporary file to the disk, so that renaming
 // it over an older file can never leave an empty one after a power cut; on
 // failure removes the temporary and says why (kCannotWrite).

@@ -70,13 +70,18 @@ std::string Printable(std::string_view line) {
   return out;
 }
 
-// A field of a range line: printable, without the blanks and colons that
-// separate it from what comes before, nor blanks after.
+bool IsSeparator(char c) { return c == ' ' || c == ':' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
+
+// Blanks, colons and what Printable makes blanks, at the start.
+std::string_view SkipSeparators(std::string_view text) {
+  while (!text.empty() && IsSeparator(text.front())) text.remove_prefix(1);
+  return text;
+}
+
+// A field of a range line: without the separators before it, printable,
+// without blanks after it. Reading a field it gave gives it again.
 std::string Field(std::string_view text) {
-  std::string out = Printable(text);
-  const size_t begin = out.find_first_not_of(" :");
-  if (begin == std::string::npos) return {};
-  out.erase(0, begin);
+  std::string out = Printable(SkipSeparators(text));
   out.erase(out.find_last_not_of(' ') + 1);
   return out;
 }
@@ -89,14 +94,16 @@ bool ReadRange(std::string_view line, NotImportedRange& range) {
     return false;
   range.first = std::min(first, last);
   range.last = std::max(first, last);
-  const std::string rest = Field(line.substr(2 * kDateLength + kTo.size()));
+  // Split before anything is cut, so that each field is cut alone and reads
+  // back as it was written.
+  const std::string_view rest = SkipSeparators(line.substr(2 * kDateLength + kTo.size()));
   constexpr std::string_view kRunStart = kRunOf + 1;  // without its blank
   const size_t runEnd = rest.find(kRunEnd);
-  if (rest.starts_with(kRunStart) && runEnd != std::string::npos) {
-    range.run = Printable(std::string_view(rest).substr(kRunStart.size(), runEnd - kRunStart.size()));
-    range.why = Field(std::string_view(rest).substr(runEnd + std::string_view(kRunEnd).size()));
+  if (rest.starts_with(kRunStart) && runEnd != std::string_view::npos) {
+    range.run = Printable(rest.substr(kRunStart.size(), runEnd - kRunStart.size()));
+    range.why = Field(rest.substr(runEnd + std::string_view(kRunEnd).size()));
   } else {
-    range.why = rest;
+    range.why = Field(rest);
   }
   return true;
 }

@@ -20,31 +20,14 @@ fs::path StatePath(const std::string& outputDir) {
   return omz::PathIn(outputDir.empty() ? fs::path() : platform::PathFromUtf8(outputDir), kImportStateFileName);
 }
 
-bool AllDigits(std::string_view text) {
-  if (text.empty()) return false;
-  for (const char c : text)
-    if (c < '0' || c > '9') return false;
-  return true;
-}
-
-// The name omz::TemporaryPathFor gives the file's temporaries:
-// "not-imported.txt." + digits + "-" + digits + ".tmp".
-bool IsStateTemporary(const std::string& name) {
-  const std::string prefix = std::string(kImportStateFileName) + ".";
-  constexpr std::string_view kEnd = ".tmp";
-  if (!name.starts_with(prefix) || !name.ends_with(kEnd) || name.size() < prefix.size() + kEnd.size()) return false;
-  const std::string_view numbers =
-      std::string_view(name).substr(prefix.size(), name.size() - prefix.size() - kEnd.size());
-  const size_t dash = numbers.find('-');
-  return dash != std::string_view::npos && AllDigits(numbers.substr(0, dash)) && AllDigits(numbers.substr(dash + 1));
-}
-
 void RemoveLeftoverTemporaries(const fs::path& folder) {
   std::error_code ec;
   fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     std::error_code kind;
-    if (!it->is_regular_file(kind) || !IsStateTemporary(platform::Utf8FromPath(it->path().filename()))) continue;
+    if (!it->is_regular_file(kind) ||
+        !omz::IsTemporaryNameFor(platform::Utf8FromPath(it->path().filename()), kImportStateFileName))
+      continue;
     std::error_code gone;
     fs::remove(it->path(), gone);
   }

@@ -66,7 +66,7 @@ std::vector<std::string> TImportStateRun::Notes() const {
   if (!damaged.empty())
     notes.push_back(std::to_string(damaged.size()) + (damaged.size() == 1 ? " line" : " lines") + " of " +
                     file_.path + " could not be read (the first: \"" + damaged.front() +
-                    "\"); the days from the dates they show are taken as not yet imported.");
+                    "\"); the days between the dates such lines show count as not yet imported.");
   const auto& ranges = file_.state.ranges;
   if (!ranges.empty() && Day(settings_.from) > ranges.front().first)
     notes.push_back("GlobalServer still lacks the archives " + DescribeNotImported(ranges.front()) +

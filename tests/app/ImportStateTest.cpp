@@ -192,7 +192,9 @@ TEST_F(ImportStateFileTest, AFileThatCannotBeReadIsNamedAndNeverReplaced) {
     EXPECT_NE(run.RecordStart(), "");
     EXPECT_EQ(run.RecordEnd(RunResult{}), "");  // nothing recorded, nothing to settle
     EXPECT_EQ(fs::is_directory(StateFile()), std::string(name) == "a folder");
-    if (std::string(name) == "too large") EXPECT_EQ(fs::file_size(StateFile()), (1u << 20) + 1);
+    if (std::string(name) == "too large") {
+      EXPECT_EQ(fs::file_size(StateFile()), (1u << 20) + 1);
+    }
   }
 }
 
