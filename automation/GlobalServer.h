@@ -57,6 +57,11 @@ public:
   // wizard from GlobalServer's menu, finds its first page and cancels it.
   // Empty when all answered; otherwise what did not, for the user.
   virtual std::string CheckImport() = 0;
+  // Whether the delete wizard answers: opened from GlobalServer's menu, its
+  // first page found with its fields and buttons, and cancelled; nothing is
+  // typed or deleted. Empty when all answered; otherwise what did not. A
+  // GlobalServer that cannot tell says so.
+  virtual std::string CheckDelete() { return "this GlobalServer cannot check its delete wizard"; }
   // GlobalServerDelete.
   virtual DeleteOutcome Delete(double from, double to) = 0;
   // GlobalServerImport: Imported on success and for an empty list.

@@ -9,6 +9,7 @@ public:
   bool FindMainWindow() override { return false; }
   bool OnThisSystem() const override { return false; }
   std::string CheckImport() override { return "GlobalServer is not running"; }
+  std::string CheckDelete() override { return "GlobalServer is not running"; }
   DeleteOutcome Delete(double, double) override { return DeleteOutcome::NotRunning; }
   ImportOutcome Import(const std::vector<std::string>&) override { return ImportOutcome::NotRunning; }
 };

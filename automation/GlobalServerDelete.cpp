@@ -186,6 +186,43 @@ DeleteOutcome RunDeleteWizard(TWizardSteps& steps, WindowHandle mainWindow, cons
 
 }  // namespace
 
+std::string GlobalServerCheckDelete(IDesktop& desktop, const StepLog& log, const TStepBound* bound) {
+  TWizardSteps steps(desktop, log, bound);
+  const WindowHandle mainWindow = steps.FindMainWindow();
+  if (mainWindow == 0) return "GlobalServer is not running";
+  // The filter is only looked at: setting it, or selecting every symbol,
+  // would change what GlobalServer shows.
+  const WindowHandle label = steps.Inside(mainWindow, gs::kStaticClass, gs::kFilterLabel);
+  const WindowHandle parent = label != 0 ? steps.Desktop().Parent(label) : 0;
+  if (parent == 0 || steps.InsideByClass(parent, gs::kComboBoxClass) == 0)
+    return "GlobalServer's main window has no filter list";
+  steps.Log("Check: opening the delete wizard");
+  steps.BringForward(mainWindow);
+  steps.PostMenuPath(mainWindow, gs::kFileMenu, gs::kDeleteItem);
+  const WindowHandle wizard = steps.WaitFor(
+      gs::kWizardPolls, [&] { return steps.TopLevelByText(gs::kDeleteWizardTitle); }, "the delete wizard");
+  if (wizard == 0) return "the delete wizard did not open from GlobalServer's menu";
+  std::string why;
+  const WindowHandle page =
+      steps.WaitPresent(gs::kControlPolls, [&] { return steps.InsideByText(wizard, gs::kDeletePageText); });
+  WindowHandle fields[4] = {};
+  if (page == 0) why = "the delete wizard showed no first page";
+  else if (!TakeFields(steps, page, fields))
+    why = "the delete wizard's first page has fewer than four date and time fields";
+  else if (steps.Inside(wizard, gs::kButtonClass, gs::kNextButton, gs::kNextButtonRu) == 0)
+    why = "the delete wizard has no Next button";
+  else if (steps.Inside(wizard, gs::kButtonClass, gs::kFinishButton, gs::kFinishButtonRu) == 0)
+    why = "the delete wizard has no Finish button";
+  // Cancelled before anything was typed or turned: nothing is deleted.
+  steps.Close(wizard);
+  const WindowHandle stays = steps.WaitForClose(
+      gs::kWizardPolls, [&] { return steps.TopLevelByText(gs::kDeleteWizardTitle); }, "the delete wizard to close");
+  if (!why.empty()) return why;
+  if (stays != 0) return "the delete wizard did not close when cancelled";
+  steps.Log("Check: the delete wizard answers");
+  return {};
+}
+
 DeleteOutcome GlobalServerDelete(IDesktop& desktop, double from, double to, const StepLog& log,
                                  const TStepBound* bound) {
   TWizardSteps steps(desktop, log, bound);

@@ -17,6 +17,7 @@ public:
     bound_ = TStepBound(desktop_->NowMs() + boundMs, std::move(note));
   }
   std::string CheckImport() override { return GlobalServerCheckImport(*desktop_, log_, &bound_); }
+  std::string CheckDelete() override { return GlobalServerCheckDelete(*desktop_, log_, &bound_); }
   DeleteOutcome Delete(double from, double to) override {
     return GlobalServerDelete(*desktop_, from, to, log_, &bound_);
   }

@@ -36,4 +36,11 @@ DeleteOutcome GlobalServerDelete(IDesktop& desktop, double from, double to, cons
 // The wizard is closed again. Empty when all answered, else what did not.
 std::string GlobalServerCheckImport(IDesktop& desktop, const StepLog& log, const TStepBound* bound = nullptr);
 
+// Whether the delete wizard answers, changing nothing: GlobalServer's main
+// window with its filter list (looked at, not set), its menu path to the
+// wizard, and the wizard's first page with its four date and time fields and
+// its Next and Finish buttons. The wizard is cancelled (closed) before
+// anything is typed. Empty when all answered, else what did not.
+std::string GlobalServerCheckDelete(IDesktop& desktop, const StepLog& log, const TStepBound* bound = nullptr);
+
 }  // namespace vz::automation

@@ -65,4 +65,6 @@ TZ=America/New_York wine_run "$build/win/tests/unit_tests.exe" --gtest_filter='T
 "$root/scripts/wine-smart-import.sh" "$build/win" "$build/native"
 # A scheduled /g /x run leaves its record in the run log.
 "$root/scripts/wine-runlog.sh" "$build/win"
+# Nights in a row against the stand-in, a bad night first in each pair.
+"$root/scripts/wine-nights.sh" "$build/win" "$build/native"
 echo; echo "All tests passed."

@@ -7,7 +7,10 @@
 #   2. no /l:: the record goes to %LOCALAPPDATA%\Vuzuz archive creator\runs.log
 #      in the Wine prefix (here no conversion, and Smart import finds no
 #      GlobalServer), after the record of the --sample run that made the
-#      sample directory.
+#      sample directory;
+#   3. /g /x with a MetaStock folder that is not there (an unmapped drive at
+#      night): the window shows no box, closes by itself with exit status 2
+#      and leaves the refusal's record.
 #
 # usage: wine-runlog.sh [WINDOWS_BUILD_DIR]   (vuzuz-archive-creator built)
 set -euo pipefail
@@ -91,4 +94,15 @@ tail -n 1 "$default_log" | grep -qF "==== run ended, exit status 0" || fail "the
 # The --sample conversion and the second run, not the first (it went to /l:).
 [ "$(grep -c '==== run started' "$default_log")" = 2 ] || fail "the default log does not hold exactly two runs"
 grep -qF "Output directory:    z:\\" "$default_log" || fail "the default log lacks the settings"
+# 3. A scheduled start whose settings are refused.
+set +e
+timeout 120 $wine "$work/app/vuzuz-archive-creator.exe" /g /x "/m:$(winpath "$work/unmapped")" \
+  "/o:$(winpath "$work/out")" "/l:$(winpath "$work/refused.log")" >/dev/null 2>&1
+status=$?
+set -e
+[ "$status" != 124 ] || fail "the refused /g /x start waited instead of closing"
+[ "$status" = 2 ] || fail "the refused /g /x start ended with status $status, expected 2"
+[ -f "$work/refused.log" ] || fail "the refused start left no record"
+expect_line "$work/refused.log" "Settings refused: Invalid MetaStock directory."
+tail -n 1 "$work/refused.log" | grep -qF "==== run ended, exit status 2" || fail "the refused start's record does not end with exit status 2"
 echo "wine-runlog: the /g /x runs left their records ($(wc -l < "$work/night.log") and $(wc -l < "$default_log") lines)"

@@ -15,8 +15,11 @@
 #      deleted: exit status 4, the delete came first and nothing was
 #      imported (the run states the loss; the tests on the simulated desktop
 #      check its words);
-#   4. no stand-in: Smart import is skipped, exit status 0;
-#   5. an export that cannot put an archive in place, under /g /x: the run
+#   4. --check-import with the stand-in: both wizards opened from the menu
+#      and cancelled, nothing typed, taken, deleted or imported, exit status
+#      0; without it, exit status 4;
+#   5. no stand-in: Smart import is skipped, exit status 0;
+#   6. an export that cannot put an archive in place, under /g /x: the run
 #      fails at that stage and the program ends by itself with exit status 3
 #      (no error box waits for a person).
 # The checks use the exit statuses and the stand-in's record, never the
@@ -210,6 +213,34 @@ LINES
 expect_in_order "$work/want"
 grep -q '^accepted' "$work/record.lines" && fail "an archive was taken after the first was refused"
 grep -qx 'import finished' "$work/record.lines" && fail "an import finished after the first archive was refused"
+
+echo "-- --check-import tries both wizards and changes nothing"
+check_import() {
+  local status=0
+  timeout "$run_limit" "$wine" "$program" --check-import "/m:$(winpath "$work/ms")" "/o:$(winpath "$out")" \
+    "/f:$from" "/t:$to" /i:y /d:y >"$work/program.log" 2>&1 || status=$?
+  echo "$status"
+}
+start_standin
+status=$(check_import)
+stop_standin
+[ "$status" = 0 ] || { cat "$work/program.log"; fail "--check-import: exit status $status, expected 0"; }
+# Its steps reach the console it was started from.
+for step in "[ok]     GlobalServer is running" "[ok]     Import wizard: opened" "[ok]     Delete wizard: opened" \
+  "A scheduled run could import."; do
+  grep -qF "$step" "$work/program.log" || { cat "$work/program.log"; fail "--check-import did not print: $step"; }
+done
+cat >"$work/want" <<'LINES'
+post main WM_KEYDOWN 0x56 0x102F0001
+send wizard WM_CLOSE 0x0 0x0
+post main WM_KEYDOWN 0x44 0x10170001
+send wizard WM_CLOSE 0x0 0x0
+LINES
+expect_in_order "$work/want"
+grep -qE '^(deleted|accepted|refused|selected all|import finished|all symbols)|WM_COMMAND|CB_SETCURSEL|WM_SETTEXT' \
+  "$work/record.lines" && fail "--check-import changed something: $(grep -E '^(deleted|accepted)|WM_COMMAND' "$work/record.lines" | head -n 3)"
+status=$(check_import)
+[ "$status" = 4 ] || { cat "$work/program.log"; fail "--check-import without GlobalServer: exit status $status, expected 4"; }
 
 echo "-- no stand-in"
 status=$(run_program /a:n /i /d)

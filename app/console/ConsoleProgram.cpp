@@ -7,6 +7,7 @@
 #include <iostream>
 #include <system_error>
 
+#include "app/console/CheckImportCommand.h"
 #include "app/console/ConsoleHelp.h"
 #include "app/console/ConsoleSwitches.h"
 #include "app/console/ConsoleView.h"
@@ -111,16 +112,6 @@ private:
   ErrorSink previous_;
 };
 
-// Drops the /g switches: the program starts the run itself, once the
-// settings are printed.
-std::vector<std::string> WithoutStartSwitch(const std::vector<std::string>& args) {
-  std::vector<std::string> out;
-  for (const std::string& arg : args)
-    if (!(arg.size() >= 2 && (arg[0] == '/' || arg[0] == '-') && (arg[1] == 'g' || arg[1] == 'G')))
-      out.push_back(arg);
-  return out;
-}
-
 // Runs the window's behaviour with the console view until the run ends. The
 // stored settings are read but never written: switches apply to this run
 // only.
@@ -135,6 +126,7 @@ int RunConversion(const std::vector<std::string>& givenSwitches, bool sample, Co
   RunSummaryNotes notes;
   notes.fromReplaced = FromReplacedByOutput(switches, model.Settings());
   notes.smartImportAvailable = options.smartImportAvailable;
+  // The program starts the run itself, once the settings are printed.
   std::vector<std::string> args = WithoutStartSwitch(switches);
   args.push_back("/x");
   model.FormActivate(args);
@@ -214,16 +206,18 @@ int RunConsoleProgram(const std::vector<std::string>& args, ConsoleProgramOption
     }
     if (const int status = RunInspection(args, out, err); status >= 0) return status;
     const bool setDefaults = first == "--set-defaults";
-    if (first.rfind("--", 0) == 0 && !setDefaults) {
+    const bool checkImport = first == "--check-import";
+    if (first.rfind("--", 0) == 0 && !setDefaults && !checkImport) {
       err << "error: unknown option " << first << " (see --help)\n";
       return kExitSetupFailed;
     }
-    const std::vector<std::string> switches(args.begin() + (setDefaults ? 1 : 0), args.end());
+    const std::vector<std::string> switches(args.begin() + (setDefaults || checkImport ? 1 : 0), args.end());
     if (const std::string refused = RefusedSwitch(switches); !refused.empty()) {
       err << "error: " << refused << " (see --help)\n";
       return kExitSetupFailed;
     }
     if (setDefaults) return RunSetDefaults(switches, options, out, err);
+    if (checkImport) return CheckedOutput(RunCheckImportCommand(switches, options, out), out, err);
   }
 
   TConsoleView view(err, options.errIsTerminal);

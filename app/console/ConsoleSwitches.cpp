@@ -74,4 +74,12 @@ bool FromReplacedByOutput(const std::vector<std::string>& args, const WindowSett
   return replaced;
 }
 
+std::vector<std::string> WithoutStartSwitch(const std::vector<std::string>& args) {
+  std::vector<std::string> out;
+  for (const std::string& arg : args)
+    if (!(arg.size() >= 2 && (arg[0] == '/' || arg[0] == '-') && (arg[1] == 'g' || arg[1] == 'G')))
+      out.push_back(arg);
+  return out;
+}
+
 }  // namespace vz::app

@@ -19,6 +19,10 @@ std::string RefusedSwitch(const std::vector<std::string>& args);
 // folder; other arguments stay as they are.
 std::vector<std::string> WithAbsolutePaths(const std::vector<std::string>& args);
 
+// The arguments without /g (and the other switches that begin with it): a
+// program that starts its run itself, or none.
+std::vector<std::string> WithoutStartSwitch(const std::vector<std::string>& args);
+
 // True when a /f: date is followed by an /o: that changes the output
 // directory of `settings`: the From date then follows that directory's
 // archives instead.

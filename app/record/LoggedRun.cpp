@@ -41,6 +41,12 @@ std::string TLoggedGlobalServer::CheckImport() {
   return problem;
 }
 
+std::string TLoggedGlobalServer::CheckDelete() {
+  std::string problem = inner_.CheckDelete();
+  if (!problem.empty()) recorder_.Line("GlobalServer's delete check failed: " + problem);
+  return problem;
+}
+
 automation::DeleteOutcome TLoggedGlobalServer::Delete(double from, double to) {
   using automation::DeleteOutcome;
   const std::string range = FormatRangeEnd(from) + " to " + FormatRangeEnd(to);

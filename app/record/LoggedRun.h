@@ -42,6 +42,7 @@ public:
   bool OnThisSystem() const override { return inner_.OnThisSystem(); }
   void BeginStep(automation::StepLog note, std::int64_t boundMs) override { inner_.BeginStep(std::move(note), boundMs); }
   std::string CheckImport() override;
+  std::string CheckDelete() override;
   automation::DeleteOutcome Delete(double from, double to) override;
   automation::ImportOutcome Import(const std::vector<std::string>& files) override;
 

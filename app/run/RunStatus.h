@@ -37,4 +37,23 @@ public:
   virtual bool MessagesWaitForUser() const { return true; }
 };
 
+// The one rule for message boxes. A window that closes by itself when its
+// run ends (/x) is there for a scheduled start, and nobody answers a box
+// then: a box would hold the window open, and Task Scheduler starts no new
+// night while it waits. So every box such a window could show (its settings
+// refused, a run's message or error, a run that cannot start, a fault in the
+// window) goes to the status bar and the run's log instead, and the window
+// closes with its exit status. A view whose messages need no answer (the
+// console) shows them all.
+inline bool HoldsBoxes(bool closesByItself, bool messagesWaitForUser) {
+  return closesByItself && messagesWaitForUser;
+}
+
+// A message held back from a box, as the status bar's one line shows it.
+inline std::string StatusLineOf(std::string text) {
+  for (char& c : text)
+    if (c == '\n' || c == '\r') c = ' ';
+  return text;
+}
+
 }  // namespace vz::app

@@ -51,7 +51,7 @@ private:
   // hold up a run that closes by itself.
   void Tell(const std::string& text) {
     status_.LogLine(text);
-    if (!settings_.autoClose || !status_.MessagesWaitForUser()) status_.ShowMessage(text);
+    if (!HoldsBoxes(settings_.autoClose, status_.MessagesWaitForUser())) status_.ShowMessage(text);
   }
   void Note(const std::string& sentence) {
     if (!result_.status.empty()) result_.status += " ";

@@ -8,6 +8,7 @@
 #include <future>
 
 #include "app/win/CalendarPopup_win.h"
+#include "app/win/CheckImportMenu_win.h"
 #include "app/win/ImportRangeDialog_win.h"
 #include "app/win/TarvoLayout.h"
 #include "app/win/WinText_win.h"
@@ -38,6 +39,14 @@ std::wstring LocaleText(LCTYPE type) {
   wchar_t buffer[128] = {};
   const int n = GetLocaleInfoW(LOCALE_USER_DEFAULT, type, buffer, 128);
   return n > 1 ? std::wstring(buffer, static_cast<size_t>(n - 1)) : std::wstring();
+}
+
+// Queues a task for the window's thread and wakes it; false when the
+// window has gone and the task was dropped.
+bool PushTask(const std::shared_ptr<TWindowTaskQueue>& queue, HWND window, std::function<void()> task) {
+  const auto pushed = queue->Push(std::move(task));
+  if (pushed == TWindowTaskQueue::PushResult::Wake && !PostMessageW(window, kWmTasks, 0, 0)) queue->WakeFailed();
+  return pushed != TWindowTaskQueue::PushResult::Dropped;
 }
 
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
@@ -104,10 +113,11 @@ int TTarvoWnd::Finish() {
   // the run is ended with the process rather than left to reach freed state.
   if (abandoned_) TerminateProcess(GetCurrentProcess(), kExitTerminated);
   const auto thread = model_ ? model_->Trd1().LastThread() : nullptr;
+  const std::optional<int> unstarted = model_ ? model_->UnstartedExitStatus() : std::nullopt;
   model_.reset();
   if (thread) thread->WaitFor();
   if (lastResult_) return ExitStatusOf(*lastResult_);
-  return startRefused_ ? kExitInvalidSettings : kExitComplete;
+  return unstarted.value_or(kExitComplete);
 }
 
 int TTarvoWnd::Scale(int designPixels) const { return MulDiv(designPixels, dpi_, kDesignDpi); }
@@ -123,12 +133,19 @@ LRESULT CALLBACK TTarvoWnd::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
   }
   auto* self = reinterpret_cast<TTarvoWnd*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+  std::string fault;
   try {
     return self->HandleMessage(message, wParam, lParam);
   } catch (const std::exception& error) {
-    MessageBoxW(hwnd, Utf16(error.what()).c_str(), kMessageCaption, MB_OK | MB_ICONERROR);
+    fault = error.what();
   } catch (...) {
-    MessageBoxW(hwnd, L"Unexpected error.", kMessageCaption, MB_OK | MB_ICONERROR);
+    fault = "Unexpected error.";
+  }
+  // Under /x the status bar shows it: no box waits for a person.
+  try {
+    if (self->model_) self->model_->Tell(fault);
+    else MessageBoxW(hwnd, Utf16(fault).c_str(), kMessageCaption, MB_OK | MB_ICONERROR);
+  } catch (...) {
   }
   return 0;
 }
@@ -165,7 +182,7 @@ LRESULT TTarvoWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kWmBadDate: {
       HWND edit = Item(static_cast<int>(wParam));
       if (GetActiveWindow() == hwnd_) SetFocus(edit);
-      if (lParam) ShowMessage(InvalidDateTimeMessage(GetWindowTextUtf8(edit)));
+      if (lParam) model_->Tell(InvalidDateTimeMessage(GetWindowTextUtf8(edit)));
       return 0;
     }
   }
@@ -202,6 +219,7 @@ void TTarvoWnd::OnCreate() {
   SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   statusPanels_.Attach(statusBar_, Scale(kStatusPanel0Width), Scale(kStatusProgressWidth));
   CreateRunLogTip();
+  AddCheckImportMenuItem(hwnd_);
   AddAboutMenuItem();
 
   // The date-time fields keep the user's formats as they stand now.
@@ -347,10 +365,7 @@ void TTarvoWnd::OnActivate(WPARAM wParam) {
   PostMessageW(hwnd_, kWmFirstActivation, 0, 0);
 }
 
-void TTarvoWnd::OnFirstActivation() {
-  model_->FormActivate(args_);
-  if (model_->Settings().run.autoStart && !model_->Trd1().LastThread()) startRefused_ = true;
-}
+void TTarvoWnd::OnFirstActivation() { model_->FormActivate(args_); }
 
 void TTarvoWnd::OnClose() {
   if (closing_) {
@@ -476,10 +491,7 @@ HWND TTarvoWnd::ControlOf(Control control) const {
 // ---------------------------------------------------------------------------
 // IMainView: what the window model shows.
 
-void TTarvoWnd::Post(std::function<void()> task) {
-  if (queue_->Push(std::move(task)) != TWindowTaskQueue::PushResult::Wake) return;
-  if (!PostMessageW(hwnd_, kWmTasks, 0, 0)) queue_->WakeFailed();
-}
+void TTarvoWnd::Post(std::function<void()> task) { PushTask(queue_, hwnd_, std::move(task)); }
 
 void TTarvoWnd::ShowErrorFrom(const std::shared_ptr<TWindowTaskQueue>& queue, HWND window, const std::string& text) {
   if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
@@ -488,12 +500,11 @@ void TTarvoWnd::ShowErrorFrom(const std::shared_ptr<TWindowTaskQueue>& queue, HW
   }
   auto shown = std::make_shared<std::promise<void>>();
   std::future<void> done = shown->get_future();
-  const auto pushed = queue->Push([window, text, shown] {
+  const bool pushed = PushTask(queue, window, [window, text, shown] {
     MessageBoxW(window, Utf16(text).c_str(), L"Error", MB_OK | MB_ICONERROR);
     shown->set_value();
   });
-  if (pushed == TWindowTaskQueue::PushResult::Dropped) return;
-  if (pushed == TWindowTaskQueue::PushResult::Wake && !PostMessageW(window, kWmTasks, 0, 0)) queue->WakeFailed();
+  if (!pushed) return;
   try {
     done.get();
   } catch (const std::future_error&) {
@@ -556,11 +567,11 @@ void TTarvoWnd::OpenRunLog() {
   if (!model_) return;
   const std::string path = model_->RunLogPath();
   if (path.empty()) {
-    ShowMessage("This program keeps no run log: /l: was given without a file.");
+    model_->Tell("This program keeps no run log: /l: was given without a file.");
     return;
   }
   if (!platform::FileExists(path)) {
-    ShowMessage("No run has written the run log yet:\n" + path);
+    model_->Tell("No run has written the run log yet:\n" + path);
     return;
   }
   const std::wstring file = Utf16(path);
@@ -569,7 +580,7 @@ void TTarvoWnd::OpenRunLog() {
   if (opened(ShellExecuteW(hwnd_, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL))) return;
   const std::wstring quoted = L"\"" + file + L"\"";
   if (opened(ShellExecuteW(hwnd_, L"open", L"notepad.exe", quoted.c_str(), nullptr, SW_SHOWNORMAL))) return;
-  ShowMessage("The run log cannot be opened:\n" + path);
+  model_->Tell("The run log cannot be opened:\n" + path);
 }
 
 void TTarvoWnd::ShowStatus(const std::string& step, const std::string& detail) {
@@ -594,15 +605,21 @@ void TTarvoWnd::ShowRunProgress() {
 void TTarvoWnd::AddAboutMenuItem() {
   HMENU menu = GetSystemMenu(hwnd_, FALSE);
   if (!menu) return;
-  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  // Below "Check Smart import...", which opens the program's own group.
   AppendMenuW(menu, MF_STRING, kSysCommandAbout, L"About Vuzuz archive creator...");
 }
 
 bool TTarvoWnd::OnSysCommand(WPARAM command) {
   // The system keeps a command's four low bits for itself.
-  if ((command & 0xFFF0) != kSysCommandAbout) return false;
-  ShowAbout();
-  return true;
+  switch (command & 0xFFF0) {
+    case kSysCommandAbout: ShowAbout(); return true;
+    case kSysCommandCheckImport:
+      StartImportCheck(*model_, services_, [queue = queue_, hwnd = hwnd_](std::function<void()> task) {
+        PushTask(queue, hwnd, std::move(task));
+      });
+      return true;
+    default: return false;
+  }
 }
 
 void TTarvoWnd::ShowAbout() {

@@ -35,7 +35,8 @@ public:
   void Show(int showCommand);
   HWND Handle() const { return hwnd_; }
   // After the message loop: lets the window model go and says how the
-  // program ends (the last run's exit status; 2 when /g was refused).
+  // program ends (the last run's exit status; that of a /g start that did
+  // not run).
   int Finish();
 
   // The modal error box of ShowError, from any thread; it waits until the
@@ -130,7 +131,6 @@ private:
   bool activated_ = false;
   bool closing_ = false;   // close asked while a run winds down
   bool abandoned_ = false; // closed again while waiting: the run is left
-  bool startRefused_ = false;
   std::optional<RunResult> lastResult_;
 };
 

@@ -13,6 +13,7 @@
 #include "app/win/MainWindow_win.h"
 #include "app/win/TarvoLayout.h"
 #include "app/win/WinText_win.h"
+#include "app/window/CommandLine.h"
 #include "app/window/DateField.h"
 #include "app/window/ExitStatus.h"
 #include "vuzuz/ShowError.h"
@@ -36,7 +37,8 @@ bool IsConsoleCommand(const std::vector<std::string>& args) {
   if (args.empty()) return false;
   const std::string& first = args[0];
   for (const char* command :
-       {"--help", "-h", "/?", "--version", "--list", "--bars", "--dump", "--unzip", "--verify", "--sample"}) {
+       {"--help", "-h", "/?", "--version", "--list", "--bars", "--dump", "--unzip", "--verify", "--check-import",
+        "--sample"}) {
     if (first == command) return true;
   }
   return false;
@@ -75,6 +77,12 @@ void InstallDateTimeFormat() {
                                                locale(LOCALE_S1159), locale(LOCALE_S2359)));
 }
 
+// A fault before the window can show it: a box, unless nobody is there to
+// answer it (/x), when the exit status alone tells.
+void ShowStartFault(bool closesByItself, const wchar_t* text) {
+  if (!closesByItself) MessageBoxW(nullptr, text, tarvo::kCaption, MB_OK | MB_ICONERROR);
+}
+
 int RunWindow(std::vector<std::string> args) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_UPDOWN_CLASS |
                                                      ICC_DATE_CLASSES};
@@ -84,10 +92,11 @@ int RunWindow(std::vector<std::string> args) {
   InstallDateTimeFormat();
 
   int status = kExitSetupFailed;
+  const bool closesByItself = ClosesByItself(args);
   {
     TTarvoWnd window(GetModuleHandleW(nullptr), std::move(args), ProductionServices());
     if (!window.Create()) {
-      MessageBoxW(nullptr, L"The main window cannot be created.", tarvo::kCaption, MB_OK | MB_ICONERROR);
+      ShowStartFault(closesByItself, L"The main window cannot be created.");
       return kExitSetupFailed;
     }
     // ShowError from any thread: an error box on the window's thread.
@@ -114,12 +123,13 @@ int RunWindow(std::vector<std::string> args) {
 int RunWindowsProgram(const std::function<ConsoleProgramOptions()>& consoleOptions) {
   std::vector<std::string> args = CommandLineArguments();
   if (IsConsoleCommand(args)) return RunConsole(std::move(args), consoleOptions);
+  const bool closesByItself = ClosesByItself(args);
   try {
     return RunWindow(std::move(args));
   } catch (const std::exception& error) {
-    MessageBoxW(nullptr, Utf16(error.what()).c_str(), tarvo::kCaption, MB_OK | MB_ICONERROR);
+    ShowStartFault(closesByItself, Utf16(error.what()).c_str());
   } catch (...) {
-    MessageBoxW(nullptr, L"Unexpected error at start-up.", tarvo::kCaption, MB_OK | MB_ICONERROR);
+    ShowStartFault(closesByItself, L"Unexpected error at start-up.");
   }
   return kExitSetupFailed;
 }

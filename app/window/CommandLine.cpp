@@ -196,4 +196,10 @@ void ParseCommandLine(const std::vector<std::string>& args, WindowSettings& sett
   for (const auto& arg : args) ApplyArgument(arg, settings, hooks);
 }
 
+bool ClosesByItself(const std::vector<std::string>& args) {
+  WindowSettings settings;
+  ParseCommandLine(args, settings, CommandLineHooks{});
+  return settings.run.autoClose;
+}
+
 }  // namespace vz::app

@@ -25,6 +25,10 @@ struct CommandLineHooks {
 // `args` holds the arguments after the program name.
 void ParseCommandLine(const std::vector<std::string>& args, WindowSettings& settings, const CommandLineHooks& hooks);
 
+// Whether the arguments ask the window to close by itself when its run ends
+// (/x): nobody will be there to answer a box, even before the window exists.
+bool ClosesByItself(const std::vector<std::string>& args);
+
 // A date of the command line: YYYYMMDD (8 characters or more, the rest
 // ignored) or YYMMDD (6 or 7 characters, read as 20YY), each part decimal
 // digits. False for shorter texts and dates that do not exist.

@@ -1,6 +1,8 @@
 #include "app/window/Easythrd.h"
 
 #include <future>
+#include <string>
+#include <system_error>
 #include <thread>
 
 namespace vz::app {
@@ -34,6 +36,7 @@ TWorkerThread::~TWorkerThread() {
 void TWorkerThread::Start() {
   std::shared_ptr<TEasyThreadThread> thread;
   ExecEvent exec;
+  std::shared_ptr<TEasyThreadThread> previous;
   {
     std::lock_guard lock(shared_->mutex);
     if (shared_->current) throw EEasyTheadException("Thread already running");
@@ -41,6 +44,7 @@ void TWorkerThread::Start() {
     thread = std::make_shared<TEasyThreadThread>(++shared_->lastGeneration);
     exec = Exec;
     shared_->current = thread;
+    previous = shared_->last;
     shared_->last = thread;
     shared_->active = true;
   }
@@ -51,18 +55,29 @@ void TWorkerThread::Start() {
   std::weak_ptr<Shared> shared = shared_;
   const PostEvent post = post_;
   const platform::ThreadPriority priority = Priority;
-  std::thread worker([this, thread, exec, resumed, shared, post, priority] {
-    resumed.wait();
-    platform::SetCurrentThreadPriority(priority);
-    try {
-      exec(*this, *thread);
-    } catch (...) {
-      // An error escaping the body ends the thread quietly.
-    }
-    const std::uint64_t generation = thread->Generation();
-    if (post) post([shared, generation] { Terminated(shared, generation); });
-    thread->MarkFinished();
-  });
+  // The system may refuse a thread: the component is then left as it was,
+  // so that a later start is not refused as "already running".
+  std::thread worker;
+  try {
+    worker = std::thread([this, thread, exec, resumed, shared, post, priority] {
+      resumed.wait();
+      platform::SetCurrentThreadPriority(priority);
+      try {
+        exec(*this, *thread);
+      } catch (...) {
+        // An error escaping the body ends the thread quietly.
+      }
+      const std::uint64_t generation = thread->Generation();
+      if (post) post([shared, generation] { Terminated(shared, generation); });
+      thread->MarkFinished();
+    });
+  } catch (const std::system_error& error) {
+    std::lock_guard lock(shared_->mutex);
+    shared_->current.reset();
+    shared_->last = previous;
+    shared_->active = false;
+    throw EEasyTheadException(std::string("The run's thread cannot start: ") + error.what());
+  }
   worker.detach();
   resume.set_value();
   if (ThreadBegin) ThreadBegin(*this);

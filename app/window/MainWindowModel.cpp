@@ -114,9 +114,7 @@ public:
     // A log that cannot be written is told once, with the first message.
     std::string text = given;
     if (const std::string notice = recorder_.TakeNoLogNotice(); !notice.empty()) text += "\n" + notice;
-    // A run that closes by itself (/x) shows no box that would wait for a
-    // person who is not there: the message goes to the status bar (the
-    // run's log has it already).
+    // Held back from a box under /x: the run's log has it already.
     if (HoldsBoxes()) {
       ShowInStatusBar(text);
       return;
@@ -131,9 +129,9 @@ public:
     return link_->Call([](TMainWindowModel& model) { return model.View().MessagesWaitForUser(); });
   }
 
-  bool HoldsBoxes() const { return autoClose_ && MessagesWaitForUser(); }
+  bool HoldsBoxes() const { return app::HoldsBoxes(autoClose_, MessagesWaitForUser()); }
   // A message held back from a box, shown as the step instead.
-  void ShowInStatusBar(const std::string& text) { Forward(false, text); }
+  void ShowInStatusBar(const std::string& text) { Forward(false, StatusLineOf(text)); }
 
 private:
   // The panels' texts not yet shown. Updates merge here: one task is
@@ -222,7 +220,7 @@ void RecordEnd(const RunResult& result, const TRunSettings& settings, TRunRecord
   // No message came to carry it: the notice has one of its own, unless
   // nobody would be there to dismiss it.
   const std::string notice = recorder.TakeNoLogNotice();
-  if (!notice.empty() && (!settings.autoClose || !status.MessagesWaitForUser())) status.ShowMessage(notice);
+  if (!notice.empty() && !HoldsBoxes(settings.autoClose, status.MessagesWaitForUser())) status.ShowMessage(notice);
 }
 
 }  // namespace
@@ -378,24 +376,32 @@ void TMainWindowModel::BtnStartClick() {
     return;
   }
   if (ValidateSettings()) StartRun();
-  else if (settings_.run.autoStart) RecordRefusedStart();
+  else if (settings_.run.autoStart) EndUnstartedRun("Settings refused: ", refusal_, kExitInvalidSettings);
 }
 
-void TMainWindowModel::RecordRefusedStart() {
-  // A scheduled start that validation refused leaves its record too: the
-  // window waits with the message, and the log says why.
+void TMainWindowModel::EndUnstartedRun(const std::string& why, const std::string& message, int exitStatus) {
+  // A scheduled start that did not run leaves its record too, saying why.
   TRunLog log(RunLogPath(), services_.now);
   TRunRecorder recorder(log);
   recorder.Started(kProgramVersion, DescribeRunSettings(settings_.run, RunSummaryNotes{}));
-  recorder.Line("Settings refused: " + refusal_);
-  recorder.Ended(refusal_.substr(0, refusal_.find('\n')), kExitInvalidSettings);
+  recorder.Line(why + message);
+  recorder.Ended(message.substr(0, message.find('\n')), exitStatus);
+  unstartedExit_ = exitStatus;
+  // Nobody waits at a window that closes by itself: it closes now, with
+  // the message in its status bar.
+  if (settings_.run.autoClose) view_.RequestClose();
+}
+
+void TMainWindowModel::Tell(const std::string& text) {
+  if (HoldsBoxes(settings_.run.autoClose, view_.MessagesWaitForUser())) SetStatus(StatusLineOf(text));
+  else view_.ShowMessage(text);
 }
 
 bool TMainWindowModel::Fail(const std::string& message, Control control) {
   refusal_ = message;
   view_.ShowSettings(settings_);
   view_.FocusControl(control);
-  view_.ShowMessage(message);
+  Tell(message);
   return false;
 }
 
@@ -488,8 +494,9 @@ void TMainWindowModel::StartRun() {
   };
   try {
     trd1_.Start();
-  } catch (const EEasyTheadException& error) {
-    view_.ShowMessage(error.what());
+  } catch (const std::exception& error) {
+    Tell(error.what());
+    if (settings_.run.autoStart) EndUnstartedRun("The run could not start: ", error.what(), kExitSetupFailed);
     return;
   }
   latestRun_ = trd1_.CurrentGeneration();

@@ -86,6 +86,10 @@ public:
   // Direct access for the other controls (format, directory, dates, boxes).
   WindowSettings& MutableSettings() { return settings_; }
 
+  // A message for the user: a box, or under /x the status bar (the rule of
+  // HoldsBoxes). Every box the window shows goes through here.
+  void Tell(const std::string& text);
+
   // The status protocol.
   void SetStatus(const std::string& text);
   void SetStatusDetail(const std::string& text);
@@ -95,6 +99,9 @@ public:
   bool ControlsEnabled() const { return controlsEnabled_; }
 
   TWorkerThread& Trd1() { return trd1_; }
+  // The exit status of a /g start that did not run (settings refused: 2,
+  // its thread would not start: 1); none when it ran.
+  std::optional<int> UnstartedExitStatus() const { return unstartedExit_; }
   IMainView& View() { return view_; }
 
   // What a run posts to the view's thread: its latest status texts (a step
@@ -115,7 +122,8 @@ private:
   void SetButtonCaption(const std::string& caption);
   void StartRun();
   bool Fail(const std::string& message, Control control);
-  void RecordRefusedStart();
+  // A /g start that did not run: its record, then the close under /x.
+  void EndUnstartedRun(const std::string& why, const std::string& message, int exitStatus);
 
   IMainView& view_;
   MainWindowServices services_;
@@ -130,6 +138,7 @@ private:
   bool saved_ = false;
   std::uint64_t latestRun_ = 0;
   std::string refusal_;  // the last validation message
+  std::optional<int> unstartedExit_;
   TWorkerThread trd1_;
 };
 

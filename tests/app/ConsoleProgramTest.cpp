@@ -308,7 +308,7 @@ TEST_F(ConsoleProgramTest, HelpNamesEverySwitchWithAnExample) {
   EXPECT_EQ(Run({"--help"}), kExitComplete);
   for (const char* text : {"/m:DIR", "/m ", "/o:DIR", "/f:DATE", "/t:DATE", "/a[:V]", "/s[:V]", "/i[:V]", "/i:d",
                            "/i:i", "/d[:V]", "/b:MiB", "/g", "/x", "--version", "--list", "--bars", "--unzip", "--dump",
-                           "Example:", "--set-defaults", "--force", "midnight at the START", "there Smart import is always skipped",
+                           "Example:", "--set-defaults", "--force", "--check-import", "midnight at the START", "there Smart import is always skipped",
                            "\n  0    \"Export complete.\"", "\n  1    usage", "\n  2    settings refused",
                            "\n  3    a conversion stage failed", "\n  4    \"Export complete, but import failed.\"",
                            "\n  5    the export completed, but left something out", "\n  130  stopped"})

@@ -246,6 +246,60 @@ TEST_F(MainWindowModelTest, ValidationReportsTheFirstFailingCheck) {
   }
 }
 
+// A scheduled start (/g /x) whose settings are refused waits for nobody: the
+// refusal goes to the status bar, and the window closes with exit status 2.
+// With /g alone a person is there: the box shows and the window stays.
+TEST_F(MainWindowModelTest, RefusedScheduledStartShowsNoBoxAndClosesUnderSlashX) {
+  struct Refusal {
+    const char* name;
+    std::function<void(TRunSettings&)> change;
+    std::string firstLine;
+  };
+  test::WriteFileBytes(scratch_.Path() / "file", "x");
+  const Refusal refusals[] = {
+      {"format", [](TRunSettings& s) { s.format = 1; }, "Invalid option."},
+      {"MetaStock directory", [&](TRunSettings& s) { s.msDir = (scratch_.Path() / "unmapped").string(); },
+       "Invalid MetaStock directory."},
+      {"output", [&](TRunSettings& s) { s.output = (scratch_.Path() / "file" / "sub").string(); },
+       "Can't create output directory."},
+      {"dates", [](TRunSettings& s) { s.from = kNow + 10; }, "'From' date must be less then 'to' date."},
+  };
+  for (const Refusal& refusal : refusals) {
+    for (const bool closesByItself : {true, false}) {
+      SCOPED_TRACE(std::string(refusal.name) + (closesByItself ? " /g /x" : " /g"));
+      TFakeView view;
+      TMainWindowModel model(view, services_);
+      auto& s = model.MutableSettings().run;
+      s.msDir = msDir_.string();
+      s.output = (scratch_.Path() / "out").string();
+      refusal.change(s);
+      model.FormActivate(closesByItself ? std::vector<std::string>{"/g", "/x"} : std::vector<std::string>{"/g"});
+      EXPECT_FALSE(model.Trd1().LastThread());
+      EXPECT_EQ(model.UnstartedExitStatus(), kExitInvalidSettings);
+      if (closesByItself) {
+        EXPECT_TRUE(view.messages.empty());
+        EXPECT_TRUE(view.step.starts_with(refusal.firstLine)) << view.step;
+        EXPECT_EQ(view.step.find('\n'), std::string::npos) << view.step;
+        EXPECT_EQ(view.closeRequests, 1);
+      } else {
+        ASSERT_EQ(view.messages.size(), 1u);
+        EXPECT_TRUE(view.messages[0].starts_with(refusal.firstLine)) << view.messages[0];
+        EXPECT_EQ(view.closeRequests, 0);
+      }
+    }
+  }
+}
+
+// Under /x a message the window itself has (not a run's) goes the same way.
+TEST_F(MainWindowModelTest, WindowMessagesFollowTheSameRule) {
+  Model().Tell("The run log cannot be opened:\n/x/runs.log");
+  EXPECT_EQ(view_.messages, std::vector<std::string>{"The run log cannot be opened:\n/x/runs.log"});
+  Model().ParseCommandLine({"/x"});
+  Model().Tell("The run log cannot be opened:\n/x/runs.log");
+  EXPECT_EQ(view_.messages.size(), 1u);
+  EXPECT_EQ(view_.step, "The run log cannot be opened: /x/runs.log");
+}
+
 TEST_F(MainWindowModelTest, RestoresStoredSettingsInOrderAndSavesThemOnce) {
   stored_ = {{"EdtMsDir_Text", "  \t"},  // trims to empty: the registry default applies
              {"EdtOutput_Text", " /data/out \r\n"},

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "SimGlobalServer.h"
+#include "automation/GlobalServerWindows.h"
 #include "automation/GlobalServerWizards.h"
 
 namespace vz::automation {
@@ -219,6 +220,48 @@ TEST(GlobalServerDelete, RefusesARangeThatIsNoDate) {
   EXPECT_FALSE(run.Delete(std::nan(""), kFeb21_2002));
   EXPECT_FALSE(run.Delete(kFeb21_2002, 1e12));
   for (const auto& message : run.desktop.Log()) EXPECT_FALSE(message.posted);
+}
+
+// Trying the wizard before the first night: it opens and is cancelled,
+// with nothing typed, selected or deleted; a part that does not answer is
+// named, and a wizard it opened is closed again.
+TEST(GlobalServerCheckDelete, OpensAndCancelsTheWizardChangingNothing) {
+  const struct {
+    const char* name;
+    std::function<void(SimServerBehaviour&)> breakIt;
+    std::string problem;  // "" for none
+    Lines closed;
+  } cases[] = {
+      {"intact", [](auto&) {}, "", {"wizard"}},
+      {"Russian buttons", [](auto& b) { b.russian = true; }, "", {"wizard"}},
+      {"no filter list", [](auto& b) { b.filterCombo = false; }, "no filter list", {}},
+      {"no wizard", [](auto& b) { b.deleteWizard = false; }, "did not open", {}},
+      {"no page", [](auto& b) { b.deletePage = false; }, "no first page", {"wizard"}},
+      {"three fields only", [](auto& b) { b.dateFields = 3; }, "fewer than four", {"wizard"}},
+      {"no Next button", [](auto& b) { b.nextButton = false; }, "no Next button", {"wizard"}},
+      {"no Finish button", [](auto& b) { b.finishButton = false; }, "no Finish button", {"wizard"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimServerBehaviour behaviour;
+    c.breakIt(behaviour);
+    DeleteRun run(behaviour);
+    const std::string problem =
+        GlobalServerCheckDelete(run.desktop, [&run](const std::string& step) { run.steps.push_back(step); });
+    if (c.problem.empty()) EXPECT_EQ(problem, "");
+    else EXPECT_NE(problem.find(c.problem), std::string::npos) << problem;
+    EXPECT_EQ(run.desktop.Closed(), c.closed);
+    for (const auto& field : run.server.TypedFields()) EXPECT_EQ(field, "");
+    EXPECT_EQ(run.server.ComboSelection(), -1);
+    EXPECT_FALSE(run.server.SelectedAll());
+    EXPECT_FALSE(run.server.DeleteFinished());
+    for (const auto& message : run.desktop.Log())
+      EXPECT_TRUE(message.message != gs::kWmCommand && message.message != gs::kCbSetCurSel) << message.message;
+  }
+
+  TSimDesktop empty;
+  EXPECT_EQ(GlobalServerCheckDelete(empty, {}), "GlobalServer is not running");
+  EXPECT_TRUE(empty.Log().empty());
 }
 
 }  // namespace

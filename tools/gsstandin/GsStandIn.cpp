@@ -8,12 +8,14 @@
 // it imported and deleted, in a file a test reads.
 //
 //   gsstandin RECORD UNPACKDIR [--refuse TEXT] [--refuse-first] [--lifetime SECONDS]
+//             [--holdings FILE]
 //
 // --refuse TEXT answers every file name containing TEXT with a second "Open"
 // window, as the file dialog does for a file it cannot take; --refuse-first
 // answers so the first file it is given (of the whole session), whatever its
 // name. The stand-in ends when a file RECORD.stop appears, or after the
-// lifetime (600 s).
+// lifetime (600 s). --holdings FILE keeps what it holds (StandInHoldings.h)
+// in FILE, read at the start: a later stand-in goes on from it.
 //
 // Its windows are Unicode windows, as GlobalServer's are to a program that
 // sends wide text: a path typed into the file dialog arrives as UTF-16 and
@@ -25,6 +27,7 @@
 #include <map>
 #include <string>
 
+#include "StandInHoldings.h"
 #include "StandInRecord.h"
 #include "automation/GlobalServerWindows.h"
 
@@ -47,6 +50,7 @@ struct Options {
   std::string unpackDir;
   std::string refuse;
   bool refuseFirst = false;
+  std::string holdings;
   DWORD lifetimeMs = 600 * 1000;
 };
 
@@ -69,6 +73,7 @@ struct State {
 Options options;
 State state;
 vz::standin::TRecord record;
+vz::standin::THoldings holdings;
 std::map<HWND, std::string> names;
 std::map<HWND, WNDPROC> controlProcs;
 
@@ -168,6 +173,7 @@ void EndWork(UINT_PTR timer, HWND& wizard) {
 void OpenImportWizard() {
   if (state.importWizard) return;
   state.importPage = 0;
+  holdings.ImportStarted();
   state.importWizard = MakeWindow("wizard", gs::kImportWizardTitle);
   state.page = MakeControl("page", kPageClass, gs::kImportPageText, 0, state.importWizard, 100, 10);
   SetWindowPos(state.page, nullptr, 0, 0, 400, 200, SWP_NOZORDER);
@@ -225,6 +231,7 @@ void AcceptFile() {
     return;
   }
   record.Line("accepted " + typed);
+  holdings.Accepted(typed);
   vz::standin::UnpackArchive(path, options.unpackDir, record);
   DestroyWindow(state.dialog);
 }
@@ -267,10 +274,12 @@ void OnTimer(UINT_PTR timer) {
   }
   if (timer == kTimerImporting) {
     record.Line("import finished");
+    holdings.ImportFinished();
     EndWork(timer, state.importWizard);
   }
   if (timer == kTimerDeleting) {
     record.Line("deleted " + state.typed[0] + " " + state.typed[1] + " " + state.typed[2] + " " + state.typed[3]);
+    holdings.Deleted(state.typed[0], state.typed[1], state.typed[2], state.typed[3]);
     EndWork(timer, state.deleteWizard);
   }
 }
@@ -375,6 +384,8 @@ bool ParseOptions(int argc, char** argv) {
       options.refuseFirst = true;
     else if (name == "--refuse" && i + 1 < argc)
       options.refuse = argv[++i];
+    else if (name == "--holdings" && i + 1 < argc)
+      options.holdings = argv[++i];
     else if (name == "--lifetime" && i + 1 < argc)
       options.lifetimeMs = static_cast<DWORD>(std::strtoul(argv[++i], nullptr, 10) * 1000);
     else
@@ -387,7 +398,9 @@ bool ParseOptions(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv)) {
-    std::fprintf(stderr, "usage: gsstandin RECORD UNPACKDIR [--refuse TEXT] [--refuse-first] [--lifetime SECONDS]\n");
+    std::fprintf(stderr,
+                 "usage: gsstandin RECORD UNPACKDIR [--refuse TEXT] [--refuse-first] [--lifetime SECONDS]"
+                 " [--holdings FILE]\n");
     return 2;
   }
   if (!record.Open(options.record)) {
@@ -395,6 +408,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   CreateDirectoryW(Wide(options.unpackDir).c_str(), nullptr);
+  // Without --holdings what it holds is kept in memory only.
+  holdings.Load(options.holdings);
   HINSTANCE instance = GetModuleHandleW(nullptr);
   if (!RegisterClasses(instance)) return 1;
   state.started = GetTickCount();

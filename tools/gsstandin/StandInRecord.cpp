@@ -8,24 +8,30 @@
 
 namespace vz::standin {
 
-namespace {
-
 // Paths are UTF-8; the C runtime's narrow calls would read them in the
 // system's code page.
-std::FILE* OpenFile(const std::string& path, const wchar_t* mode) {
+namespace {
+
+std::wstring Wide(const std::string& path) {
   std::wstring wide;
   if (!path.empty()) {
     const int n = MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
     wide.assign(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), wide.data(), n);
   }
-  return _wfopen(wide.c_str(), mode);
+  return wide;
 }
 
 }  // namespace
 
+std::FILE* OpenUtf8File(const std::string& path, const wchar_t* mode) { return _wfopen(Wide(path).c_str(), mode); }
+
+bool ReplaceFileUtf8(const std::string& from, const std::string& to) {
+  return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 bool TRecord::Open(const std::string& path) {
-  file_ = OpenFile(path, L"wb");
+  file_ = OpenUtf8File(path, L"wb");
   return file_ != nullptr;
 }
 
@@ -43,7 +49,7 @@ void TRecord::Line(const std::string& text) {
 namespace {
 
 bool ReadWhole(const std::string& path, vz::Bytes& bytes) {
-  std::FILE* file = OpenFile(path, L"rb");
+  std::FILE* file = OpenUtf8File(path, L"rb");
   if (!file) return false;
   unsigned char chunk[65536];
   size_t n = 0;
@@ -54,7 +60,7 @@ bool ReadWhole(const std::string& path, vz::Bytes& bytes) {
 }
 
 bool WriteWhole(const std::string& path, const vz::Bytes& bytes) {
-  std::FILE* file = OpenFile(path, L"wb");
+  std::FILE* file = OpenUtf8File(path, L"wb");
   if (!file) return false;
   const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && ok;

@@ -7,6 +7,11 @@
 
 namespace vz::standin {
 
+// The C runtime's file calls with a UTF-8 path (`mode` as _wfopen takes it).
+std::FILE* OpenUtf8File(const std::string& path, const wchar_t* mode);
+// Puts `from` in the place of `to`, replacing it.
+bool ReplaceFileUtf8(const std::string& from, const std::string& to);
+
 class TRecord {
 public:
   // False when the file cannot be created.

@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "app/win/CalendarPopup_win.h"
+#include "app/record/ImportState.h"
+#include "app/win/CheckImportMenu_win.h"
 #include "app/win/TarvoLayout.h"
 #include "app/window/CalendarModel.h"
 #include "platform/SettingsStore.h"
@@ -336,6 +338,8 @@ int CheckArchives(const fs::path& dir, const std::string& what) {
   for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator();
        it.increment(ec)) {
     if (!it->is_regular_file()) continue;
+    // The days not yet imported are the one other file a run keeps there.
+    if (it->path().filename() == vz::app::kImportStateFileName) continue;
     if (it->path().extension() != ".omz") {
       allWhole = false;  // nothing but archives is left behind
       std::printf("     left behind: %s\n", it->path().string().c_str());
@@ -526,6 +530,19 @@ int wmain(int argc, wchar_t** argv) {
     program.Type(kIdFrom, "99.99.2026 x");
     PostMessageW(program.Item(kIdFrom), WM_KEYDOWN, VK_TAB, 0);
     Check(program.AnswerMessageBox() == "\"99.99.2026 x\" is not valid date/time.", "typed bad date: message");
+
+    // The system menu's "Check Smart import...": with no GlobalServer on
+    // this desktop its box lists the steps and says no run could import.
+    PostMessageW(program.Main(), WM_SYSCOMMAND, vz::app::kSysCommandCheckImport, 0);
+    const HWND report = program.WaitForMessageBox(30000);
+    const std::string steps = report ? MessageBoxText(report) : std::string();
+    Check(steps.find("[FAILED] GlobalServer is not running") != std::string::npos &&
+              steps.find("A scheduled run could not import") != std::string::npos,
+          "Check Smart import...: a box lists the steps (" + steps.substr(0, steps.find_first_of("\r\n")) + ")");
+    if (report) {
+      PostMessageW(report, WM_COMMAND, IDOK, 0);
+      WaitFor([&] { return !IsWindow(report); });
+    }
 
     // Settings to keep: an output directory (Cyrillic) and two boxes.
     program.Type(kIdOutput, Utf8Path(kept));
@@ -742,11 +759,16 @@ int wmain(int argc, wchar_t** argv) {
     Check(program.WaitForExit(120000) == 0 && fs::exists(out / "d2611.omz"), "a Cyrillic output folder on the command line");
   }
   {
-    TProgram program(exe, {"/m:" + WithSlash(work / "nothing"), "/g", "/x"});
+    TProgram program(exe, {"/m:" + WithSlash(work / "nothing"), "/g"});
     if (!program.Main()) return 1;
     Check(program.AnswerMessageBox() == "Invalid MetaStock directory.", "/g with a bad directory: validation message");
     program.Close();
     Check(program.WaitForExit() == 2, "and status 2");
+  }
+  {
+    // Scheduled: nobody is there to answer a box, so none waits.
+    TProgram program(exe, {"/m:" + WithSlash(work / "nothing"), "/g", "/x"}, false);
+    Check(program.WaitForExit() == 2, "/g /x with a bad directory: closes by itself with status 2");
   }
   {
     TProgram program(exe, {"--version"}, false);
