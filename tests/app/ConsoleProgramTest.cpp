@@ -4,12 +4,14 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <regex>
 #include <sstream>
 #include <thread>
 
 #include "RunFakes.h"
 #include "app/console/ConsoleProgram.h"
 #include "app/run/PathText.h"
+#include "app/run/ProgramVersion.h"
 #include "platform/ConsoleSignal.h"
 #include "support/ChildProcess.h"
 #include "support/ScratchDir.h"
@@ -269,6 +271,13 @@ TEST_F(ConsoleProgramTest, SetDefaultsStoresTheSwitchesAndRunsNothing) {
   EXPECT_TRUE(runSettings_.msDir.empty());  // no run was started
 }
 
+// project(VERSION), and the commit id in a build from a git checkout.
+TEST(ProgramVersion, IsTheProjectVersionWithTheCommitWhenKnown) {
+  const std::string version = kProgramVersion;
+  EXPECT_TRUE(std::regex_match(version, std::regex(R"(\d+\.\d+\.\d+( \([0-9a-f]{7,40}\))?)"))) << version;
+  EXPECT_EQ(version.rfind(VZ_PROGRAM_VERSION_NUMBER, 0), 0u) << version;
+}
+
 TEST_F(ConsoleProgramTest, OutputThatCannotBeWrittenFailsTheCommand) {
   TFailingBuffer failing;
   std::ostream broken(&failing);
@@ -315,7 +324,7 @@ TEST_F(ConsoleProgramTest, HelpNamesEverySwitchWithAnExample) {
     EXPECT_NE(out_.str().find(text), std::string::npos) << text;
   out_.str("");
   EXPECT_EQ(Run({"--version"}), kExitComplete);
-  EXPECT_EQ(out_.str().rfind("vuzuz-archive-creator ", 0), 0u);
+  EXPECT_EQ(out_.str(), std::string("vuzuz-archive-creator ") + kProgramVersion + "\n");
   EXPECT_EQ(Run({"--frobnicate"}), kExitSetupFailed);
   EXPECT_EQ(Run({"--dump"}), kExitSetupFailed);  // missing its argument
   EXPECT_TRUE(log_.Entries().empty());            // none of these ran anything
