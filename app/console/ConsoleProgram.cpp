@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "app/console/ConsoleHelp.h"
+#include "app/console/SampleDir.h"
 #include "app/console/ConsoleSwitches.h"
 #include "app/console/ConsoleView.h"
 #include "app/run/RunSummary.h"
@@ -200,7 +201,9 @@ int RunSetDefaults(const std::vector<std::string>& givenSwitches, ConsoleProgram
 int RunConsoleProgram(const std::vector<std::string>& args, ConsoleProgramOptions options) {
   std::ostream& out = options.out ? *options.out : std::cout;
   std::ostream& err = options.err ? *options.err : std::cerr;
-  if (!args.empty()) {
+  // --sample says what no arguments mean: convert the bundled sample.
+  const bool sample = args.empty() || (args.size() == 1 && args[0] == "--sample");
+  if (!sample) {
     const std::string& first = args[0];
     if (first == "--help" || first == "-h" || first == "/?") {
       out << kConsoleHelp;
@@ -226,14 +229,14 @@ int RunConsoleProgram(const std::vector<std::string>& args, ConsoleProgramOption
 
   TConsoleView view(err, options.errIsTerminal);
   TErrorSinkScope sinkScope(view);
-  if (!args.empty()) return RunConversion(args, false, options, view);
+  if (!sample) return RunConversion(args, false, options, view);
 
   if (!options.writeSample) {
     err << "error: this build has no sample directory; see --help\n";
     return kExitSetupFailed;
   }
   namespace fs = std::filesystem;
-  const fs::path base = fs::path(options.programDir) / "sample";
+  const fs::path base = options.sampleDir;
   const fs::path msDir = base / "metastock";
   const fs::path outDir = base / "output";
   std::error_code ec;
@@ -259,7 +262,7 @@ int RunConsoleProgram(const std::vector<std::string>& args, ConsoleProgramOption
 ConsoleProgramOptions DefaultConsoleOptions() {
   ConsoleProgramOptions options;
   options.errIsTerminal = platform::StderrIsTerminal();
-  options.programDir = std::filesystem::path(platform::SelfExecutablePath()).parent_path().string();
+  options.sampleDir = DefaultSampleDir(std::filesystem::path(platform::SelfExecutablePath()).parent_path().string());
   platform::InstallConsoleStopHandler();
   options.stopRequested = [] { return platform::ConsoleStopRequested(); };
   return options;

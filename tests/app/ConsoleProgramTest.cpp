@@ -34,7 +34,7 @@ protected:
     WriteMasters(msDir_);
     options_.out = &out_;
     options_.err = &err_;
-    options_.programDir = (scratch_.Path() / "bin").string();
+    options_.sampleDir = (scratch_.Path() / "bin" / "sample").string();
     auto& services = options_.services;
     services.makeStages = [this](const TRunSettings& settings, IRunStatus& status) {
       runSettings_ = settings;
@@ -330,7 +330,7 @@ TEST_F(ConsoleProgramTest, HelpNamesEverySwitchWithAnExample) {
   EXPECT_TRUE(log_.Entries().empty());            // none of these ran anything
 }
 
-TEST_F(ConsoleProgramTest, NoArgumentsConvertsTheSampleNextToTheProgram) {
+TEST_F(ConsoleProgramTest, NoArgumentsOrSampleConvertTheSample) {
   const auto sample = scratch_.Path() / "bin" / "sample";
   int writes = 0;
   options_.writeSample = [&](const std::string& dir) {
@@ -352,11 +352,12 @@ TEST_F(ConsoleProgramTest, NoArgumentsConvertsTheSampleNextToTheProgram) {
   // The sample leaves the stored settings alone, and is written only once.
   EXPECT_FALSE(Logged("read-stored"));
   EXPECT_FALSE(Logged("write-stored"));
-  EXPECT_EQ(Run({}), kExitComplete);
+  EXPECT_EQ(Run({"--sample"}), kExitComplete);  // the same as no arguments
   EXPECT_EQ(writes, 1);
+  EXPECT_EQ(runSettings_.msDir, StoredDir(sample / "metastock"));
 
   options_.writeSample = [](const std::string&) { return std::string("disk full"); };
-  options_.programDir = (scratch_.Path() / "elsewhere").string();
+  options_.sampleDir = (scratch_.Path() / "elsewhere" / "sample").string();
   EXPECT_EQ(Run({}), kExitSetupFailed);
   EXPECT_NE(err_.str().find("disk full"), std::string::npos);
 }
