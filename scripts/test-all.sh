@@ -65,4 +65,10 @@ TZ=America/New_York wine_run "$build/win/tests/unit_tests.exe" --gtest_filter='T
 "$root/scripts/wine-smart-import.sh" "$build/win" "$build/native"
 # A scheduled /g /x run leaves its record in the run log.
 "$root/scripts/wine-runlog.sh" "$build/win"
+
+step "release packages: built twice, the zip under Wine, the .deb installed"
+# Reuses the builds above for the first packages; the second is compiled anew.
+package_start=$(date +%s)
+"$root/scripts/check-packages.sh" "$build"
+echo "packages checked in $(( $(date +%s) - package_start )) s"
 echo; echo "All tests passed."
