@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -469,10 +470,28 @@ int CheckIcon(const fs::path& exe, const fs::path& shots) {
   TProgram program(exe, {});
   if (!program.Main()) return 1;
   program.Settle();
-  // The class's icons belong to the program's process; their sizes are read
-  // from the same resource loaded here, at the sizes the class asks for.
-  Check(GetClassLongPtrW(program.Main(), GCLP_HICON) != 0, "the window's class has a big icon");
-  Check(GetClassLongPtrW(program.Main(), GCLP_HICONSM) != 0, "the window's class has a small icon");
+  // The class's icons cannot be read from another process under Wine: the
+  // caption shows the small one, so its corner must hold the icon's blue
+  // tile and green bar (app/main/icon.mvg).
+  RECT frame{};
+  GetWindowRect(program.Main(), &frame);
+  const int corner = GetSystemMetrics(SM_CYCAPTION) + 2 * GetSystemMetrics(SM_CYFRAME);
+  auto closeTo = [](COLORREF c, int r, int g, int b) {
+    return std::abs(GetRValue(c) - r) < 40 && std::abs(GetGValue(c) - g) < 40 && std::abs(GetBValue(c) - b) < 40;
+  };
+  bool blue = false;
+  bool green = false;
+  HDC screen = GetDC(nullptr);
+  for (int y = frame.top; y < frame.top + corner; ++y) {
+    for (int x = frame.left; x < frame.left + corner; ++x) {
+      const COLORREF c = GetPixel(screen, x, y);
+      blue = blue || closeTo(c, 0x1f, 0x4e, 0x8c);
+      green = green || closeTo(c, 0x5f, 0xd0, 0x68);
+    }
+  }
+  ReleaseDC(nullptr, screen);
+  Check(blue && green, "the caption shows the program's icon");
+  // The class's icons are drawn from the exe's resource at these sizes.
   HMODULE module = LoadLibraryExW(exe.wstring().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   for (const int size : {GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CXSMICON)}) {
     HICON icon = module ? static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0)) : nullptr;
