@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/FileSystemWide.h"
+
 namespace vz::platform {
 
 namespace {
@@ -26,11 +28,18 @@ std::string QuoteArgument(const std::string& arg) {
 }
 }  // namespace
 
+// UTF-8, as every path inside the program: the ANSI call would turn the
+// letters of a folder outside the code page (Cyrillic on a Western system)
+// into question marks.
 std::string SelfExecutablePath() {
-  char buffer[MAX_PATH * 2];
-  const DWORD n = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
-  if (n == 0 || n >= sizeof buffer) return {};
-  return std::string(buffer, n);
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return {};
+    if (n < buffer.size()) return Utf8Text(buffer.data(), n);
+    if (buffer.size() >= 32768) return {};  // longer than any Windows path
+    buffer.resize(buffer.size() * 2);
+  }
 }
 
 struct TProcess::Impl {

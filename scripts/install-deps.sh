@@ -10,6 +10,7 @@ packages=(
   g++-mingw-w64-x86-64-posix
   wine64 xvfb xauth imagemagick
   libstorm-dev libdynamite-dev
+  zip unzip lintian man-db
 )
 
 missing=()

@@ -67,4 +67,10 @@ TZ=America/New_York wine_run "$build/win/tests/unit_tests.exe" --gtest_filter='T
 "$root/scripts/wine-runlog.sh" "$build/win"
 # Nights in a row against the stand-in, a bad night first in each pair.
 "$root/scripts/wine-nights.sh" "$build/win" "$build/native"
+
+step "release packages: built twice, the zip under Wine, the .deb installed"
+# Reuses the builds above for the first packages; the second is compiled anew.
+package_start=$(date +%s)
+"$root/scripts/check-packages.sh" "$build"
+echo "packages checked in $(( $(date +%s) - package_start )) s"
 echo; echo "All tests passed."

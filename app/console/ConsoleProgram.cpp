@@ -12,10 +12,12 @@
 #include "app/console/ConsoleSwitches.h"
 #include "app/console/ConsoleView.h"
 #include "app/record/ImportStateRun.h"
+#include "app/console/SampleDir.h"
 #include "app/run/RunSummary.h"
 #include "app/run/PathText.h"
 #include "app/run/ProgramVersion.h"
 #include "platform/ConsoleSignal.h"
+#include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/SettingsStore.h"
 #include "platform/Terminal.h"
@@ -194,7 +196,9 @@ int RunSetDefaults(const std::vector<std::string>& givenSwitches, ConsoleProgram
 int RunConsoleProgram(const std::vector<std::string>& args, ConsoleProgramOptions options) {
   std::ostream& out = options.out ? *options.out : std::cout;
   std::ostream& err = options.err ? *options.err : std::cerr;
-  if (!args.empty()) {
+  // --sample says what no arguments mean: convert the bundled sample.
+  const bool sample = args.empty() || (args.size() == 1 && args[0] == "--sample");
+  if (!sample) {
     const std::string& first = args[0];
     if (first == "--help" || first == "-h" || first == "/?") {
       out << kConsoleHelp;
@@ -222,30 +226,32 @@ int RunConsoleProgram(const std::vector<std::string>& args, ConsoleProgramOption
 
   TConsoleView view(err, options.errIsTerminal);
   TErrorSinkScope sinkScope(view);
-  if (!args.empty()) return RunConversion(args, false, options, view);
+  if (!sample) return RunConversion(args, false, options, view);
 
   if (!options.writeSample) {
     err << "error: this build has no sample directory; see --help\n";
     return kExitSetupFailed;
   }
   namespace fs = std::filesystem;
-  const fs::path base = fs::path(options.programDir) / "sample";
+  // UTF-8 texts: on Windows a narrow fs::path would read them in the ANSI
+  // code page, and a program in a Cyrillic folder could not write its sample.
+  const fs::path base = platform::PathFromUtf8(options.sampleDir);
   const fs::path msDir = base / "metastock";
   const fs::path outDir = base / "output";
   std::error_code ec;
   if (!fs::exists(msDir / "EMASTER", ec)) {
-    const std::string error = options.writeSample(msDir.string());
+    const std::string error = options.writeSample(platform::Utf8FromPath(msDir));
     if (!error.empty()) {
-      view.ShowErrorLine("cannot write the sample directory " + msDir.string() + ": " + error);
+      view.ShowErrorLine("cannot write the sample directory " + platform::Utf8FromPath(msDir) + ": " + error);
       return kExitSetupFailed;
     }
-    view.ShowLine("Wrote the sample MetaStock directory " + msDir.string());
+    view.ShowLine("Wrote the sample MetaStock directory " + platform::Utf8FromPath(msDir));
   }
-  view.ShowLine("Converting " + msDir.string() + " into " + outDir.string());
+  view.ShowLine("Converting " + platform::Utf8FromPath(msDir) + " into " + platform::Utf8FromPath(outDir));
   double firstDay = 0;
   double lastDay = 0;
   if (options.sampleRange) options.sampleRange(firstDay, lastDay);
-  std::vector<std::string> switches{"/m:" + msDir.string(), "/o:" + outDir.string()};
+  std::vector<std::string> switches{"/m:" + platform::Utf8FromPath(msDir), "/o:" + platform::Utf8FromPath(outDir)};
   if (firstDay > 0) switches.push_back("/f:" + DateSwitchText(firstDay));
   // The To date is today 23:59; a clock set before the sample's end moves it.
   if (std::floor(options.services.now()) <= lastDay) switches.push_back("/t:" + DateSwitchText(lastDay + 1));
@@ -255,7 +261,8 @@ int RunConsoleProgram(const std::vector<std::string>& args, ConsoleProgramOption
 ConsoleProgramOptions DefaultConsoleOptions() {
   ConsoleProgramOptions options;
   options.errIsTerminal = platform::StderrIsTerminal();
-  options.programDir = std::filesystem::path(platform::SelfExecutablePath()).parent_path().string();
+  options.sampleDir =
+      DefaultSampleDir(platform::Utf8FromPath(platform::PathFromUtf8(platform::SelfExecutablePath()).parent_path()));
   platform::InstallConsoleStopHandler();
   options.stopRequested = [] { return platform::ConsoleStopRequested(); };
   return options;

@@ -2,7 +2,7 @@
 // The command-line program: reads the stored settings, applies the switches
 // to this run only (never storing them; --set-defaults stores defaults),
 // prints the settings, runs at once and ends when the run ends. With no
-// arguments it converts the bundled sample directory next to the program.
+// arguments, or --sample, it converts the bundled sample directory.
 #include <functional>
 #include <ostream>
 #include <string>
@@ -18,8 +18,9 @@ struct ConsoleProgramOptions {
   std::ostream* out = nullptr;  // --help, --version, inspection output
   std::ostream* err = nullptr;  // progress and errors
   bool errIsTerminal = false;
-  // Folder of the program: the sample goes into its "sample" folder.
-  std::string programDir;
+  // The folder that holds the sample's "metastock" and "output" folders
+  // (app/console/SampleDir.h).
+  std::string sampleDir;
   // Writes the sample MetaStock directory into a folder; empty when done,
   // else the reason. Unset: this build has no sample.
   std::function<std::string(const std::string& dir)> writeSample;

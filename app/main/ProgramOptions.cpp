@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/FileSystem.h"
 #include "vuzuz/Dates.h"
 #include "tools/msgen/MsSample.h"
 
@@ -22,7 +23,7 @@ ConsoleProgramOptions ProgramOptions() {
   ConsoleProgramOptions options = DefaultConsoleOptions();
   options.writeSample = [](const std::string& dir) {
     std::string error;
-    if (msgen::WriteSampleDirectory(dir, &error)) return std::string();
+    if (msgen::WriteSampleDirectory(platform::PathFromUtf8(dir), &error)) return std::string();
     return error.empty() ? std::string("write failed") : error;
   };
   options.sampleRange = [](double& firstDay, double& lastDay) {

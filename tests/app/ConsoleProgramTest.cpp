@@ -4,12 +4,14 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <regex>
 #include <sstream>
 #include <thread>
 
 #include "RunFakes.h"
 #include "app/console/ConsoleProgram.h"
 #include "app/run/PathText.h"
+#include "app/run/ProgramVersion.h"
 #include "platform/ConsoleSignal.h"
 #include "support/ChildProcess.h"
 #include "support/ScratchDir.h"
@@ -32,7 +34,7 @@ protected:
     WriteMasters(msDir_);
     options_.out = &out_;
     options_.err = &err_;
-    options_.programDir = (scratch_.Path() / "bin").string();
+    options_.sampleDir = (scratch_.Path() / "bin" / "sample").string();
     auto& services = options_.services;
     services.makeStages = [this](const TRunSettings& settings, IRunStatus& status) {
       runSettings_ = settings;
@@ -269,6 +271,13 @@ TEST_F(ConsoleProgramTest, SetDefaultsStoresTheSwitchesAndRunsNothing) {
   EXPECT_TRUE(runSettings_.msDir.empty());  // no run was started
 }
 
+// project(VERSION), and the commit id in a build from a git checkout.
+TEST(ProgramVersion, IsTheProjectVersionWithTheCommitWhenKnown) {
+  const std::string version = kProgramVersion;
+  EXPECT_TRUE(std::regex_match(version, std::regex(R"(\d+\.\d+\.\d+( \([0-9a-f]{7,40}\))?)"))) << version;
+  EXPECT_EQ(version.rfind(VZ_PROGRAM_VERSION_NUMBER, 0), 0u) << version;
+}
+
 TEST_F(ConsoleProgramTest, OutputThatCannotBeWrittenFailsTheCommand) {
   TFailingBuffer failing;
   std::ostream broken(&failing);
@@ -315,13 +324,13 @@ TEST_F(ConsoleProgramTest, HelpNamesEverySwitchWithAnExample) {
     EXPECT_NE(out_.str().find(text), std::string::npos) << text;
   out_.str("");
   EXPECT_EQ(Run({"--version"}), kExitComplete);
-  EXPECT_EQ(out_.str().rfind("vuzuz-archive-creator ", 0), 0u);
+  EXPECT_EQ(out_.str(), std::string("vuzuz-archive-creator ") + kProgramVersion + "\n");
   EXPECT_EQ(Run({"--frobnicate"}), kExitSetupFailed);
   EXPECT_EQ(Run({"--dump"}), kExitSetupFailed);  // missing its argument
   EXPECT_TRUE(log_.Entries().empty());            // none of these ran anything
 }
 
-TEST_F(ConsoleProgramTest, NoArgumentsConvertsTheSampleNextToTheProgram) {
+TEST_F(ConsoleProgramTest, NoArgumentsOrSampleConvertTheSample) {
   const auto sample = scratch_.Path() / "bin" / "sample";
   int writes = 0;
   options_.writeSample = [&](const std::string& dir) {
@@ -343,11 +352,12 @@ TEST_F(ConsoleProgramTest, NoArgumentsConvertsTheSampleNextToTheProgram) {
   // The sample leaves the stored settings alone, and is written only once.
   EXPECT_FALSE(Logged("read-stored"));
   EXPECT_FALSE(Logged("write-stored"));
-  EXPECT_EQ(Run({}), kExitComplete);
+  EXPECT_EQ(Run({"--sample"}), kExitComplete);  // the same as no arguments
   EXPECT_EQ(writes, 1);
+  EXPECT_EQ(runSettings_.msDir, StoredDir(sample / "metastock"));
 
   options_.writeSample = [](const std::string&) { return std::string("disk full"); };
-  options_.programDir = (scratch_.Path() / "elsewhere").string();
+  options_.sampleDir = (scratch_.Path() / "elsewhere" / "sample").string();
   EXPECT_EQ(Run({}), kExitSetupFailed);
   EXPECT_NE(err_.str().find("disk full"), std::string::npos);
 }

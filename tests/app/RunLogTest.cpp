@@ -14,6 +14,7 @@
 #include "TestTaskQueue.h"
 #include "app/console/ConsoleProgram.h"
 #include "app/run/PathText.h"
+#include "app/run/ProgramVersion.h"
 #include "app/record/RunLog.h"
 #include "app/record/RunLogPath.h"
 #include "app/record/RunRecorder.h"
@@ -489,7 +490,7 @@ TEST_F(RunLogConsoleTest, RealRunLeavesItsRecord) {
   EXPECT_NE(err_.str().find("Run log:             " + AsGiven(log.string())), std::string::npos) << err_.str();
   const std::vector<std::string> events = Events(log);
   ASSERT_GE(events.size(), 8u);
-  EXPECT_EQ(events.front(), std::string(kRunLogStartMark) + " (vuzuz-archive-creator 1.0.0)");
+  EXPECT_EQ(events.front(), std::string(kRunLogStartMark) + " (vuzuz-archive-creator " + kProgramVersion + ")");
   EXPECT_EQ(Count(events, "Output directory:    " + AsGiven(WithDirSeparator(out_.string()))), 1u);
   EXPECT_EQ(Count(events, "Range:               2026-11-01 00:00 to 2026-12-01 00:00"), 1u);
   EXPECT_EQ(Count(events, "Export: done in "), 1u);

@@ -5,14 +5,17 @@
 // import range dialog are written as BMP files.
 //
 //   wingui-driver EXE WORKDIR SHOTDIR
+//   wingui-driver --icon EXE SHOTDIR     the program's icon only
 //
 // WORKDIR is emptied and filled with generated MetaStock directories and
 // the archives the program writes.
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -436,9 +439,93 @@ private:
 
 }  // namespace
 
+// The sizes of the exe's first icon (resource 1, the one Explorer and the
+// window show), from its icon directory: 0 in a width byte means 256.
+std::vector<int> IconSizes(const fs::path& exe) {
+  std::vector<int> sizes;
+  HMODULE module = LoadLibraryExW(exe.wstring().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (!module) return sizes;
+  if (HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14))) {  // RT_GROUP_ICON
+    const auto* bytes = static_cast<const unsigned char*>(LockResource(LoadResource(module, found)));
+    const DWORD size = SizeofResource(module, found);
+    constexpr DWORD kHeader = 6;
+    constexpr DWORD kEntry = 14;
+    const DWORD count = bytes && size >= kHeader ? bytes[4] | bytes[5] << 8 : 0;
+    for (DWORD i = 0; i < count && kHeader + (i + 1) * kEntry <= size; ++i) {
+      const int width = bytes[kHeader + i * kEntry];
+      sizes.push_back(width == 0 ? 256 : width);
+    }
+  }
+  FreeLibrary(module);
+  return sizes;
+}
+
+// The width of an icon's colour bitmap, 0 when there is no icon.
+int IconWidth(HICON icon) {
+  ICONINFO info{};
+  if (!icon || !GetIconInfo(icon, &info)) return 0;
+  BITMAP bitmap{};
+  GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+  return bitmap.bmWidth;
+}
+
+// wingui-driver --icon EXE SHOTDIR: the program's icon in the exe, on its
+// window's class (big and small) and in the window's caption (the picture
+// SHOTDIR/icon-window.bmp).
+int CheckIcon(const fs::path& exe, const fs::path& shots) {
+  std::puts("-- the program's icon");
+  fs::create_directories(shots);
+  const std::vector<int> sizes = IconSizes(exe);
+  std::string listed;
+  for (int size : sizes) listed += " " + std::to_string(size);
+  auto has = [&](int size) { return std::find(sizes.begin(), sizes.end(), size) != sizes.end(); };
+  Check(has(16) && has(32) && has(48) && has(256), "the exe's icon holds 16 to 256 pixels:" + listed);
+  TProgram program(exe, {});
+  if (!program.Main()) return 1;
+  program.Settle();
+  // The class's icons cannot be read from another process under Wine: the
+  // caption shows the small one, so its corner must hold the icon's blue
+  // tile and green bar (app/main/icon.mvg).
+  RECT frame{};
+  GetWindowRect(program.Main(), &frame);
+  const int corner = GetSystemMetrics(SM_CYCAPTION) + 2 * GetSystemMetrics(SM_CYFRAME);
+  auto closeTo = [](COLORREF c, int r, int g, int b) {
+    return std::abs(GetRValue(c) - r) < 40 && std::abs(GetGValue(c) - g) < 40 && std::abs(GetBValue(c) - b) < 40;
+  };
+  bool blue = false;
+  bool green = false;
+  HDC screen = GetDC(nullptr);
+  for (int y = frame.top; y < frame.top + corner; ++y) {
+    for (int x = frame.left; x < frame.left + corner; ++x) {
+      const COLORREF c = GetPixel(screen, x, y);
+      blue = blue || closeTo(c, 0x1f, 0x4e, 0x8c);
+      green = green || closeTo(c, 0x5f, 0xd0, 0x68);
+    }
+  }
+  ReleaseDC(nullptr, screen);
+  Check(blue && green, "the caption shows the program's icon");
+  // The class's icons are drawn from the exe's resource at these sizes.
+  HMODULE module = LoadLibraryExW(exe.wstring().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  for (const int size : {GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CXSMICON)}) {
+    HICON icon = module ? static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0)) : nullptr;
+    Check(IconWidth(icon) == size, "the exe's icon loads at " + std::to_string(size) + " px");
+    if (icon) DestroyIcon(icon);
+  }
+  if (module) FreeLibrary(module);
+  Check(Screenshot(program.Main(), shots / "icon-window.bmp"), "a picture of the window with its icon");
+  program.Close();
+  Check(program.WaitForExit() == 0, "closes with status 0");
+  std::printf("%s: %d failed\n", failures ? "FAILED" : "passed", failures);
+  return failures ? 1 : 0;
+}
+
 int wmain(int argc, wchar_t** argv) {
+  if (argc == 4 && std::wstring(argv[1]) == L"--icon") return CheckIcon(argv[2], argv[3]);
   if (argc != 4) {
-    std::fprintf(stderr, "usage: wingui-driver EXE WORKDIR SHOTDIR\n");
+    std::fprintf(stderr, "usage: wingui-driver EXE WORKDIR SHOTDIR\n"
+                         "       wingui-driver --icon EXE SHOTDIR\n");
     return 2;
   }
   const fs::path exe = argv[1];
