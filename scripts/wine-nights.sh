@@ -28,40 +28,9 @@ if [ "${VZ_WINE_XVFB:-}" != 1 ]; then
   VZ_WINE_XVFB=1 exec xvfb-run -a "$0" "$win_build" "$native_build"
 fi
 
-program="$win_build/app/vuzuz-archive-creator.exe"
-standin="$win_build/tools/gsstandin.exe"
-msgen="$native_build/tools/msgen"
-wine=/usr/lib/wine/wine64
-
-work="$(mktemp -d /tmp/vz-nights.XXXXXX)"
-export WINEPREFIX="$work/prefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-# GlobalServer's local clock for the delete range.
-export TZ=UTC
-export LC_ALL=C.UTF-8
-standin_pid=""
-cleanup() {
-  if [ -n "$standin_pid" ]; then
-    touch "$work/record.txt.stop"
-    wait "$standin_pid" 2>/dev/null || true
-  fi
-  /usr/lib/wine/wineserver -k 2>/dev/null || true
-  /usr/lib/wine/wineserver -w 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "wine-nights: $*" >&2
-  if [ -n "${VZ_WINE_KEEP:-}" ]; then
-    mkdir -p "$VZ_WINE_KEEP" && cp -r "$work"/record.* "$work"/*.held "$work"/*.log "$VZ_WINE_KEEP"/ 2>/dev/null || true
-  fi
-  exit 1
-}
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
-
-"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+script_name=wine-nights
+# shellcheck source=wine-standin-lib.sh
+. "$root/scripts/wine-standin-lib.sh"
 
 "$msgen" sample "$work/ms" >/dev/null
 run_limit=600
@@ -76,27 +45,6 @@ night() {
   echo "$status"
 }
 
-# The stand-in, keeping what it holds in $1; more options after.
-start_standin() {
-  local held="$1"
-  shift
-  rm -f "$work/record.txt" "$work/record.txt.stop"
-  "$wine" "$standin" "$(winpath "$work/record.txt")" "$(winpath "$work/unpacked")" --lifetime 300 \
-    --holdings "$(winpath "$held")" "$@" &
-  standin_pid=$!
-  for _ in $(seq 1 300); do
-    grep -qx ready "$work/record.txt" 2>/dev/null && return 0
-    sleep 0.2
-  done
-  fail "the stand-in did not start"
-}
-
-stop_standin() {
-  touch "$work/record.txt.stop"
-  wait "$standin_pid" || fail "the stand-in failed"
-  standin_pid=""
-  tr -d '\r' <"$work/record.txt" >>"$work/record.lines"
-}
 
 expect_status() {
   [ "$1" = "$2" ] || { cat "$work/program.log" "$work/nights.log" >&2 2>/dev/null; fail "$3: exit status $1, expected $2"; }
@@ -122,13 +70,13 @@ pair() {
   local out="$work/out-$name" held="$work/$name.held"
   mkdir -p "$out"
   echo "-- $name: the first night, from 2026-11-18"
-  start_standin "$held"
+  start_standin --holdings "$(winpath "$held")"
   expect_status "$(night "$out" 20261119 /f:20261118)" 0 "$name, first night"
   stop_standin
 
   echo "-- $name: night 1 ($fault)"
   if [ "$fault" = refuse ]; then
-    start_standin "$held" --refuse-first
+    start_standin --holdings "$(winpath "$held")" --refuse-first
     expect_status "$(night "$out" 20261125)" 4 "$name, night 1"
     stop_standin
   else
@@ -136,7 +84,7 @@ pair() {
   fi
 
   echo "-- $name: night 2"
-  start_standin "$held"
+  start_standin --holdings "$(winpath "$held")"
   expect_status "$(night "$out" 20261201)" 0 "$name, night 2"
   stop_standin
 
