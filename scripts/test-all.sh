@@ -9,7 +9,8 @@ jobs="${VZ_JOBS:-$(nproc)}"
 fuzz_seconds="${VZ_FUZZ_SECONDS:-15}"
 "$root/scripts/install-deps.sh"
 
-step() { echo; echo "==== $* ===="; }
+started=$(date +%s)
+step() { echo; echo "==== $* ($(( $(date +%s) - started )) s in) ===="; }
 
 step "native build and tests"
 # Optimised, asserts kept, no debug information: the quickest useful build.
@@ -62,15 +63,36 @@ TZ=America/New_York wine_run "$build/win/tests/unit_tests.exe" --gtest_filter='T
 (cd "$build/win/app" && wine_run ./vuzuz-archive-creator.exe --sample >/dev/null)
 # Its window, driven through its controls; screenshots in build/win/screenshots.
 "$root/scripts/wine-window.sh" "$build/win"
-"$root/scripts/wine-smart-import.sh" "$build/win" "$build/native"
-# A scheduled /g /x run leaves its record in the run log.
-"$root/scripts/wine-runlog.sh" "$build/win"
-# Nights in a row against the stand-in, a bad night first in each pair.
-"$root/scripts/wine-nights.sh" "$build/win" "$build/native"
+# Smart import against the stand-in; a scheduled /g /x run's record in the
+# run log; nights in a row against the stand-in, a bad night first in each
+# pair. They spend their time waiting on Wine, each with its own prefix and X
+# display, so they run side by side; each one's output follows in turn.
+pids=()
+names=()
+side_by_side() {
+  # xvfb-run -a takes the first free display; starts a moment apart keep
+  # two scripts from taking the same one.
+  [ ${#pids[@]} = 0 ] || sleep 3
+  "$root/scripts/$1" "${@:2}" >"$build/win/side-by-side-${#pids[@]}.log" 2>&1 &
+  pids+=($!)
+  names+=("$1")
+}
+side_by_side wine-smart-import.sh "$build/win" "$build/native"
+side_by_side wine-runlog.sh "$build/win"
+side_by_side wine-nights.sh "$build/win" "$build/native"
+failed=0
+for i in "${!pids[@]}"; do
+  status=0
+  wait "${pids[$i]}" || status=$?
+  echo "-- ${names[$i]} (exit status $status)"
+  cat "$build/win/side-by-side-$i.log"
+  [ "$status" = 0 ] || failed=1
+done
+[ "$failed" = 0 ] || { echo "A Wine script failed (above)." >&2; exit 1; }
 
 step "release packages: built twice, the zip under Wine, the .deb installed"
 # Reuses the builds above for the first packages; the second is compiled anew.
 package_start=$(date +%s)
 "$root/scripts/check-packages.sh" "$build"
 echo "packages checked in $(( $(date +%s) - package_start )) s"
-echo; echo "All tests passed."
+echo; echo "All tests passed in $(( $(date +%s) - started )) s."
