@@ -104,7 +104,10 @@ bool SameContents(const std::vector<omz::ArchiveEntry>& entries, const std::stri
   return true;
 }
 
-msgen::MsGenBar Bar(int32_t date, int32_t time, float price, float volume) {
+
+}  // namespace
+
+msgen::MsGenBar DrillBar(int32_t date, int32_t time, float price, float volume) {
   msgen::MsGenBar bar;
   bar.date = date;
   bar.time = time;
@@ -115,8 +118,6 @@ msgen::MsGenBar Bar(int32_t date, int32_t time, float price, float volume) {
   bar.volume = volume;
   return bar;
 }
-
-}  // namespace
 
 TDrillFolder::TDrillFolder() {
   static std::atomic<unsigned> counter{0};
@@ -220,7 +221,7 @@ void TDrill::WriteDirectory(float priceOffset) {
     daily.name = std::string(symbol) + " daily";
     daily.fieldMask = msgen::kMaskDohlcv;
     for (int32_t date : {20261001, 20261002, 20261030, 20261102, 20261103, 20261130})
-      daily.bars.push_back(Bar(date, 0, priceOffset + 10.0f + static_cast<float>(date % 100), 1000));
+      daily.bars.push_back(DrillBar(date, 0, priceOffset + 10.0f + static_cast<float>(date % 100), 1000));
     directory.securities.push_back(daily);
   }
   msgen::MsGenSecurity intraday;
@@ -232,7 +233,7 @@ void TDrill::WriteDirectory(float priceOffset) {
   intraday.fieldMask = msgen::kMaskDtohlcv;
   for (int32_t date : {20261102, 20261103, 20261104})
     for (int32_t time : {100000, 110000, 120000})
-      intraday.bars.push_back(Bar(date, time, priceOffset + 20.0f + static_cast<float>(time / 10000), 50));
+      intraday.bars.push_back(DrillBar(date, time, priceOffset + 20.0f + static_cast<float>(time / 10000), 50));
   directory.securities.push_back(intraday);
   std::string error;
   ASSERT_TRUE(msgen::WriteMetastockDirectory(directory, msDir_, &error)) << error;

@@ -17,8 +17,13 @@
 #include "platform/FileFault.h"
 #include "bytes/ByteFields.h"
 #include "support/ScratchDir.h"
+#include "tools/msgen/MsGen.h"
 
 namespace vz::drill {
+
+// A bar for a generated directory: high and low one either side of `price`,
+// the close half a point above it.
+msgen::MsGenBar DrillBar(int32_t date, int32_t time, float price, float volume);
 
 // Which operations a plan counts: those on files under `scope` (a folder).
 // The N-th of them (1-based) fails with `error` or, with kill set, ends the

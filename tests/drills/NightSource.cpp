@@ -1,6 +1,8 @@
 #ifndef _WIN32
 #include "drills/NightSource.h"
 
+#include "drills/DrillFixture.h"
+
 #include "tools/msgen/MsGen.h"
 #include "vuzuz/Dates.h"
 
@@ -14,18 +16,6 @@ namespace {
 int32_t DateNumber(double date) {
   const DateTimeParts parts = DecodeDateTime(date);
   return parts.year * 10000 + parts.month * 100 + parts.day;
-}
-
-msgen::MsGenBar Bar(int32_t date, int32_t time, float price) {
-  msgen::MsGenBar bar;
-  bar.date = date;
-  bar.time = time;
-  bar.open = price;
-  bar.high = price + 1;
-  bar.low = price - 1;
-  bar.close = price + 0.5f;
-  bar.volume = 1000;
-  return bar;
 }
 
 }  // namespace
@@ -58,7 +48,7 @@ std::string TNightSource::Write(const std::filesystem::path& dir, int night) con
   };
   for (const std::string& symbol : kDailySymbols) {
     msgen::MsGenSecurity& security = add(symbol, 'D');
-    for (size_t d = 0; d < dayCount; ++d) security.bars.push_back(Bar(DateNumber(days_[d]), 0, 50.0f + d));
+    for (size_t d = 0; d < dayCount; ++d) security.bars.push_back(DrillBar(DateNumber(days_[d]), 0, 50.0f + d, 1000));
   }
   for (const std::string& symbol : kIntradaySymbols) {
     msgen::MsGenSecurity& security = add(symbol, 'I');
@@ -66,7 +56,7 @@ std::string TNightSource::Write(const std::filesystem::path& dir, int night) con
     security.dayEndSeconds = 16 * 3600;
     for (size_t d = 0; d < dayCount; ++d)
       for (int minute = 0; minute < kBarsPerDay; ++minute)
-        security.bars.push_back(Bar(DateNumber(days_[d]), 100000 + minute * 100, 20.0f + minute));
+        security.bars.push_back(DrillBar(DateNumber(days_[d]), 100000 + minute * 100, 20.0f + minute, 1000));
   }
   std::string error;
   if (!msgen::WriteMetastockDirectory(directory, dir, &error)) return error;
